@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts a throwaway PostgreSQL cluster and runs
+# every test against the embedded SQLite database and that server.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+
+pgdir=$(mktemp -d /tmp/tarvest-pg.XXXXXX)
+cleanup() { bash scripts/pg-throwaway.sh stop "$pgdir"; }
+trap cleanup EXIT
+TARVEST_TEST_PG=$(bash scripts/pg-throwaway.sh start "$pgdir")
+export TARVEST_TEST_PG
+echo "PostgreSQL for the tests: $TARVEST_TEST_PG"
+
+export QT_QPA_PLATFORM=offscreen
+cd build
+ctest --output-on-failure -j2 "$@"
