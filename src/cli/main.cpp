@@ -1,0 +1,21 @@
+// tarvest-admin: the command-line companion of Tarvest, for installers and scripts.
+#include "cli/commands.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("vartalis"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tarvest"));
+    QTextStream out(stdout), err(stderr);
+    QStringList args = app.arguments().mid(1);
+    const QString command = args.isEmpty() ? QString() : args.takeFirst();
+    if (command == QLatin1String("provision"))
+        return runProvisionCommand(args, out, err);
+    if (command == QLatin1String("date"))
+        return runDateCommand(args, out, err);
+    err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO\n"
+           "       tarvest-admin date [YYYY-MM-DD]\n";
+    return 2;
+}

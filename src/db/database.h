@@ -1,0 +1,84 @@
+#pragma once
+// One open connection to the register's database: a SQLite file or a PostgreSQL
+// server. Every value reaches SQL as a bound parameter.
+#include "db/dialect.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <memory>
+
+namespace tarvest {
+
+struct Table;
+
+// Connection parameters of a PostgreSQL server, read from a libpq-style string
+// "host=... port=... dbname=... user=... password=...".
+struct PgParams {
+    QString host, database, user, password;
+    int port = 5432;
+    QString options; // further libpq options, passed on as they stand
+    static PgParams parse(const QString& conninfo);
+    QString toConninfo() const;
+};
+
+class Database {
+public:
+    // Opens (and with create, makes) a SQLite file. Throws tarvest::Error.
+    static std::unique_ptr<Database> openSqlite(const QString& path, bool create = true);
+    // Opens a PostgreSQL database. Throws tarvest::Error.
+    static std::unique_ptr<Database> openPostgres(const PgParams& params);
+    static std::unique_ptr<Database> openPostgres(const QString& conninfo);
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    DbKind kind() const { return m_kind; }
+    QString like() const { return likeOperator(m_kind); }
+    QSqlDatabase handle() const;
+    QString description() const { return m_description; }
+
+    // Runs one statement with bound values; throws tarvest::Error with the
+    // database's reason when it fails. The returned query is positioned before
+    // its first row.
+    QSqlQuery exec(const QString& sql, const QVariantList& params = {});
+    // First column of the first row, or an invalid QVariant when there is no row.
+    QVariant scalar(const QString& sql, const QVariantList& params = {});
+
+    bool tableExists(const QString& table);
+    QStringList tableNames();                  // lower case
+    QStringList columnNames(const QString& table); // lower case, in table order
+
+    // Inserts a row into a table of the register; columns not given take their
+    // defaults. Texts are checked against their widths and amounts turned into
+    // whole rials first. Returns the new identity key, or 0 for tables without one.
+    qint64 insert(const QString& table, const QVariantMap& values);
+    // Updates the row whose key equals keyValue; returns the number of rows changed.
+    int update(const QString& table, const QVariantMap& values, const QVariant& keyValue);
+    int remove(const QString& table, const QVariant& keyValue);
+
+    void begin();
+    void commit();
+    void rollback();
+
+    // Values ready to bind for a table's columns: width checks, amounts as whole
+    // rials, bits as 0/1. Throws tarvest::Error for a value that does not fit.
+    static QVariantMap prepareValues(const Table& table, const QVariantMap& values);
+
+private:
+    Database(DbKind kind, QString connectionName, QString description);
+    DbKind m_kind;
+    QString m_connection;
+    QString m_description;
+};
+
+// Whole rials from an amount given as a number or a text: grouping commas and
+// blanks are ignored, a fraction is rounded half to even. Throws tarvest::Error
+// for a text that is not an amount or one beyond the 64-bit range.
+qint64 toWholeRials(const QVariant& value);
+
+} // namespace tarvest

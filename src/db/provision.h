@@ -1,0 +1,27 @@
+#pragma once
+// Makes an empty database ready for the program: every table of the register, in
+// a fixed order, each with its default rows. Safe to repeat: a table that exists
+// keeps its rows and only receives the columns it lacks.
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tarvest {
+
+class Database;
+
+struct ProvisionStep {
+    enum class Outcome { Created, AlreadyPresent, Failed };
+    QString table;
+    Outcome outcome = Outcome::Failed;
+    QStringList addedColumns; // columns added to a table that was already present
+    QString reason;           // the database's reason when the step failed
+};
+
+QList<ProvisionStep> provision(Database& db);
+bool provisionSucceeded(const QList<ProvisionStep>& steps);
+// One line per table: "users: created", "komision: already present (added: ostan)",
+// "phone: failed: <reason>".
+QString describe(const ProvisionStep& step);
+
+} // namespace tarvest
