@@ -1,0 +1,14 @@
+#pragma once
+// The commands of tarvest-admin. Each takes the words that follow its name on the
+// command line, writes its result to out and its complaints to err, and returns the
+// process exit code (0 done, 2 wrong usage).
+#include <QStringList>
+#include <QTextStream>
+
+namespace tarvest {
+
+// "date": today's Jalali date, or the Jalali date of a Gregorian date given as
+// YYYY-MM-DD, as the ten-character date text ("2029-03-20" -> "1408/01/01").
+int runDateCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
+} // namespace tarvest
