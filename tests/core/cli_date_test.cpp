@@ -6,13 +6,13 @@
 
 namespace {
 
-struct Run {
+struct AdminRun {
     int code;
     QString out;
     QString err;
 };
 
-Run runAdmin(const QStringList& args)
+AdminRun runAdmin(const QStringList& args)
 {
     QProcess p;
     p.start(QStringLiteral(TARVEST_ADMIN_EXE), args);
@@ -30,7 +30,7 @@ TEST(AdminDate, ConvertsAGregorianDate)
         const char* jalali;
     } cases[] = {{"2029-03-20", "1408/01/01\n"}, {"2025-03-20", "1403/12/30\n"}};
     for (const auto& c : cases) {
-        const Run r = runAdmin({QStringLiteral("date"), QString::fromLatin1(c.gregorian)});
+        const AdminRun r = runAdmin({QStringLiteral("date"), QString::fromLatin1(c.gregorian)});
         EXPECT_EQ(r.code, 0) << c.gregorian;
         EXPECT_EQ(r.out, QString::fromLatin1(c.jalali));
         EXPECT_TRUE(r.err.isEmpty());
@@ -39,7 +39,7 @@ TEST(AdminDate, ConvertsAGregorianDate)
 
 TEST(AdminDate, PrintsTodayAsDateText)
 {
-    const Run r = runAdmin({QStringLiteral("date")});
+    const AdminRun r = runAdmin({QStringLiteral("date")});
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^1[3-5]\\d\\d/\\d\\d/\\d\\d\n$")).match(r.out).hasMatch())
         << r.out.toStdString();
@@ -54,7 +54,7 @@ TEST(AdminDate, RefusesBadArguments)
         {QStringLiteral("date"), QStringLiteral("2029-03-20"), QStringLiteral("extra")},
     };
     for (const QStringList& args : bad) {
-        const Run r = runAdmin(args);
+        const AdminRun r = runAdmin(args);
         EXPECT_EQ(r.code, 2) << args.join(u' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_TRUE(r.err.contains(QStringLiteral("usage"))) << r.err.toStdString();
