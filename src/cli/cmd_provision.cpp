@@ -4,9 +4,10 @@
 #include "db/database.h"
 #include "db/provision.h"
 
+namespace tarvest {
+
 int runProvisionCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    using namespace tarvest;
     if (args.size() != 2 || (args[0] != QLatin1String("--sqlite") && args[0] != QLatin1String("--pg"))) {
         err << "usage: tarvest-admin provision --sqlite FILE | --pg \"host=... port=... dbname=... user=...\"\n";
         return 2;
@@ -23,3 +24,5 @@ int runProvisionCommand(const QStringList& args, QTextStream& out, QTextStream& 
         return 1;
     }
 }
+
+} // namespace tarvest

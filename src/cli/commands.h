@@ -1,10 +1,18 @@
 #pragma once
-// Commands of tarvest-admin, the command-line companion of the program.
+// The commands of tarvest-admin. Each takes the words that follow its name on the
+// command line, writes its result to out and its complaints to err, and returns the
+// process exit code (0 done, 1 failed, 2 wrong usage).
 #include <QStringList>
 #include <QTextStream>
 
-// tarvest-admin date [YYYY-MM-DD]: prints the Jalali date text (today by default).
+namespace tarvest {
+
+// "date": today's Jalali date, or the Jalali date of a Gregorian date given as
+// YYYY-MM-DD, as the ten-character date text ("2029-03-20" -> "1408/01/01").
 int runDateCommand(const QStringList& args, QTextStream& out, QTextStream& err);
-// tarvest-admin provision --sqlite FILE | --pg CONNINFO: creates the tables a
-// database lacks and prints, per table, created / already present / failed.
+
+// "provision --sqlite FILE | --pg CONNINFO": creates the tables a database lacks
+// and prints, per table, created / already present / failed with the reason.
 int runProvisionCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
+} // namespace tarvest

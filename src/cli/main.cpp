@@ -12,9 +12,9 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     const QString command = args.isEmpty() ? QString() : args.takeFirst();
     if (command == QLatin1String("provision"))
-        return runProvisionCommand(args, out, err);
+        return tarvest::runProvisionCommand(args, out, err);
     if (command == QLatin1String("date"))
-        return runDateCommand(args, out, err);
+        return tarvest::runDateCommand(args, out, err);
     err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO\n"
            "       tarvest-admin date [YYYY-MM-DD]\n";
     return 2;
