@@ -1,5 +1,6 @@
 #include "db/database.h"
 
+#include "common/digits.h"
 #include "common/errors.h"
 #include "db/schema.h"
 
@@ -30,19 +31,11 @@ QString dbReason(const QSqlError& e)
     return text;
 }
 
-// Digits of the Persian and Arabic-Indic scripts as ASCII digits.
-QString asciiDigits(QString s)
+// A number typed with Persian or Arabic-Indic digits or the Persian decimal
+// separator, as ASCII text.
+QString asciiNumberText(const QString& text)
 {
-    for (QChar& ch : s) {
-        const char16_t u = ch.unicode();
-        if (u >= 0x06F0 && u <= 0x06F9)
-            ch = QChar(u'0' + (u - 0x06F0));
-        else if (u >= 0x0660 && u <= 0x0669)
-            ch = QChar(u'0' + (u - 0x0660));
-        else if (u == 0x066B)
-            ch = QChar(u'.');
-    }
-    return s;
+    return normalizeDigits(text).replace(QChar(0x066B), QChar(u'.')).trimmed();
 }
 
 QVariant toWholeNumber(const Column& c, const QVariant& v)
@@ -52,7 +45,7 @@ QVariant toWholeNumber(const Column& c, const QVariant& v)
     if (v.typeId() == QMetaType::Bool)
         return v.toBool() ? 1 : 0;
     if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray) {
-        const QString s = asciiDigits(v.toString()).trimmed();
+        const QString s = asciiNumberText(v.toString());
         if (s.isEmpty())
             return qint64(0);
         bool ok = false;
@@ -69,7 +62,7 @@ QVariant toFloatValue(const Column& c, const QVariant& v)
     if (v.isNull())
         return v;
     if (v.typeId() == QMetaType::QString) {
-        const QString s = asciiDigits(v.toString()).trimmed();
+        const QString s = asciiNumberText(v.toString());
         if (s.isEmpty())
             return 0.0;
         bool ok = false;
@@ -108,29 +101,17 @@ qint64 toWholeRials(const QVariant& value)
     }
     default: {
         static const QRegularExpression re(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
-        QString s = asciiDigits(value.toString());
+        QString s = asciiNumberText(value.toString());
         s.remove(QChar(u',')).remove(QChar(0x066C)).remove(QChar(u' '));
         if (s.isEmpty())
             return 0;
         const auto m = re.match(s);
         if (!m.hasMatch() || (m.capturedLength(2) == 0 && m.capturedLength(3) == 0))
             throw Error(QStringLiteral("مبلغ «%1» عدد نیست.").arg(value.toString()));
-        const QString whole = m.captured(2).isEmpty() ? QStringLiteral("0") : m.captured(2);
         bool ok = false;
-        qint64 n = whole.toLongLong(&ok);
+        const qint64 n = roundDecimalTextToWhole(s).toLongLong(&ok); // half to even
         if (!ok)
             break;
-        const QString frac = m.captured(3);
-        if (!frac.isEmpty()) {
-            const int first = frac.at(0).digitValue();
-            const bool restNonZero = frac.mid(1).contains(QRegularExpression(QStringLiteral("[1-9]")));
-            const bool up = first > 5 || (first == 5 && (restNonZero || (n % 2) == 1));
-            if (up) {
-                if (n == std::numeric_limits<qint64>::max())
-                    break;
-                ++n;
-            }
-        }
         return m.captured(1) == QLatin1String("-") ? -n : n;
     }
     }

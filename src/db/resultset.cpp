@@ -18,9 +18,8 @@ namespace {
 
 QString tableOfSelect(const QString& sql)
 {
-    static const QRegularExpression re(QStringLiteral("^\\s*select\\s.*?\\sfrom\\s+([A-Za-z_][A-Za-z0-9_]*)"),
-                                       QRegularExpression::CaseInsensitiveOption
-                                           | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression re(QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)"),
+                                       QRegularExpression::CaseInsensitiveOption);
     const auto m = re.match(sql);
     if (!m.hasMatch())
         return {};

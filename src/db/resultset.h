@@ -27,8 +27,8 @@ public:
     Database* database() const { return m_db; }
 
     // Runs the query and keeps all its rows. `table` names the table that
-    // append, edit and delete write to; by default the table of a plain
-    // "select ... from <table>" statement.
+    // append, edit and delete write to; by default the table of a
+    // "select * from <table> ..." statement.
     void open(const QString& sql, const QVariantList& params = {}, const QString& table = {});
     // Runs the last query again, keeping the current record when it is still there.
     void refresh();

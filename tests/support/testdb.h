@@ -64,3 +64,9 @@ protected:
 #define TARVEST_FOR_EACH_DATABASE(Suite)                                                       \
     INSTANTIATE_TEST_SUITE_P(Db, Suite, ::testing::ValuesIn(::tarvest::test::allBackends()),    \
                              [](const auto& info) { return ::tarvest::test::backendName(info.param); })
+
+// Readable QString values in assertion messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
