@@ -83,9 +83,8 @@ public:
             if (header[c].isEmpty())
                 header[c] = QStringLiteral("F%1").arg(c + 1);
         t.columns = std::move(header);
-        // Only non-empty cells are stored, so a row holding none is empty; drop those at the end.
-        while (!m_rows.isEmpty() && m_rows.back().isEmpty())
-            m_rows.removeLast();
+        // Only non-empty cells create rows, so the table already ends at its last row with a
+        // value: blank formatted cells after it (borders, fonts) leave no empty rows behind.
         for (QStringList& r : m_rows)
             r.resize(m_width);
         t.rows = std::move(m_rows);
