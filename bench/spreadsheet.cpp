@@ -47,7 +47,15 @@ public:
     int columnCount() const override { return m_cols; }
     QString columnName(int c) const override { return QStringLiteral("field_%1").arg(c); }
     int rowCount() const override { return m_rows; }
-    QString text(int row, int col) const override { return m_pool[(row * 31 + col * 17) % m_pool.size()]; }
+    // Column 0 is a unique id and column 1 a unique file number; the rest repeat, as lists do.
+    QString text(int row, int col) const override
+    {
+        if (col == 0)
+            return QString::number(row + 1);
+        if (col == 1)
+            return QStringLiteral("%1/%2").arg(1400 + row % 5).arg(row * 13 + 7);
+        return m_pool[(row * 31 + col * 17) % m_pool.size()];
+    }
 
 private:
     int m_rows, m_cols;

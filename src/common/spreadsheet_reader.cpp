@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSet>
 #include <QXmlStreamReader>
 
 #include <quazip/quazip.h>
@@ -72,6 +73,22 @@ public:
     }
     void reserveRows(qsizetype n) { m_rows.reserve(n); }
 
+    // Returns a copy of `text` sharing the storage of an equal text met before. Lists repeat
+    // the same county, village and type names over and over, and a shared text costs a
+    // fraction of its own copy. The pool stops growing once it is large, so a column of
+    // unique values does not also fill it.
+    QString shared(QString text)
+    {
+        if (text.isEmpty() || text.size() > 64)
+            return text;
+        const auto it = m_pool.constFind(text);
+        if (it != m_pool.cend())
+            return *it;
+        if (m_pool.size() < kPoolLimit)
+            m_pool.insert(text);
+        return text;
+    }
+
     SheetTable finish()
     {
         SheetTable t;
@@ -92,7 +109,9 @@ public:
     }
 
 private:
+    static constexpr qsizetype kPoolLimit = 1 << 16;
     QList<QStringList> m_rows;
+    QSet<QString> m_pool;
     qsizetype m_width = 0;
 };
 
@@ -327,7 +346,7 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
             } else {
                 // Numbers keep their stored text; booleans are "1"/"0"; "str", "inlineStr"
                 // and error cells ("#DIV/0!") are texts already.
-                table.set(row, col, std::move(value));
+                table.set(row, col, table.shared(std::move(value)));
             }
         }
     }
@@ -423,7 +442,7 @@ public:
                 FreeXL_CellValue v;
                 if (freexl_get_cell_value(m_handle, r, c, &v) != FREEXL_OK)
                     failCorrupt(m_path);
-                table.set(r, c, cellText(v));
+                table.set(r, c, table.shared(cellText(v)));
             }
         return table.finish();
     }
