@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql qt6-translations-l10n
   libgl-dev sqlite3
-  libxlsxwriter-dev libquazip1-qt6-dev libfreexl-dev libsodium-dev
+  libxlsxwriter-dev libminizip-dev libfreexl-dev libsodium-dev
   fonts-farsiweb fonts-noto-core fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql

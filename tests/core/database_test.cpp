@@ -16,8 +16,9 @@ protected:
     void SetUp() override
     {
         DbTest::SetUp();
-        if (db)
+        if (db) {
             ASSERT_TRUE(provisionSucceeded(provision(*db)));
+        }
     }
 };
 

@@ -1,0 +1,228 @@
+// Export layout, checked by reading the written workbook back with openpyxl.
+#include "common/errors.h"
+#include "common/spreadsheet.h"
+#include "pyhelpers.h"
+#include "table_source.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tarvest;
+using tarvest::testing::TableSource;
+
+namespace {
+
+// Prints what a user would see of the workbook: sheets, direction, used size, column widths
+// and, for every cell of A1:AA<max row + 1>, its value, bold and four border styles.
+const char* kInspect = R"PY(
+import sys, json, openpyxl
+from openpyxl.utils import get_column_letter
+wb = openpyxl.load_workbook(sys.argv[1])
+ws = wb.worksheets[0]
+widths = {}
+for dim in ws.column_dimensions.values():
+    if dim.customWidth:
+        for c in range(dim.min, dim.max + 1):
+            widths[get_column_letter(c)] = dim.width
+max_row = ws.max_row
+cells = {}
+for r in range(1, max_row + 2):
+    for c in range(1, 28):
+        cell = ws.cell(row=r, column=c)
+        b = cell.border
+        cells[cell.coordinate] = {
+            "v": cell.value, "t": cell.data_type, "bold": bool(cell.font and cell.font.b),
+            "border": [b.left.style, b.right.style, b.top.style, b.bottom.style]}
+print(json.dumps({"sheets": wb.sheetnames, "rtl": bool(ws.sheet_view.rightToLeft),
+                  "maxRow": max_row, "widths": widths, "cells": cells}))
+)PY";
+
+QString colLetter(int c) // 0-based
+{
+    QString s;
+    for (++c; c > 0; c = (c - 1) / 26)
+        s.prepend(QChar(u'A' + (c - 1) % 26));
+    return s;
+}
+
+class SpreadsheetExport : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("out.xlsx")); }
+
+    QJsonObject exportAndInspect(const TableSource& src, const QHash<QString, QString>& titles)
+    {
+        writeXlsx(path(), src, titles);
+        return tarvest::testing::runPythonJson(QString::fromUtf8(kInspect), {path()}).toObject();
+    }
+    static QJsonObject cell(const QJsonObject& book, int row, int col)
+    {
+        return book[QStringLiteral("cells")].toObject()[colLetter(col) + QString::number(row)].toObject();
+    }
+    static QStringList borders(const QJsonObject& c)
+    {
+        QStringList out;
+        for (const auto& v : c[QStringLiteral("border")].toArray())
+            out << v.toString(QStringLiteral("none"));
+        return out;
+    }
+};
+
+const QStringList kSlant(4, QStringLiteral("slantDashDot"));
+const QStringList kThin(4, QStringLiteral("thin"));
+const QStringList kNone(4, QStringLiteral("none"));
+
+TableSource wideSource()
+{
+    TableSource s;
+    for (int c = 0; c < 15; ++c) // beyond M, the last bordered column
+        s.names << QStringLiteral("f%1").arg(c);
+    s.names[0] = QStringLiteral("id");
+    s.names[1] = QStringLiteral("City");
+    s.data = {
+        {QStringLiteral("  1 "), QStringLiteral(" شهرستان  مرکزي "), QStringLiteral("O'Brien"),
+         QStringLiteral("a < b & c"), QString(), QStringLiteral("   "), QStringLiteral("=1+2"),
+         QStringLiteral("007"), QStringLiteral("\tتب\t"), QString(), QString(), QString(), QString(),
+         QStringLiteral("ستون ۱۴"), QStringLiteral(" last ")},
+        {QStringLiteral("2"), QStringLiteral("نطنز")},
+        {QStringLiteral("3"), QStringLiteral("كاشان"), QStringLiteral("x")},
+    };
+    return s;
+}
+
+} // namespace
+
+TEST_F(SpreadsheetExport, HeaderTitlesAndTrimmedValuesAsStrings)
+{
+    const TableSource src = wideSource();
+    // Titles match field names without regard to case; "f2" has none and keeps its name.
+    const QJsonObject book = exportAndInspect(
+        src, {{QStringLiteral("ID"), QStringLiteral("شناسه")}, {QStringLiteral("city"), QStringLiteral("شهرستان")},
+              {QStringLiteral("f14"), QStringLiteral("  <عنوان & آخر>  ")}, {QStringLiteral("absent"), QStringLiteral("x")}});
+    ASSERT_FALSE(book.isEmpty());
+    EXPECT_EQ(book[QStringLiteral("sheets")].toArray(), QJsonArray{QStringLiteral("Sheet1")});
+    EXPECT_TRUE(book[QStringLiteral("rtl")].toBool());
+    EXPECT_EQ(book[QStringLiteral("maxRow")].toInt(), 4);
+
+    const QStringList header = {QStringLiteral("شناسه"), QStringLiteral("شهرستان"), QStringLiteral("f2"),
+                                QStringLiteral("f3")};
+    for (int c = 0; c < header.size(); ++c)
+        EXPECT_EQ(cell(book, 1, c)[QStringLiteral("v")].toString(), header[c]) << c;
+    EXPECT_EQ(cell(book, 1, 14)[QStringLiteral("v")].toString(), QStringLiteral("<عنوان & آخر>"));
+
+    struct Expect { int row, col; const char* value; }; // nullptr: empty cell
+    const Expect cases[] = {
+        {2, 0, "1"}, {2, 1, "شهرستان  مرکزي"}, {2, 2, "O'Brien"}, {2, 3, "a < b & c"},
+        {2, 4, nullptr}, {2, 5, nullptr}, {2, 6, "=1+2"}, {2, 7, "007"}, {2, 8, "تب"},
+        {2, 13, "ستون ۱۴"}, {2, 14, "last"}, {3, 0, "2"}, {3, 1, "نطنز"}, {3, 2, nullptr},
+        {4, 2, "x"},
+    };
+    for (const Expect& e : cases) {
+        const QJsonObject c = cell(book, e.row, e.col);
+        SCOPED_TRACE(colLetter(e.col).toStdString() + std::to_string(e.row));
+        if (e.value) {
+            EXPECT_EQ(c[QStringLiteral("v")].toString(), QString::fromUtf8(e.value));
+            EXPECT_EQ(c[QStringLiteral("t")].toString(), QStringLiteral("s")); // text, never a number or formula
+        } else {
+            EXPECT_TRUE(c[QStringLiteral("v")].isNull());
+        }
+    }
+}
+
+TEST_F(SpreadsheetExport, WidthsBoldAndBordersOfAWideTable)
+{
+    const TableSource src = wideSource();
+    const QJsonObject book = exportAndInspect(src, {});
+    ASSERT_FALSE(book.isEmpty());
+    const QJsonObject widths = book[QStringLiteral("widths")].toObject();
+    EXPECT_EQ(widths.size(), 15);
+    for (int c = 0; c < 15; ++c) // a width of 10 characters is stored with Excel's padding
+        EXPECT_NEAR(widths[colLetter(c)].toDouble(), 10.71, 0.01) << colLetter(c).toStdString();
+
+    for (int c = 0; c < 27; ++c) {
+        SCOPED_TRACE(colLetter(c).toStdString());
+        EXPECT_TRUE(cell(book, 1, c)[QStringLiteral("bold")].toBool());
+        EXPECT_EQ(borders(cell(book, 1, c)), c < 13 ? kSlant : kNone);
+        for (int row = 2; row <= 4; ++row) {
+            EXPECT_EQ(borders(cell(book, row, c)), c < 13 ? kThin : kNone) << row;
+            EXPECT_FALSE(cell(book, row, c)[QStringLiteral("bold")].toBool()) << row;
+        }
+        EXPECT_EQ(borders(cell(book, 5, c)), kNone);
+    }
+}
+
+TEST_F(SpreadsheetExport, NarrowTableStillFormatsTheWholeHeaderAndBorderRanges)
+{
+    TableSource src;
+    src.names = {QStringLiteral("a"), QStringLiteral("b")};
+    src.data = {{QStringLiteral("۱"), QStringLiteral("۲")}, {QString(), QString()}};
+    const QJsonObject book = exportAndInspect(src, {});
+    ASSERT_FALSE(book.isEmpty());
+    EXPECT_EQ(book[QStringLiteral("widths")].toObject().keys(), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+    EXPECT_EQ(book[QStringLiteral("maxRow")].toInt(), 3);
+    for (int c = 0; c < 13; ++c) {
+        SCOPED_TRACE(colLetter(c).toStdString());
+        EXPECT_EQ(borders(cell(book, 1, c)), kSlant);
+        EXPECT_EQ(borders(cell(book, 2, c)), kThin);
+        EXPECT_EQ(borders(cell(book, 3, c)), kThin); // a record of empty values still gets its row
+        if (c >= 2) {
+            EXPECT_TRUE(cell(book, 2, c)[QStringLiteral("v")].isNull());
+        }
+    }
+    EXPECT_TRUE(cell(book, 1, 26)[QStringLiteral("bold")].toBool());
+    EXPECT_EQ(borders(cell(book, 2, 13)), kNone);
+}
+
+TEST_F(SpreadsheetExport, NoRecordsMeansNoDataBorders)
+{
+    TableSource src;
+    src.names = {QStringLiteral("id"), QStringLiteral("nam")};
+    const QJsonObject book = exportAndInspect(src, {{QStringLiteral("nam"), QStringLiteral("نام")}});
+    ASSERT_FALSE(book.isEmpty());
+    EXPECT_EQ(book[QStringLiteral("maxRow")].toInt(), 1);
+    EXPECT_EQ(cell(book, 1, 1)[QStringLiteral("v")].toString(), QStringLiteral("نام"));
+    for (int c = 0; c < 13; ++c) {
+        EXPECT_EQ(borders(cell(book, 1, c)), kSlant) << c;
+        EXPECT_EQ(borders(cell(book, 2, c)), kNone) << c;
+    }
+}
+
+TEST_F(SpreadsheetExport, UnwritablePathFailsWithAPersianMessage)
+{
+    TableSource src;
+    src.names = {QStringLiteral("id")};
+    src.data = {{QStringLiteral("1")}};
+    const QString paths[] = {
+        dir.filePath(QStringLiteral("no/such/folder/out.xlsx")),
+        dir.path(), // a folder, not a file
+    };
+    for (const QString& p : paths) {
+        try {
+            writeXlsx(p, src, {});
+            ADD_FAILURE() << "no error for " << p.toStdString();
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("فايل اكسل"))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(p)));
+        }
+    }
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
+}
+
+TEST_F(SpreadsheetExport, ReplacesAnExistingFile)
+{
+    QFile old(path());
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(100000, 'x'));
+    old.close();
+    TableSource src;
+    src.names = {QStringLiteral("id")};
+    src.data = {{QStringLiteral("1")}};
+    writeXlsx(path(), src, {});
+    EXPECT_EQ(readSheet(path(), QStringLiteral("Sheet1")).rows, (QList<QStringList>{{QStringLiteral("1")}}));
+}
