@@ -63,6 +63,16 @@ int compareValues(const QVariant& a, const QVariant& b)
     return QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
 }
 
+// A field value as the screens show it: whole numbers without a decimal part.
+QString fieldText(const QVariant& v)
+{
+    if (v.isNull() || v.typeId() == QMetaType::QByteArray)
+        return {};
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+
 bool sameValue(const QVariant& a, const QVariant& b)
 {
     if (a.isNull() || b.isNull())
@@ -225,14 +235,7 @@ bool ResultSet::isNull(const QString& field) const
 
 QString ResultSet::asString(const QString& field) const
 {
-    const QVariant v = value(field);
-    if (v.isNull())
-        return {};
-    if (v.typeId() == QMetaType::Double) {
-        // Whole numbers read without a decimal part, as the grids show them.
-        return QString::number(v.toDouble(), 'g', 15);
-    }
-    return v.toString();
+    return fieldText(value(field));
 }
 
 double ResultSet::asFloat(const QString& field) const
@@ -283,6 +286,11 @@ QVariant ResultSet::valueAt(int row, int col) const
     if (row < 0 || row >= int(m_rows.size()) || col < 0 || col >= m_fields.size())
         return {};
     return m_rows[row][col];
+}
+
+QString ResultSet::textAt(int row, int col) const
+{
+    return fieldText(valueAt(row, col));
 }
 
 void ResultSet::requireWritable() const

@@ -65,6 +65,7 @@ public:
     qint64 asCurrency(const QString& field) const; // whole rials
     bool asBoolean(const QString& field) const;
     QVariant valueAt(int row, int column) const; // 0-based, for grids and exports
+    QString textAt(int row, int column) const;   // as asString reads it; stored files read as ""
 
     // Writes through to the table. append() inserts a row (the database fills its
     // identity key), adds it at the end of the snapshot and makes it current;

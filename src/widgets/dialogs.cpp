@@ -1,6 +1,8 @@
 #include "widgets/dialogs.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QMessageBox>
 
 namespace tarvest {
@@ -11,6 +13,10 @@ class MessageBoxDialogs final : public Dialogs {
 public:
     void message(const QString& text) override { show(QMessageBox::Information, text); }
     void warning(const QString& text) override { show(QMessageBox::Warning, text); }
+    bool openWithSystem(const QString& path) override
+    {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
 
 private:
     static void show(QMessageBox::Icon icon, const QString& text)

@@ -13,6 +13,9 @@ public:
     virtual void message(const QString& text) = 0;
     // A warning (an input refused, an action that could not be done).
     virtual void warning(const QString& text) = 0;
+    // Opens a file with the desktop's default program for its kind; false when none
+    // could be started.
+    virtual bool openWithSystem(const QString& path) = 0;
 
     // The dialogs in use: the installed ones, or the Qt message boxes.
     static Dialogs& instance();

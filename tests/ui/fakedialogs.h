@@ -14,8 +14,14 @@ public:
 
     void message(const QString& text) override { shown << text; }
     void warning(const QString& text) override { shown << text; }
+    bool openWithSystem(const QString& path) override
+    {
+        opened << path;
+        return true;
+    }
 
     QStringList shown;
+    QStringList opened;
 };
 
 } // namespace tarvest::test
