@@ -50,6 +50,8 @@ ProvisionStep provisionTable(Database& db, const Table& table, const QStringList
             }
             step.outcome = ProvisionStep::Outcome::AlreadyPresent;
         }
+        for (const QString& column : table.indexed)
+            db.exec(createIndexSql(table, column));
         db.commit();
     } catch (const Error& e) {
         db.rollback();

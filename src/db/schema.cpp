@@ -61,11 +61,13 @@ QList<Table> buildSchema()
                        nv("saat", 30), nv("tarikh", 10), nv("cmt", 200),
                        Column{"saat_sys", ColType::DateTime, 0, false, true}}};
     t << Table{"payamha", {intKey("id"), of("send_prs_id", ColType::Int), of("rec_prs_id", ColType::Int),
-                           nv("send_dat", 10), nv("show_dat", 10), nv("mozo", 100), of("cmt", ColType::Blob)}};
+                           nv("send_dat", 10), nv("show_dat", 10), nv("mozo", 100), of("cmt", ColType::Blob)},
+               {"rec_prs_id"}};
     t << Table{"dastrasi", {intKey("id"), of("prs_id", ColType::Int), nv("page_name", 25),
                             of("darj", ColType::Bit), of("virayesh", ColType::Bit),
-                            of("hazf", ColType::Bit), of("namayesh", ColType::Bit)}};
-    t << Table{"dastrasi2", {of("user_id", ColType::Int), nv("cmt", 150)}};
+                            of("hazf", ColType::Bit), of("namayesh", ColType::Bit)},
+               {"prs_id"}};
+    t << Table{"dastrasi2", {of("user_id", ColType::Int), nv("cmt", 150)}, {"user_id"}};
     t << Table{"zamaem", {bigKey("id"), nv("cmt", 150), nv("ramz", 20), nv("pictype", 5), of("pic", ColType::Blob)}};
     t << Table{"phone", {bigKey("id"), nv("name", 100), nv("tel", 40), nv("cmt", 150)}};
     t << Table{"abadiha", {bigKey("id"), nv("cod", 100), nv("rosta", 150), nv("ostan", 150),
@@ -93,11 +95,12 @@ QList<Table> buildSchema()
                 << nv("bakhsh", 50) << nv("dehestan", 50) << nv("kharej", 20) << nv("fish_no", 20)
                 << nv("fish_dat", 10) << nv("fish_mablagh", 20)
                 << tx("ostan") << tx("sel");
+    kom.indexed = {"city"};
     t << kom;
 
     const QList<Column> pictures{bigKey("pk"), of("cod", ColType::BigInt), nv("ext", 5),
                                  of("pic", ColType::Blob), nv("cmt", 150)};
-    t << Table{"komision_pic", pictures};
+    t << Table{"komision_pic", pictures, {"cod"}};
 
     Table asnad{"asnad", {bigKey("id"), nv("city", 100), nv("sal", 4), of("rosta_cnt", ColType::Int),
                           of("shahr_cnt", ColType::Int), of("fish", ColType::Int), nv("fish_name", 150),
@@ -116,7 +119,8 @@ QList<Table> buildSchema()
     t << asnad;
 
     t << Table{"sayerkar", {bigKey("id"), of("asnad_id", ColType::BigInt), nv("nam", 100),
-                            of("darsad", ColType::Float), of("mablagh", ColType::Money)}};
+                            of("darsad", ColType::Float), of("mablagh", ColType::Money)},
+               {"asnad_id"}};
     Table temp{"sanad_temp", nvs({"mahal", "semat", "nam"}, 100)};
     temp.columns << nv("manba", 250) << of("darsad", ColType::Float) << of("mablagh", ColType::Money);
     t << temp;
@@ -130,7 +134,7 @@ QList<Table> buildSchema()
     t << ghimat;
 
     t << Table{"vagozarityp", {bigKey("id"), nv("vagozari", 150), of("zarib", ColType::Float)}};
-    t << Table{"kashfghimat", {bigKey("id"), of("ghimat_id", ColType::BigInt), nv("kashf", 100)}};
+    t << Table{"kashfghimat", {bigKey("id"), of("ghimat_id", ColType::BigInt), nv("kashf", 100)}, {"ghimat_id"}};
     t << Table{"pic_new", pictures};
 
     Table arazi{"arazi", {bigKey("id")}};
@@ -222,6 +226,16 @@ QString createTableSql(const Table& table, DbKind kind)
 QString addColumnSql(const Table& table, const Column& column, DbKind kind)
 {
     return "ALTER TABLE " + table.name + " ADD COLUMN " + columnSql(column, kind);
+}
+
+QString indexName(const Table& table, const QString& column)
+{
+    return "ix_" + table.name + "_" + column;
+}
+
+QString createIndexSql(const Table& table, const QString& column)
+{
+    return "CREATE INDEX IF NOT EXISTS " + indexName(table, column) + " ON " + table.name + " (" + column + ")";
 }
 
 void checkTextWidths(const Table& table, const QVariantMap& values)

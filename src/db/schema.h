@@ -32,6 +32,9 @@ struct Column {
 struct Table {
     QString name;
     QList<Column> columns;
+    // Columns that other rows refer to by value and the screens look up often; each
+    // gets a plain (not unique) index.
+    QStringList indexed = {};
 
     // The identity key column ("id" or "pk"), or empty for tables without a key.
     QString key() const;
@@ -45,6 +48,9 @@ const Table* findTable(const QString& name); // case-insensitive
 QString columnSql(const Column& column, DbKind kind);
 QString createTableSql(const Table& table, DbKind kind);
 QString addColumnSql(const Table& table, const Column& column, DbKind kind);
+QString indexName(const Table& table, const QString& column);
+// Creates the index unless it exists; the same text on both kinds.
+QString createIndexSql(const Table& table, const QString& column);
 
 // Refuses, before any statement runs, a text longer than its column: throws
 // tarvest::Error naming the column and its width. Unknown columns are left to

@@ -36,6 +36,12 @@ TEST_P(ProvisionTest, EmptyDatabaseGetsEveryTableAndColumnThenARepeatChangesNoth
         EXPECT_EQ(db->columnNames(t.name), expected) << t.name.toStdString();
     }
     EXPECT_EQ(schemaTables().size(), 20);
+    const Table& pictures = *findTable("komision_pic");
+    const QString indexCount = db->kind() == DbKind::Sqlite
+        ? "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?"
+        : "SELECT count(*) FROM pg_indexes WHERE indexname = ?";
+    EXPECT_EQ(db->scalar(indexCount, {indexName(pictures, "cod")}).toInt(), 1)
+        << "pictures are counted per case by their case key";
     EXPECT_EQ(findTable("arazi")->columns.size(), 55); // key and 54 survey texts
     EXPECT_EQ(findTable("sh")->columns.size(), 54);
 
