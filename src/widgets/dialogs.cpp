@@ -2,17 +2,60 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QUrl>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace tarvest {
 
 namespace {
 
-class MessageBoxDialogs final : public Dialogs {
+class QtDialogs final : public Dialogs {
 public:
     void message(const QString& text) override { show(QMessageBox::Information, text); }
     void warning(const QString& text) override { show(QMessageBox::Warning, text); }
+    void error(const QString& text) override { show(QMessageBox::Critical, text); }
+
+    Answer question(const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text,
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QApplication::activeWindow());
+        box.setLayoutDirection(Qt::RightToLeft);
+        box.setDefaultButton(QMessageBox::Yes);
+        switch (box.exec()) {
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::No: return Answer::No;
+        default: return Answer::Cancel;
+        }
+    }
+
+    QString input(const QString& caption, const QString& prompt, const QString& defaultText, bool secret) override
+    {
+        QInputDialog box(QApplication::activeWindow());
+        box.setLayoutDirection(Qt::RightToLeft);
+        box.setWindowTitle(caption);
+        box.setLabelText(prompt);
+        box.setTextValue(defaultText);
+        box.setTextEchoMode(secret ? QLineEdit::Password : QLineEdit::Normal);
+        return box.exec() == QDialog::Accepted ? box.textValue() : defaultText;
+    }
+
+    QString openFileName(const QString& caption, const QString& filter) override
+    {
+        return QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, QString(), filter);
+    }
+
+    QString saveFileName(const QString& caption, const QString& suggestedName, const QString& filter) override
+    {
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, suggestedName, filter);
+    }
+
+    QString folder(const QString& caption) override
+    {
+        return QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption);
+    }
+
     bool openWithSystem(const QString& path) override
     {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -36,7 +79,7 @@ Dialogs::~Dialogs() = default;
 
 Dialogs& Dialogs::instance()
 {
-    static MessageBoxDialogs standard;
+    static QtDialogs standard;
     return g_installed ? *g_installed : standard;
 }
 
