@@ -1,0 +1,78 @@
+#include "db/login.h"
+
+#include "common/password.h"
+#include "db/activitylog.h"
+#include "db/database.h"
+
+#include <QSqlQuery>
+
+namespace tarvest {
+
+std::optional<UserRow> findUser(Database& db, const QString& userName, const QString& password)
+{
+    // The old server compared names without case and trailing blanks; so do we.
+    QSqlQuery q = db.exec(QStringLiteral("SELECT id, us, ps, lev, nam, status FROM users "
+                                         "WHERE lower(rtrim(us)) = lower(rtrim(?)) ORDER BY id"),
+                          {userName});
+    while (q.next()) {
+        const QString stored = q.value(2).toString();
+        if (!verifyPassword(stored, password))
+            continue;
+        UserRow row{q.value(0).toLongLong(), q.value(1).toString(), q.value(3).toString(),
+                    q.value(4).toString(), q.value(5).toString()};
+        if (!isPasswordHash(stored))
+            db.update(QStringLiteral("users"), {{"ps", hashPassword(password)}}, row.id);
+        return row;
+    }
+    return std::nullopt;
+}
+
+LoginOutcome logIn(Database& db, const QString& userName, const QString& password)
+{
+    LoginOutcome out;
+    const std::optional<UserRow> user = findUser(db, userName, password);
+    if (!user)
+        return out;
+    if (user->status != QStringLiteral("فعال")) {
+        out.result = LoginOutcome::Result::Inactive;
+        return out;
+    }
+
+    // Version test: this login marks its own row, so a login of "admin" itself passes.
+    db.update(QStringLiteral("users"), {{"ver", QString::number(kProgramVersion)}}, user->id);
+    const QVariant newest = db.scalar(QStringLiteral("SELECT ver FROM users WHERE us = ? ORDER BY id"), {"admin"});
+    bool isNumber = false;
+    const double version = newest.toString().trimmed().toDouble(&isNumber);
+    if (isNumber && version > kProgramVersion) {
+        out.result = LoginOutcome::Result::Outdated;
+        out.newestVersion = newest.toString();
+        writeLogRecord(db, userName,
+                       QStringLiteral("  ورود ناموفق به نرم افزار بدليل استفاده از نسخه قديمي   ")
+                           + out.newestVersion + QStringLiteral(" ") + userName);
+        return out;
+    }
+
+    writeLogRecord(db, userName, QStringLiteral("  ورود موفق به نرم افزار  ") + userName + QStringLiteral(" ") + user->nam);
+    out.result = LoginOutcome::Result::LoggedIn;
+    out.state = LoginState{QString::number(user->id), user->lev, userName};
+    out.unreadMessages = unreadMessageCount(db, out.state.userId);
+    return out;
+}
+
+int unreadMessageCount(Database& db, const QString& userId)
+{
+    return db.scalar(QStringLiteral("SELECT count(*) FROM payamha WHERE rec_prs_id = ? AND show_dat = ?"),
+                     {userId.toLongLong(), QString("")})
+        .toInt();
+}
+
+bool changePassword(Database& db, const QString& userName, const QString& currentPassword,
+                    const QString& newPassword)
+{
+    const std::optional<UserRow> user = findUser(db, userName, currentPassword);
+    if (!user)
+        return false;
+    return db.update(QStringLiteral("users"), {{"ps", hashPassword(newPassword)}}, user->id) == 1;
+}
+
+} // namespace tarvest
