@@ -1,0 +1,193 @@
+#include "app/mainwindow.h"
+
+#include "app/shell.h"
+#include "common/errors.h"
+#include "db/login.h"
+#include "widgets/dialogs.h"
+#include "widgets/screen.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace tarvest {
+
+// Screens opened from the menu, created on first use and kept for the run.
+struct Tmain::Screens {
+};
+
+namespace {
+const QString kMessages = QStringLiteral("پيام");
+const QString kNoAccess = QStringLiteral("شما دسترسي به اين صفحه را نداريد");
+} // namespace
+
+Tmain::Tmain(Shell& shell, QWidget* parent)
+    : QMainWindow(parent), m_shell(shell), m_screens(std::make_unique<Screens>())
+{
+    setObjectName(QStringLiteral("Tmain"));
+    setWindowTitle(QStringLiteral("صفحه اصلي"));
+    setLayoutDirection(Qt::RightToLeft);
+    resize(1000, 700);
+
+    auto* background = new QLabel(QStringLiteral("سامانه ثبت پرونده هاي تغيير كاربري اراضي روستايي"), this);
+    background->setObjectName(QStringLiteral("Image1"));
+    background->setAlignment(Qt::AlignCenter);
+    background->setStyleSheet(QStringLiteral(
+        "QLabel { color: #f4f1e8; font-size: 22pt; font-weight: bold;"
+        " background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #2f5d50, stop:1 #7a9e7e); }"));
+    setCentralWidget(background);
+
+    QMenuBar* bar = menuBar();
+    bar->setLayoutDirection(Qt::RightToLeft);
+    addCommand(bar, "komision", QStringLiteral("كميسيون معاملات"), [this] {
+        if (checkPageAccess(QStringLiteral("komision"), nullptr))
+            notReady(QStringLiteral("كميسيون معاملات"));
+    });
+    addCommand(bar, "asnad", QStringLiteral("اسناد"), [this] {
+        if (checkPageAccess(QStringLiteral("asnad"), nullptr))
+            notReady(QStringLiteral("اسناد"));
+    });
+    addCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"), [this] {
+        if (checkPageAccess(QStringLiteral("ghimat"), nullptr))
+            notReady(QStringLiteral("قيمت گذاري"));
+    });
+    addCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"), [this] {
+        if (checkPageAccess(QStringLiteral("arazi"), nullptr))
+            notReady(QStringLiteral("شناسايي اراضي"));
+    });
+    m_messages = addCommand(bar, "payam", kMessages, [this] { notReady(kMessages); });
+
+    QMenu* basics = bar->addMenu(QStringLiteral("اطلاعات پايه"));
+    basics->setObjectName(QStringLiteral("basics"));
+    basics->setLayoutDirection(Qt::RightToLeft);
+    addCommand(basics, "seting", QStringLiteral("تنظيمات"), [this] { openSettings(); });
+    addCommand(basics, "vagozari", QStringLiteral("انواع واگذاري و ضريب قيمت"), [this] {
+        if (checkPageAccess(QStringLiteral("vagozari"), nullptr))
+            notReady(QStringLiteral("انواع واگذاري و ضريب قيمت"));
+    });
+    addCommand(basics, "abadiha", QStringLiteral("فرهنگ آبادي ها"), [this] {
+        if (checkPageAccess(QStringLiteral("abadiha"), nullptr))
+            notReady(QStringLiteral("فرهنگ آبادي ها"));
+    });
+    addCommand(basics, "phone", QStringLiteral("دفترچه تلفن"), [this] {
+        if (checkPageAccess(QStringLiteral("phone"), nullptr))
+            notReady(QStringLiteral("دفترچه تلفن"));
+    });
+    addCommand(basics, "zamaem", QStringLiteral("ضمائم"), [this] {
+        if (m_shell.session().login.userName != QLatin1String("admin")) {
+            Dialogs::instance().message(QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
+            return;
+        }
+        notReady(QStringLiteral("ضمائم"));
+    });
+    addCommand(basics, "log", QStringLiteral("لاگ"), [this] { openLog(); });
+    addCommand(basics, "karbaran", QStringLiteral("كاربران"), [this] {
+        if (checkPageAccess(QStringLiteral("karbaran"), nullptr))
+            notReady(QStringLiteral("كاربران"));
+    });
+    addCommand(basics, "backup", QStringLiteral("پشتيبان گيري"), [this] { notReady(QStringLiteral("پشتيبان گيري")); });
+    addCommand(basics, "about", QStringLiteral("درباره ما"), [] {
+        Dialogs::instance().message(QStringLiteral(
+            "اين نرم افزار در بهار سال 1392 به درخواست معاونت عمران روستايي براي ثبت و پيگيري پرونده هاي تغيير كاربري اراضي روستايي تهيه شده است."));
+    });
+    addCommand(bar, "exit", QStringLiteral("خروج"), [this] { close(); });
+
+    m_timer = new QTimer(this);
+    m_timer->setInterval(5000);
+    connect(m_timer, &QTimer::timeout, this, &Tmain::checkMessages);
+}
+
+Tmain::~Tmain() = default;
+
+QAction* Tmain::addCommand(QWidget* menu, const char* name, const QString& caption, std::function<void()> run)
+{
+    auto* action = new QAction(caption, menu);
+    action->setObjectName(QLatin1String(name));
+    menu->addAction(action);
+    connect(action, &QAction::triggered, this, [run = std::move(run)] {
+        try {
+            run();
+        } catch (const Error& e) {
+            Dialogs::instance().error(e.message());
+        }
+    });
+    return action;
+}
+
+QAction* Tmain::menuAction(const QString& objectName) const
+{
+    return findChild<QAction*>(objectName);
+}
+
+void Tmain::notReady(const QString& caption)
+{
+    Dialogs::instance().message(QStringLiteral("بخش «%1» در اين نسخه از برنامه هنوز آماده نشده است.").arg(caption));
+}
+
+bool Tmain::checkPageAccess(const QString& page, AccessTarget* target)
+{
+    const std::optional<PageRights> rights = m_shell.session().pageRights(page);
+    if (!rights) {
+        Dialogs::instance().message(kNoAccess);
+        return false;
+    }
+    if (target)
+        target->applyRights(*rights);
+    if (!rights->view) {
+        Dialogs::instance().message(kNoAccess);
+        return false;
+    }
+    return true;
+}
+
+void Tmain::setUnreadMessages(int count)
+{
+    m_lastUnread = count;
+    m_messages->setText(count > 0 ? kMessages + QStringLiteral("*") : kMessages);
+    m_timer->start();
+}
+
+void Tmain::checkMessages()
+{
+    Session& session = m_shell.session();
+    if (!session.db() || !session.login.isLoggedIn())
+        return;
+    int count = 0;
+    try {
+        count = unreadMessageCount(*session.db(), session.login.userId);
+    } catch (const Error&) {
+        return; // a lost connection shows at the next real action, not every five seconds
+    }
+    m_messages->setText(count > 0 ? kMessages + QStringLiteral("*") : kMessages);
+    const bool grown = count > m_lastUnread;
+    m_lastUnread = count;
+    if (grown)
+        Dialogs::instance().message(QStringLiteral("شما اين تعداد پيام ناخوانده داريد ") + QString::number(count));
+}
+
+void Tmain::closeEvent(QCloseEvent* event)
+{
+    if (Dialogs::instance().question(QStringLiteral("آيا مي خواهيد از برنامه خارج شويد")) != Dialogs::Answer::Yes) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    m_timer->stop();
+    m_shell.quit();
+}
+
+void Tmain::openSettings()
+{
+    if (checkPageAccess(QStringLiteral("seting"), nullptr))
+        notReady(QStringLiteral("تنظيمات"));
+}
+
+void Tmain::openLog()
+{
+    notReady(QStringLiteral("لاگ"));
+}
+
+} // namespace tarvest

@@ -1,0 +1,54 @@
+#pragma once
+// The main window: its menu is the way into every working screen. Each command checks
+// the user's rights on its page, passes them to the screen, presets it and shows it.
+#include <QMainWindow>
+
+#include <functional>
+
+class QAction;
+class QTimer;
+
+namespace tarvest {
+
+class AccessTarget;
+class Shell;
+
+class Tmain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Tmain(Shell& shell, QWidget* parent = nullptr);
+    ~Tmain() override;
+
+    // The "پيام" caption after login: "پيام*" while unread messages exist. Also starts
+    // the five-second check for new messages.
+    void setUnreadMessages(int count);
+    // The five-second check: refreshes the caption and tells the user when the number
+    // of unread messages has grown since the last check.
+    void checkMessages();
+
+    // The page check of a menu command: no rights row, or no right to view, refuses
+    // with a message (the insert, edit and delete rights are applied to the target
+    // even when viewing is refused). True when the screen may open.
+    bool checkPageAccess(const QString& page, AccessTarget* target);
+
+    QAction* menuAction(const QString& objectName) const;
+    QTimer* messageTimer() const { return m_timer; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* addCommand(QWidget* menu, const char* name, const QString& caption, std::function<void()> run);
+    void notReady(const QString& caption);
+    void openSettings();
+    void openLog();
+
+    Shell& m_shell;
+    QAction* m_messages = nullptr;
+    QTimer* m_timer = nullptr;
+    int m_lastUnread = 0;
+    struct Screens;
+    std::unique_ptr<Screens> m_screens;
+};
+
+} // namespace tarvest
