@@ -99,6 +99,7 @@ Tlog::Tlog(Session& session, QWidget* parent)
     m_export->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     m_export->setToolTip(QStringLiteral("ارسال فهرست به صفحه گسترده"));
     m_export->setAutoRaise(true);
+    auto* countCaption = named(new QLabel(QStringLiteral("تعداد :")), "Label2");
     m_count = named(new QLabel, "cnt");
     m_count->setMinimumWidth(60);
 
@@ -137,6 +138,7 @@ Tlog::Tlog(Session& session, QWidget* parent)
     commands->addWidget(m_search);
     commands->addWidget(m_export);
     commands->addStretch();
+    commands->addWidget(countCaption);
     commands->addWidget(m_count);
     filters->addLayout(commands, 2, 3);
     filters->setColumnStretch(1, 1);
@@ -235,6 +237,10 @@ void Tlog::search()
         const int id = m_rows.fieldIndex(QStringLiteral("id"));
         for (int c = 0; c < m_rows.fieldCount(); ++c)
             m_grid->setColumnHidden(c, c == id);
+        m_grid->resizeColumnsToContents();
+        const int description = m_rows.fieldIndex(QStringLiteral("cmt"));
+        if (description >= 0 && m_grid->columnWidth(description) > 420)
+            m_grid->setColumnWidth(description, 420);
         if (!m_rows.isEmpty())
             m_grid->selectRow(0);
     } catch (const Error& e) {
