@@ -6,6 +6,7 @@
 #include "app/login.h"
 #include "app/mainwindow.h"
 #include "app/shell.h"
+#include "widgets/appearance.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -42,7 +43,7 @@ double msSinceProcessStart()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setLayoutDirection(Qt::RightToLeft);
+    tarvest::applyInterfaceLook(app);
     const bool fresh = argc < 2 || QByteArray(argv[1]) != "existing";
     QTemporaryDir scratch;
     const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : scratch.path();

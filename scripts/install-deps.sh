@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql qt6-translations-l10n
   libgl-dev sqlite3
   libxlsxwriter-dev libminizip-dev libfreexl-dev libsodium-dev
-  fonts-farsiweb fonts-noto-core fonts-dejavu-core
+  fonts-farsiweb fonts-noto-core fonts-noto-ui-core fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql
   xvfb xauth poppler-utils python3 python3-openpyxl python3-xlwt

@@ -3,12 +3,24 @@
 // Run it offscreen (QT_QPA_PLATFORM=offscreen) or under xvfb-run.
 #include "app/changepass.h"
 #include "app/login.h"
+#include "app/logviewer.h"
 #include "app/mainwindow.h"
 #include "app/serversettings.h"
 #include "app/shell.h"
+#include "common/errors.h"
+#include "db/database.h"
+#include "db/provision.h"
+#include "db/session.h"
 #include "widgets/dateedit.h"
 #include "widgets/numericedits.h"
+#include "widgets/appearance.h"
 #include "widgets/screen.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <QApplication>
 #include <QDir>
@@ -16,11 +28,6 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QVBoxLayout>
 
@@ -35,6 +42,52 @@ void save(QWidget& w, const QDir& dir, const QString& name)
     QApplication::processEvents();
     const QString path = dir.filePath(name + ".png");
     w.grab().save(path);
+    QTextStream(stdout) << path << '\n';
+}
+
+// The log viewer over a few sample rows, with the user and date filters ticked.
+void renderLogViewer(const QDir& out)
+{
+    QTemporaryDir dir;
+    Session session;
+    session.setDatabase(Database::openSqlite(dir.filePath(QStringLiteral("gallery.sqlite"))));
+    Database& db = *session.db();
+    provision(db);
+    struct Row {
+        const char* karbar;
+        const char* ip;
+        const char* host;
+        const char* saat;
+        const char* tarikh;
+        QString cmt;
+        const char* server;
+    };
+    const Row rows[] = {
+        {"admin", "192.168.1.10", "PC-ADMIN", "08:15:02", "1403/01/15",
+         QStringLiteral("  ورود موفق به نرم افزار  admin مدير سيستم"), "2024-04-03 08:15:02"},
+        {"admin", "192.168.1.10", "PC-ADMIN", "08:20:40", "1403/01/15",
+         QStringLiteral(" ثبت کاربر جديد 2960012345 آذربايجان شرقي"), "2024-04-03 08:20:40"},
+        {"2960012345", "192.168.1.23", "KARSHENAS-2", "09:02:11", "1403/01/16",
+         QStringLiteral(" ثبت کدآبادي جديد  1203045 2960012345"), "2024-04-04 09:02:11"},
+        {"2960012345", "192.168.1.23", "KARSHENAS-2", "09:05:37", "1403/01/16",
+         QStringLiteral(" ويرايش آبادي  1203045 2960012345"), "2024-04-04 09:05:37"},
+        {"admin", "192.168.1.10", "PC-ADMIN", "11:47:09", "1403/01/17",
+         QStringLiteral("  ورود ناموفق به نرم افزار بدليل استفاده از نسخه قديمي   12 admin"), "2024-04-05 11:47:09"},
+    };
+    for (const Row& r : rows)
+        db.insert(QStringLiteral("log"), {{"karbar", r.karbar}, {"ip", r.ip}, {"computer_name", r.host},
+                                          {"saat", r.saat}, {"tarikh", r.tarikh}, {"cmt", r.cmt},
+                                          {"saat_sys", r.server}});
+    Tlog viewer(session);
+    viewer.findChild<QCheckBox*>(QStringLiteral("CheckBox2"))->setChecked(true);
+    viewer.findChild<DateEdit*>(QStringLiteral("dat1"))->setDateText(QStringLiteral("1403/01/01"));
+    viewer.findChild<DateEdit*>(QStringLiteral("dat2"))->setDateText(QStringLiteral("1403/01/31"));
+    viewer.prepare();
+    viewer.resize(1000, 420);
+    viewer.show();
+    QApplication::processEvents();
+    const QString path = out.filePath(QStringLiteral("log.png"));
+    viewer.grab().save(path);
     QTextStream(stdout) << path << '\n';
 }
 
@@ -76,9 +129,7 @@ void renderShell(const QDir& out)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setLayoutDirection(Qt::RightToLeft);
-    if (QFontDatabase::families().contains(QStringLiteral("Noto Naskh Arabic UI")))
-        QApplication::setFont(QFont(QStringLiteral("Noto Naskh Arabic UI"), 10));
+    applyInterfaceLook(app);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery"));
     QDir().mkpath(out.path());
 
@@ -100,6 +151,12 @@ int main(int argc, char** argv)
     fields.resize(420, 180);
     save(fields, out, "fields");
 
-    renderShell(out);
+    try {
+        renderLogViewer(out);
+        renderShell(out);
+    } catch (const Error& e) {
+        QTextStream(stderr) << e.message() << '\n';
+        return 1;
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/logviewer.h"
 #include "app/shell.h"
 #include "common/errors.h"
 #include "db/login.h"
@@ -17,6 +18,7 @@ namespace tarvest {
 
 // Screens opened from the menu, created on first use and kept for the run.
 struct Tmain::Screens {
+    std::unique_ptr<Tlog> log;
 };
 
 namespace {
@@ -187,7 +189,10 @@ void Tmain::openSettings()
 
 void Tmain::openLog()
 {
-    notReady(QStringLiteral("لاگ"));
+    if (!m_screens->log)
+        m_screens->log = std::make_unique<Tlog>(m_shell.session(), this);
+    m_screens->log->prepare();
+    showModal(m_screens->log.get());
 }
 
 } // namespace tarvest

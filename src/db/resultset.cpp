@@ -70,6 +70,9 @@ QString fieldText(const QVariant& v)
         return {};
     if (v.typeId() == QMetaType::Double)
         return QString::number(v.toDouble(), 'g', 15);
+    // Server times read the same from both kinds of database, as SQLite stores them.
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     return v.toString();
 }
 
@@ -478,6 +481,8 @@ QVariant ResultSetModel::data(const QModelIndex& index, int role) const
     const QVariant v = m_rs->valueAt(index.row(), index.column());
     if (v.typeId() == QMetaType::QByteArray)
         return {};
+    if (v.typeId() == QMetaType::QDateTime)
+        return fieldText(v);
     return v;
 }
 

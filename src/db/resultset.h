@@ -124,6 +124,7 @@ class ResultSetModel : public QAbstractTableModel {
 public:
     explicit ResultSetModel(ResultSet* rs, QObject* parent = nullptr);
     void setTitles(const QHash<QString, QString>& titlesByField);
+    ResultSet* resultSet() const { return m_rs; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -226,6 +226,10 @@ TEST_P(ShellTest, PageCheckAppliesRightsAndRefuses)
     main.menuAction("zamaem")->trigger();
     EXPECT_EQ(dialogs.shown.takeLast(), QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
 
+    // The log viewer opens without a page check.
+    main.menuAction("log")->trigger();
+    EXPECT_EQ(modal.takeLast(), "Tlog");
+
     // A command whose screen is not there yet tells so instead of failing.
     main.menuAction("backup")->trigger();
     EXPECT_TRUE(dialogs.shown.takeLast().contains(QStringLiteral("پشتيبان گيري")));
