@@ -1,5 +1,6 @@
 #include "db/resultset.h"
 
+#include "common/bidi.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/schema.h"
@@ -478,12 +479,9 @@ QVariant ResultSetModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    const QVariant v = m_rs->valueAt(index.row(), index.column());
-    if (v.typeId() == QMetaType::QByteArray)
-        return {};
-    if (v.typeId() == QMetaType::QDateTime)
-        return fieldText(v);
-    return v;
+    // Cells read as typed inside the right-to-left grid: dates, times, addresses and
+    // codes keep their left-to-right order.
+    return isolateLeftToRight(fieldText(m_rs->valueAt(index.row(), index.column())));
 }
 
 QVariant ResultSetModel::headerData(int section, Qt::Orientation orientation, int role) const
