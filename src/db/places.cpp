@@ -3,7 +3,10 @@
 #include "common/errors.h"
 #include "db/database.h"
 
+#include <QCollator>
 #include <QSqlQuery>
+
+#include <algorithm>
 
 namespace tarvest {
 
@@ -50,6 +53,12 @@ QStringList placeValues(Database& db, const QString& column, const QList<PlaceFi
     QStringList values;
     while (q.next())
         values << q.value(0).toString();
+    if (order == PlaceOrder::Sorted) {
+        // In Persian alphabetical order (چ after ج, گ after ک), the same on every database
+        // whatever its collation.
+        const QCollator persian(QLocale(QLocale::Persian, QLocale::Iran));
+        std::stable_sort(values.begin(), values.end(), persian);
+    }
     return values;
 }
 

@@ -34,7 +34,7 @@ struct PlaceFilter {
 
 enum class PlaceOrder {
     AsFound, // in the order the database returns them
-    Sorted,  // ordered by the value
+    Sorted,  // in Persian alphabetical order of the value
 };
 
 // The refill step: the distinct values of `column` among the gazetteer rows that
