@@ -1,6 +1,11 @@
 // Renders the program's screens and shared fields to PNG files for review:
 //   tarvest-gallery [output-folder]
 // Run it offscreen (QT_QPA_PLATFORM=offscreen) or under xvfb-run.
+#include "app/settingscreen.h"
+#include "db/database.h"
+#include "db/provision.h"
+#include "db/session.h"
+#include "db/settinglists.h"
 #include "widgets/dateedit.h"
 #include "widgets/numericedits.h"
 
@@ -10,6 +15,8 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QComboBox>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QVBoxLayout>
 
@@ -55,5 +62,25 @@ int main(int argc, char** argv)
     form->addRow(QStringLiteral("مساحت :"), area);
     fields.resize(420, 180);
     save(fields, out, "fields");
+
+    // The settings screen on a throwaway database with a few lists filled, one chosen.
+    QTemporaryDir dbDir;
+    Session session;
+    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
+    provision(*session.db());
+    const QList<QPair<QString, QString>> sample = {
+        {lists::Consultant, QStringLiteral("مهندسین مشاور آبادگران")},
+        {lists::Consultant, QStringLiteral("مهندسین مشاور طرح و توسعه")},
+        {lists::Consultant, QStringLiteral("دفتر فنی استان")},
+        {lists::DirectorGeneral, QStringLiteral("مهندس احمدی")},
+        {lists::DeletePassword, QStringLiteral("1234")},
+    };
+    for (const auto& [list, value] : sample)
+        addSettingValue(*session.db(), list, value);
+    Tsetting settings(session);
+    settings.prepare();
+    auto* component = settings.findChild<QComboBox*>(QStringLiteral("component"));
+    component->setCurrentIndex(component->findText(lists::Consultant));
+    save(settings, out, "setting");
     return 0;
 }

@@ -71,7 +71,8 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(m_grid, 1);
-    resize(620, 460);
+    setMinimumSize(560, 420);
+    resize(640, 480);
 
     connect(m_component, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
@@ -79,7 +80,7 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     });
     connect(m_insert, &QPushButton::clicked, this, &Tsetting::addValue);
     connect(m_delete, &QAction::triggered, this, &Tsetting::deleteSelected);
-    connect(&m_rows, &ResultSet::reset, this, &Tsetting::hideBookkeepingColumns);
+    connect(&m_rows, &ResultSet::reset, this, &Tsetting::arrangeColumns);
 }
 
 void Tsetting::prepare()
@@ -154,11 +155,13 @@ void Tsetting::deleteSelected()
     }
 }
 
-void Tsetting::hideBookkeepingColumns()
+void Tsetting::arrangeColumns()
 {
     for (int i = 0; i < m_rows.fieldCount(); ++i) {
         const QString name = m_rows.fieldName(i).toLower();
         m_grid->setColumnHidden(i, name == QLatin1String("id") || name == QLatin1String("def"));
+        if (name == QLatin1String("component"))
+            m_grid->resizeColumnToContents(i);
     }
 }
 

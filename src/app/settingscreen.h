@@ -34,7 +34,7 @@ public:
 
 private:
     void showList(const QString& list);
-    void hideBookkeepingColumns();
+    void arrangeColumns(); // id and def hidden, the list name as wide as its texts
 
     Session& m_session;
     ResultSet m_rows; // adoq_set
