@@ -6,11 +6,13 @@
 #include "app/logviewer.h"
 #include "app/mainwindow.h"
 #include "app/serversettings.h"
+#include "app/settingscreen.h"
 #include "app/shell.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/session.h"
+#include "db/settinglists.h"
 #include "widgets/dateedit.h"
 #include "widgets/numericedits.h"
 #include "widgets/appearance.h"
@@ -28,6 +30,8 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QComboBox>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QVBoxLayout>
 
@@ -124,6 +128,29 @@ void renderShell(const QDir& out)
     setModalShower({});
 }
 
+// The settings screen on a throwaway database with a few lists filled, one chosen.
+void renderSettings(const QDir& out)
+{
+    QTemporaryDir dbDir;
+    Session session;
+    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
+    provision(*session.db());
+    const QList<QPair<QString, QString>> sample = {
+        {lists::Consultant, QStringLiteral("مهندسین مشاور آبادگران")},
+        {lists::Consultant, QStringLiteral("مهندسین مشاور طرح و توسعه")},
+        {lists::Consultant, QStringLiteral("دفتر فنی استان")},
+        {lists::DirectorGeneral, QStringLiteral("مهندس احمدی")},
+        {lists::DeletePassword, QStringLiteral("1234")},
+    };
+    for (const auto& [list, value] : sample)
+        addSettingValue(*session.db(), list, value);
+    Tsetting settings(session);
+    settings.prepare();
+    auto* component = settings.findChild<QComboBox*>(QStringLiteral("component"));
+    component->setCurrentIndex(component->findText(lists::Consultant));
+    save(settings, out, "setting");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -154,6 +181,7 @@ int main(int argc, char** argv)
     try {
         renderLogViewer(out);
         renderShell(out);
+        renderSettings(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

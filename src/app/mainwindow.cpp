@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/logviewer.h"
+#include "app/settingscreen.h"
 #include "app/shell.h"
 #include "common/errors.h"
 #include "db/login.h"
@@ -19,6 +20,7 @@ namespace tarvest {
 // Screens opened from the menu, created on first use and kept for the run.
 struct Tmain::Screens {
     std::unique_ptr<Tlog> log;
+    std::unique_ptr<Tsetting> settings;
 };
 
 namespace {
@@ -183,8 +185,12 @@ void Tmain::closeEvent(QCloseEvent* event)
 
 void Tmain::openSettings()
 {
-    if (checkPageAccess(QStringLiteral("seting"), nullptr))
-        notReady(QStringLiteral("تنظيمات"));
+    if (!m_screens->settings)
+        m_screens->settings = std::make_unique<Tsetting>(m_shell.session(), this);
+    if (!checkPageAccess(QStringLiteral("seting"), m_screens->settings.get()))
+        return;
+    m_screens->settings->prepare();
+    showModal(m_screens->settings.get());
 }
 
 void Tmain::openLog()

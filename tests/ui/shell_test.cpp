@@ -226,6 +226,17 @@ TEST_P(ShellTest, PageCheckAppliesRightsAndRefuses)
     main.menuAction("zamaem")->trigger();
     EXPECT_EQ(dialogs.shown.takeLast(), QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
 
+    // The settings command: the insert right decides the "ثبت" button.
+    main.menuAction("seting")->trigger();
+    EXPECT_EQ(modal.takeLast(), "Tsetting");
+    auto* settings = main.findChild<QWidget*>("Tsetting");
+    ASSERT_NE(settings, nullptr);
+    EXPECT_FALSE(settings->findChild<QPushButton*>("ins_btn")->isEnabled());
+    db->exec("UPDATE dastrasi SET darj = 1 WHERE prs_id = ? AND page_name = 'seting'", {reza});
+    main.menuAction("seting")->trigger();
+    EXPECT_TRUE(settings->findChild<QPushButton*>("ins_btn")->isEnabled());
+    modal.clear();
+
     // The log viewer opens without a page check.
     main.menuAction("log")->trigger();
     EXPECT_EQ(modal.takeLast(), "Tlog");

@@ -1,0 +1,97 @@
+#include "db/settinglists.h"
+
+#include "db/database.h"
+#include "db/schema.h"
+
+#include <QSqlQuery>
+
+namespace tarvest {
+
+const QStringList& settingListNames()
+{
+    using namespace lists;
+    static const QStringList names = {
+TechnicalAffairs,
+DocumentKinds,
+LandUseKinds,
+TransactionsLetterDate,
+LandProvider,
+Coverage,
+MemberCount,
+FeePerMember,
+DeletePassword,
+SecurityHead,
+CommissionAttachments,
+TransactionsLetterNo,
+ServiceLandCoefficient,
+Plots12To16Coefficient,
+PlotsOver16Coefficient,
+PlotsUnder12Coefficient,
+RuralDeputyPostTitle,
+PriceFinders,
+LegalExpert,
+LandGroup,
+UserGroup,
+EligibleApplicant,
+DirectorGeneral,
+LandAcquisitionAuthority,
+LandStage,
+Consultant,
+SupportDeputy,
+RuralDeputy,
+LandUseChangeResult,
+CommissionOpinion,
+RuralDeputyOpinion,
+RequestKind,
+LandPlanKind,
+LandStudyKind
+    };
+    return names;
+}
+
+QStringList settingChoices(Database& db, const QString& list)
+{
+    QSqlQuery q = db.exec(QStringLiteral("SELECT cmt FROM setting WHERE component = ? ORDER BY id"), {list});
+    QStringList values;
+    while (q.next())
+        values << q.value(0).toString();
+    return values;
+}
+
+QString settingValue(Database& db, const QString& list)
+{
+    QSqlQuery q = db.exec(QStringLiteral("SELECT cmt FROM setting WHERE component = ? ORDER BY id LIMIT 1"), {list});
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+SettingAdd addSettingValue(Database& db, const QString& list, const QString& value)
+{
+    if (list.isEmpty() || value.trimmed().isEmpty())
+        return SettingAdd::Empty;
+    const QVariantMap row = Database::prepareValues(*findTable(QStringLiteral("setting")),
+                                                    {{QStringLiteral("component"), list}, {QStringLiteral("cmt"), value}});
+    db.begin();
+    try {
+        // On a server, adders of the same table take turns; SQLite lets one writer at a time anyway.
+        if (db.kind() == DbKind::Postgres)
+            db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('setting'))"));
+        QSqlQuery q = db.exec(QStringLiteral("INSERT INTO setting (component, cmt) SELECT ?, ? "
+                                             "WHERE NOT EXISTS (SELECT 1 FROM setting WHERE component = ? AND cmt = ?)"),
+                              {row.value(QStringLiteral("component")), row.value(QStringLiteral("cmt")),
+                               row.value(QStringLiteral("component")), row.value(QStringLiteral("cmt"))});
+        const bool added = q.numRowsAffected() > 0;
+        db.commit();
+        return added ? SettingAdd::Added : SettingAdd::Duplicate;
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+int removeSettingValue(Database& db, const QString& list, const QString& value)
+{
+    QSqlQuery q = db.exec(QStringLiteral("DELETE FROM setting WHERE component = ? AND cmt = ?"), {list, value});
+    return q.numRowsAffected();
+}
+
+} // namespace tarvest
