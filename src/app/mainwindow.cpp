@@ -46,40 +46,19 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
 
     QMenuBar* bar = menuBar();
     bar->setLayoutDirection(Qt::RightToLeft);
-    addCommand(bar, "komision", QStringLiteral("كميسيون معاملات"), [this] {
-        if (checkPageAccess(QStringLiteral("komision"), nullptr))
-            notReady(QStringLiteral("كميسيون معاملات"));
-    });
-    addCommand(bar, "asnad", QStringLiteral("اسناد"), [this] {
-        if (checkPageAccess(QStringLiteral("asnad"), nullptr))
-            notReady(QStringLiteral("اسناد"));
-    });
-    addCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"), [this] {
-        if (checkPageAccess(QStringLiteral("ghimat"), nullptr))
-            notReady(QStringLiteral("قيمت گذاري"));
-    });
-    addCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"), [this] {
-        if (checkPageAccess(QStringLiteral("arazi"), nullptr))
-            notReady(QStringLiteral("شناسايي اراضي"));
-    });
+    addPendingCommand(bar, "komision", QStringLiteral("كميسيون معاملات"));
+    addPendingCommand(bar, "asnad", QStringLiteral("اسناد"));
+    addPendingCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"));
+    addPendingCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"));
     m_messages = addCommand(bar, "payam", kMessages, [this] { notReady(kMessages); });
 
     QMenu* basics = bar->addMenu(QStringLiteral("اطلاعات پايه"));
     basics->setObjectName(QStringLiteral("basics"));
     basics->setLayoutDirection(Qt::RightToLeft);
     addCommand(basics, "seting", QStringLiteral("تنظيمات"), [this] { openSettings(); });
-    addCommand(basics, "vagozari", QStringLiteral("انواع واگذاري و ضريب قيمت"), [this] {
-        if (checkPageAccess(QStringLiteral("vagozari"), nullptr))
-            notReady(QStringLiteral("انواع واگذاري و ضريب قيمت"));
-    });
-    addCommand(basics, "abadiha", QStringLiteral("فرهنگ آبادي ها"), [this] {
-        if (checkPageAccess(QStringLiteral("abadiha"), nullptr))
-            notReady(QStringLiteral("فرهنگ آبادي ها"));
-    });
-    addCommand(basics, "phone", QStringLiteral("دفترچه تلفن"), [this] {
-        if (checkPageAccess(QStringLiteral("phone"), nullptr))
-            notReady(QStringLiteral("دفترچه تلفن"));
-    });
+    addPendingCommand(basics, "vagozari", QStringLiteral("انواع واگذاري و ضريب قيمت"));
+    addPendingCommand(basics, "abadiha", QStringLiteral("فرهنگ آبادي ها"));
+    addPendingCommand(basics, "phone", QStringLiteral("دفترچه تلفن"));
     addCommand(basics, "zamaem", QStringLiteral("ضمائم"), [this] {
         if (m_shell.session().login.userName != QLatin1String("admin")) {
             Dialogs::instance().message(QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
@@ -88,10 +67,7 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
         notReady(QStringLiteral("ضمائم"));
     });
     addCommand(basics, "log", QStringLiteral("لاگ"), [this] { openLog(); });
-    addCommand(basics, "karbaran", QStringLiteral("كاربران"), [this] {
-        if (checkPageAccess(QStringLiteral("karbaran"), nullptr))
-            notReady(QStringLiteral("كاربران"));
-    });
+    addPendingCommand(basics, "karbaran", QStringLiteral("كاربران"));
     addCommand(basics, "backup", QStringLiteral("پشتيبان گيري"), [this] { notReady(QStringLiteral("پشتيبان گيري")); });
     addCommand(basics, "about", QStringLiteral("درباره ما"), [] {
         Dialogs::instance().message(QStringLiteral(
@@ -124,6 +100,14 @@ QAction* Tmain::addCommand(QWidget* menu, const char* name, const QString& capti
 QAction* Tmain::menuAction(const QString& objectName) const
 {
     return findChild<QAction*>(objectName);
+}
+
+QAction* Tmain::addPendingCommand(QWidget* menu, const char* page, const QString& caption)
+{
+    return addCommand(menu, page, caption, [this, page = QString::fromLatin1(page), caption] {
+        if (checkPageAccess(page, nullptr))
+            notReady(caption);
+    });
 }
 
 void Tmain::notReady(const QString& caption)
