@@ -26,17 +26,6 @@ namespace tarvest {
 
 namespace {
 
-// A typed filter text matched anywhere in the column and literally: the pattern
-// characters it may hold ("%", "_") stand for themselves.
-QString containsPattern(const QString& text)
-{
-    QString escaped = text;
-    escaped.replace(u'!', QStringLiteral("!!"));
-    escaped.replace(u'%', QStringLiteral("!%"));
-    escaped.replace(u'_', QStringLiteral("!_"));
-    return u'%' + escaped + u'%';
-}
-
 template <typename T>
 T* named(T* widget, const char* name)
 {
@@ -207,7 +196,7 @@ void Tlog::search()
         // The filters in their fixed order; only those whose fields are enabled.
         QString where = QStringLiteral(" FROM log WHERE karbar <> ?");
         QVariantList params{QStringLiteral("")}; // empty text, not NULL
-        const QString like = QStringLiteral(" %1 ? ESCAPE '!'").arg(db->like());
+        const QString like = containsCondition(db->kind());
         if (filterOn(m_user)) {
             where += QStringLiteral(" AND karbar") + like;
             params << containsPattern(m_user->currentText());
