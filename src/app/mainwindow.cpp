@@ -3,6 +3,8 @@
 #include "app/logviewer.h"
 #include "app/settingscreen.h"
 #include "app/shell.h"
+#include "cases/calculator.h"
+#include "cases/casesearchscreen.h"
 #include "common/errors.h"
 #include "db/login.h"
 #include "widgets/dialogs.h"
@@ -21,6 +23,8 @@ namespace tarvest {
 struct Tmain::Screens {
     std::unique_ptr<Tlog> log;
     std::unique_ptr<Tsetting> settings;
+    std::unique_ptr<Tkomision_rep> cases;
+    std::unique_ptr<Thesab> calculator;
 };
 
 namespace {
@@ -46,7 +50,7 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
 
     QMenuBar* bar = menuBar();
     bar->setLayoutDirection(Qt::RightToLeft);
-    addPendingCommand(bar, "komision", QStringLiteral("كميسيون معاملات"));
+    addCommand(bar, "komision", QStringLiteral("كميسيون معاملات"), [this] { openCases(); });
     addPendingCommand(bar, "asnad", QStringLiteral("اسناد"));
     addPendingCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"));
     addPendingCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"));
@@ -69,6 +73,12 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     addCommand(basics, "log", QStringLiteral("لاگ"), [this] { openLog(); });
     addPendingCommand(basics, "karbaran", QStringLiteral("كاربران"));
     addCommand(basics, "backup", QStringLiteral("پشتيبان گيري"), [this] { notReady(QStringLiteral("پشتيبان گيري")); });
+    addCommand(basics, "hesab", QStringLiteral("محاسبه تغيير كاربري"), [this] {
+        if (!m_screens->calculator)
+            m_screens->calculator = std::make_unique<Thesab>(this);
+        m_screens->calculator->prepare();
+        showModal(m_screens->calculator.get());
+    });
     addCommand(basics, "about", QStringLiteral("درباره ما"), [] {
         Dialogs::instance().message(QStringLiteral(
             "اين نرم افزار در بهار سال 1392 به درخواست معاونت عمران روستايي براي ثبت و پيگيري پرونده هاي تغيير كاربري اراضي روستايي تهيه شده است."));
@@ -175,6 +185,18 @@ void Tmain::openSettings()
         return;
     m_screens->settings->prepare();
     showModal(m_screens->settings.get());
+}
+
+void Tmain::openCases()
+{
+    if (!m_screens->cases)
+        m_screens->cases = std::make_unique<Tkomision_rep>(m_shell.session(), this);
+    Tkomision_rep& cases = *m_screens->cases;
+    if (!checkPageAccess(QStringLiteral("komision"), &cases))
+        return;
+    cases.resize(std::max(600, width() - 30), std::max(400, height() - 50));
+    cases.prepare();
+    showModal(&cases);
 }
 
 void Tmain::openLog()

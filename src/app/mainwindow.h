@@ -43,6 +43,7 @@ private:
     QAction* addPendingCommand(QWidget* menu, const char* page, const QString& caption);
     void notReady(const QString& caption);
     void openSettings();
+    void openCases();
     void openLog();
 
     Shell& m_shell;
