@@ -8,6 +8,7 @@
 #include "app/serversettings.h"
 #include "app/settingscreen.h"
 #include "app/shell.h"
+#include "cases/calculator.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/provision.h"
@@ -153,6 +154,17 @@ void renderSettings(const QDir& out)
 
 } // namespace
 
+// The calculator after a calculation with a fractional property value and payment.
+void renderCalculator(const QDir& out)
+{
+    Thesab calc;
+    calc.prepare();
+    calc.findChild<QLineEdit*>(QStringLiteral("metraj2"))->setText(QStringLiteral("250.5"));
+    calc.findChild<QLineEdit*>(QStringLiteral("price_metr2"))->setText(QStringLiteral("1000001"));
+    calc.calculate();
+    save(calc, out, "calculator");
+}
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -182,6 +194,7 @@ int main(int argc, char** argv)
         renderLogViewer(out);
         renderShell(out);
         renderSettings(out);
+        renderCalculator(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;
