@@ -1,9 +1,7 @@
 // Minimal bodies of the case screens whose full versions are being built; each is
 // replaced by its own file as it lands.
-#include "cases/calculator.h"
 #include "cases/caseentry.h"
 #include "cases/casepictures.h"
-#include "cases/valuationbinder.h"
 
 namespace tarvest {
 
@@ -22,13 +20,5 @@ void Tkomision_pic::openFor(qint64, const PageRights&) {}
 void Tkomision_pic::storeFile() {}
 void Tkomision_pic::saveAndOpen(int) {}
 void Tkomision_pic::deleteSelected() {}
-
-struct Thesab::Impl {};
-Thesab::Thesab(QWidget* parent) : QDialog(parent) { setObjectName(QStringLiteral("Thesab")); }
-Thesab::~Thesab() = default;
-void Thesab::prepare() {}
-void Thesab::calculate() {}
-
-ValuationBinder::ValuationBinder(const ValuationFields&, QObject* parent) : QObject(parent), d(nullptr) {}
 
 } // namespace tarvest
