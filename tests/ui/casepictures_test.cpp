@@ -108,8 +108,9 @@ TEST_P(CasePicturesScreenTest, LayoutAndDescriptionChoices)
             visible << model->headerData(c, Qt::Horizontal).toString();
     EXPECT_EQ(visible, (QStringList{"شرح ضميمه", "فرمت"}));
     for (int c = 0; c < model->columnCount(); ++c)
-        if (model->headerData(c, Qt::Horizontal).toString() == "شرح ضميمه")
+        if (model->headerData(c, Qt::Horizontal).toString() == "شرح ضميمه") {
             EXPECT_EQ(grid->columnWidth(c), 200);
+        }
     screen->hide();
 }
 
@@ -194,8 +195,9 @@ TEST_P(CasePicturesScreenTest, DeleteNeedsThePasswordAndAYes)
         grid->setCurrentIndex(grid->model()->index(grid->model()->rowCount() - 1, 0));
         screen->deleteSelected();
         EXPECT_EQ(dialogs.asked.value(0), "Password | کلمه عبور") << s.password;
-        if (!s.answers.isEmpty())
+        if (!s.answers.isEmpty()) {
             EXPECT_EQ(dialogs.asked.value(1), kConfirm);
+        }
         EXPECT_EQ(dialogs.shown, s.shown) << s.password;
         EXPECT_EQ(stored().size(), s.left) << s.password;
     }
