@@ -9,6 +9,8 @@
 #include "app/settingscreen.h"
 #include "app/shell.h"
 #include "cases/calculator.h"
+#include "cases/casepictures.h"
+#include "cases/core/casepictures.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/provision.h"
@@ -27,6 +29,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -152,6 +155,37 @@ void renderSettings(const QDir& out)
     save(settings, out, "setting");
 }
 
+// The attachments of one case: two stored files, the light green after the last store.
+void renderCasePictures(const QDir& out)
+{
+    QTemporaryDir dbDir;
+    Session session;
+    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
+    Database& db = *session.db();
+    provision(db);
+    for (const char* text : {"نقشه زمين", "نامه شهرستان", "عکس محل"})
+        addSettingValue(db, lists::CommissionAttachments, QString::fromUtf8(text));
+    const struct {
+        const char* name;
+        const char* description;
+    } files[] = {{"plan.final.jpg", "نقشه زمين"}, {"nameh.pdf", "نامه شهرستان"}};
+    for (const auto& f : files) {
+        QFile file(dbDir.filePath(QString::fromUtf8(f.name)));
+        file.open(QIODevice::WriteOnly);
+        file.write("sample");
+        file.close();
+        storeCasePicture(db, 1, file.fileName(), QString::fromUtf8(f.description));
+    }
+    Tkomision_pic screen(session);
+    screen.openFor(1, PageRights{true, true, true, true});
+    screen.show();
+    screen.findChild<QComboBox*>(QStringLiteral("cmt"))->setEditText(QStringLiteral("عکس محل"));
+    QApplication::processEvents();
+    const QString path = out.filePath(QStringLiteral("casepictures.png"));
+    screen.grab().save(path);
+    QTextStream(stdout) << path << '\n';
+}
+
 } // namespace
 
 // The calculator after a calculation with a fractional property value and payment.
@@ -195,6 +229,7 @@ int main(int argc, char** argv)
         renderShell(out);
         renderSettings(out);
         renderCalculator(out);
+        renderCasePictures(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace tarvest {
 
 class Tkomision_pic : public QDialog {
@@ -23,6 +25,7 @@ public:
     void deleteSelected();           // "حذف" of the list's pop-up menu
 
 private:
+    void showEvent(QShowEvent* event) override; // refills the description choices
     struct Impl;
     std::unique_ptr<Impl> d;
 };

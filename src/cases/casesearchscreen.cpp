@@ -1,7 +1,9 @@
 #include "cases/casesearchscreen.h"
 
 #include "cases/caseentry.h"
+#include "cases/caseexportcommand.h"
 #include "cases/casepictures.h"
+#include "cases/core/casepictures.h"
 #include "common/digits.h"
 #include "common/errors.h"
 #include "db/database.h"
@@ -462,7 +464,7 @@ void Tkomision_rep::deleteCase()
     const qint64 pk = cases.asInteger(QStringLiteral("pk"));
     db.begin();
     try {
-        db.exec(QStringLiteral("DELETE FROM komision_pic WHERE cod = ?"), {pk});
+        deleteCasePictures(db, pk);
         cases.remove();
         db.commit();
     } catch (const Error&) {
@@ -495,7 +497,7 @@ void Tkomision_rep::attachments()
 
 void Tkomision_rep::exportList()
 {
-    Dialogs::instance().message(QStringLiteral("خروجي «اكسل» در اين نسخه از برنامه هنوز آماده نشده است."));
+    exportCasesWithDialog(m_session.cases);
 }
 
 } // namespace tarvest

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -188,6 +189,22 @@ TEST_P(CaseSearchScreen, RowsWithAttachmentsAreYellowAndRightsDriveTheMenu)
     EXPECT_FALSE(screen->findChild<QAction*>("N1")->isEnabled());
     EXPECT_TRUE(screen->findChild<QAction*>("N2")->isEnabled());
     EXPECT_FALSE(screen->findChild<QAction*>("N3")->isEnabled());
+}
+
+TEST_P(CaseSearchScreen, ExportWritesTheResultAndOpensIt)
+{
+    screen->prepare();
+    ASSERT_TRUE(session.cases.locate("pk", keys[1]));
+    QTemporaryDir out;
+    const QString path = out.filePath("rep.xls");
+    dialogs.files.enqueue(path);
+    screen->findChild<QAction*>("N4")->trigger();
+    EXPECT_EQ(dialogs.opened, QStringList{path});
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(html.contains(QStringLiteral("علي كريمي")));
+    EXPECT_EQ(session.cases.asInteger("pk"), keys[1]) << "the selected case stays selected";
 }
 
 TARVEST_FOR_EACH_DATABASE(CaseSearchScreen);

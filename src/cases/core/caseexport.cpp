@@ -1,0 +1,127 @@
+#include "cases/core/caseexport.h"
+
+#include "common/errors.h"
+#include "db/export.h"
+#include "db/resultset.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace tarvest {
+
+const QHash<QString, QString>& caseExportTitles()
+{
+    static const QHash<QString, QString> titles{
+        {QStringLiteral("pk"), QStringLiteral("شناسه")},
+        {QStringLiteral("paper_no"), QStringLiteral("شماره نامه ارسال مدارك")},
+        {QStringLiteral("paper_dat"), QStringLiteral("تاريخ نامه ارسال مدارك")},
+        {QStringLiteral("city"), QStringLiteral("شهرستان")},
+        {QStringLiteral("rosta"), QStringLiteral("روستا")},
+        {QStringLiteral("darkhast"), QStringLiteral("درخواست كننده/متقاضي")},
+        {QStringLiteral("manzor"), QStringLiteral("نوع درخواست")},
+        {QStringLiteral("masahat_na"), QStringLiteral("مساحت ناخالص زمين")},
+        {QStringLiteral("metraj"), QStringLiteral("متراژ زمين")},
+        {QStringLiteral("reg_dat"), QStringLiteral("تاريخ ثبت")},
+        {QStringLiteral("malek_pardakhti"), QStringLiteral("مبلغ پرداختي مالك")},
+        {QStringLiteral("malek_varizi"), QStringLiteral("مبلغ واريزي مالك")},
+        {QStringLiteral("fani"), QStringLiteral("امور فني و مطالعات")},
+        {QStringLiteral("zamin"), QStringLiteral("امور زمين")},
+        {QStringLiteral("dabir"), QStringLiteral("دبير كميسيون معاملات")},
+        {QStringLiteral("komision_dat"), QStringLiteral("تاريخ كميسيون معاملات")},
+        {QStringLiteral("komision_idea"), QStringLiteral("نظر كميسيون معاملات")},
+        {QStringLiteral("price_metr"), QStringLiteral("مبلغ هر متر مربع")},
+        {QStringLiteral("melk_arzesh"), QStringLiteral("ارزش ملك")},
+        {QStringLiteral("ghimat_karshenasi_kh"), QStringLiteral("قيمت كارشناسي روز خارج از محدوده")},
+        {QStringLiteral("masahat_khales"), QStringLiteral("مساحت خالص")},
+        {QStringLiteral("malek_sahm"), QStringLiteral("سهم مالك")},
+        {QStringLiteral("ghimat_karshenasi_d"), QStringLiteral("قيمت كارشناسي داخل محدوده")},
+        {QStringLiteral("komision_t_k"), QStringLiteral("نتيجه كميسيون تغيير كاربري")},
+        {QStringLiteral("komision_t_k_dat"), QStringLiteral("تاريخ كميسيون تغيير كاربري")},
+        {QStringLiteral("paper_no2"), QStringLiteral("شماره نامه واريز وجه")},
+        {QStringLiteral("paper_dat2"), QStringLiteral("تاريخ نامه واريز وجه")},
+        {QStringLiteral("abadi_cod"), QStringLiteral("كد آبادي")},
+        {QStringLiteral("moshaver"), QStringLiteral("مشاور طرح")},
+        {QStringLiteral("tasvib_dat"), QStringLiteral("تاريخ تصويب نهايي طرح در كميته تصويب")},
+        {QStringLiteral("phone"), QStringLiteral("تلفن متقاضي")},
+        {QStringLiteral("m_paper_no"), QStringLiteral("شماره نامه درخواست متقاضي به شعبه")},
+        {QStringLiteral("m_paper_dat"), QStringLiteral("تاريخ نامه درخواست متقاضي به شعبه")},
+        {QStringLiteral("sanad"), QStringLiteral("نوع سند مالكيت")},
+        {QStringLiteral("karbari1"), QStringLiteral("نوع كاربري موجود")},
+        {QStringLiteral("karbari2"), QStringLiteral("نوع كاربري مورد تقاضا")},
+        {QStringLiteral("bazdid_dat"), QStringLiteral("تاريخ بازديد و ارائه گزارش فني ورتاليس شهرستان")},
+        {QStringLiteral("tasvib_b_dat"), QStringLiteral("تاريخ برگزراي پرونده در كميته تصويب")},
+        {QStringLiteral("tasvib_result"), QStringLiteral("نتيجه جلسه كميته تصويب")},
+        {QStringLiteral("tasvib_paper_no"), QStringLiteral("شماره نامه ابلاغ مصوبه كميته به ورتاليس شهرستان")},
+        {QStringLiteral("tasvib_paper_dat"), QStringLiteral("تاريخ نامه ابلاغ مصوبه كميته به ورتاليس شهرستان")},
+        {QStringLiteral("ost_paper_no"), QStringLiteral("تاريخ نامه استان")},
+        {QStringLiteral("cmt"), QStringLiteral("توضيحات")},
+        {QStringLiteral("m_khales_b"), QStringLiteral("مساحت خالص زمين دريافتي ورتاليس")},
+        {QStringLiteral("takhfif_darsad"), QStringLiteral("درصد تخفيف")},
+        {QStringLiteral("tahteposhesh"), QStringLiteral("تحت پوشش")},
+        {QStringLiteral("takhrib_masahat"), QStringLiteral("مساحت تخريب")},
+    };
+    return titles;
+}
+
+namespace {
+
+QString cell(const char* tag, const QString& text)
+{
+    return QStringLiteral("<%1>%2</%1>").arg(QLatin1String(tag), text.toHtmlEscaped());
+}
+
+QString writeFailed(const QString& path, const QString& reason)
+{
+    return QStringLiteral("فایل «%1» نوشته نشد: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace
+
+void writeCaseListHtml(const ResultSet& rs, const QString& path)
+{
+    if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
+        exportResultSet(rs, path, caseExportTitles());
+        return;
+    }
+    QStringList lines{
+        QStringLiteral("<html>"),
+        QStringLiteral("<head><meta charset=\"utf-8\"><title>گزارش كميسيون معاملات و تغيير كاربري زمين</title></head>"),
+        QStringLiteral("<body>"),
+        QStringLiteral("<table dir=\"rtl\" border=\"1\" align=\"center\" width=\"95%\">"),
+        QStringLiteral("<thead>"),
+        QStringLiteral("<tr bgcolor=\"#22ddff\" valign=\"middle\">"),
+        QStringLiteral("<th>رديف</th>"),
+    };
+    const auto& titles = caseExportTitles();
+    for (int c = 0; c < rs.fieldCount(); ++c) {
+        const QString name = rs.fieldName(c);
+        lines << cell("th", titles.value(name.toLower(), name));
+    }
+    lines << QStringLiteral("</tr>") << QStringLiteral("</thead>") << QStringLiteral("<tbody>");
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        throw Error(writeFailed(path, file.errorString()));
+    auto flush = [&] {
+        const QByteArray bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+        if (file.write(bytes) != bytes.size())
+            throw Error(writeFailed(path, file.errorString()));
+        lines.clear();
+    };
+    // Rows are read by position, so the result's current row does not move.
+    for (int r = 0; r < rs.recordCount(); ++r) {
+        lines << QStringLiteral("<tr>") << cell("td", QString::number(r + 1));
+        for (int c = 0; c < rs.fieldCount(); ++c)
+            lines << cell("td", rs.textAt(r, c));
+        lines << QStringLiteral("</tr>");
+        if (lines.size() > 4096)
+            flush();
+    }
+    lines << QStringLiteral("</tbody>") << QStringLiteral("</table>") << QStringLiteral("</body>")
+          << QStringLiteral("</html>");
+    flush();
+    if (!file.commit())
+        throw Error(writeFailed(path, file.errorString()));
+}
+
+} // namespace tarvest

@@ -1,0 +1,54 @@
+#pragma once
+// The files attached to a case (table komision_pic): scanned maps, letters,
+// photographs, each stored whole with a short description and the extension of the
+// file it came from. Every failure is a tarvest::Error with a Persian message.
+#include <QList>
+#include <QString>
+
+namespace tarvest {
+
+class Database;
+
+// One attachment as the list shows it (the bytes are read only when saved).
+struct CasePicture {
+    qint64 pk = 0;
+    qint64 cod = 0; // the case's pk
+    QString ext;    // with its dot, or empty
+    QString cmt;    // description
+};
+
+// The widest extension a stored file may have, dot included.
+constexpr int kMaxPictureExtension = 5;
+
+// The extension of a file: from the last dot of the file's own name (never of a
+// folder), dot included; empty when the name has no dot.
+QString pictureExtension(const QString& filePath);
+
+// The statement that lists one case's attachments, oldest first, without their
+// bytes; bind the case's pk.
+QString casePicturesQuery();
+
+// Stores the file at filePath as a new attachment of the case, in one statement, and
+// returns its pk. Refuses an empty description, a file that cannot be read and an
+// extension longer than kMaxPictureExtension characters.
+qint64 storeCasePicture(Database& db, qint64 casePk, const QString& filePath, const QString& description);
+
+QList<CasePicture> casePictures(Database& db, qint64 casePk);
+
+// Writes the stored bytes to basePath followed by the stored extension and returns
+// the path written. Refuses an attachment that is no longer there and a path that
+// cannot be written.
+QString saveCasePicture(Database& db, qint64 picturePk, const QString& basePath);
+
+// Writes the stored bytes to a new file in the temporary folder, named with the
+// stored extension, and returns its path. Each call makes its own file, so opening
+// two attachments never makes one overwrite the other.
+QString saveCasePictureToTemp(Database& db, qint64 picturePk);
+
+// Deletes one attachment; false when it was not there.
+bool deleteCasePicture(Database& db, qint64 picturePk);
+
+// Deletes every attachment of a case (part of deleting the case); returns how many went.
+int deleteCasePictures(Database& db, qint64 casePk);
+
+} // namespace tarvest

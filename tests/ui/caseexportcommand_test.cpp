@@ -1,0 +1,70 @@
+// The case search's export command: the save dialog, writing, opening, and failures.
+#include "cases/caseexportcommand.h"
+#include "db/database.h"
+#include "db/provision.h"
+#include "db/resultset.h"
+#include "fakedialogs.h"
+#include "testdb.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace tarvest;
+
+namespace {
+
+class CaseExportCommandTest : public test::DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        if (!db)
+            return;
+        ASSERT_TRUE(provisionSucceeded(provision(*db)));
+        for (const char* rosta : {"باسمنج", "يكان"})
+            db->insert("komision", {{"city", "تبريز"}, {"rosta", rosta}});
+        rs.setDatabase(db);
+        rs.open("select komision.*, B.pic_count from komision left join "
+                "(select cod, count(*) as pic_count from komision_pic group by cod) B "
+                "on komision.pk = B.cod order by pk");
+        rs.first();
+    }
+    ResultSet rs;
+    test::FakeDialogs dialogs;
+    QTemporaryDir dir;
+};
+
+TEST_P(CaseExportCommandTest, WritesTheChosenFileAndOpensIt)
+{
+    const QString path = dir.filePath("rep.xls");
+    dialogs.files.enqueue(path);
+    exportCasesWithDialog(rs);
+    EXPECT_EQ(dialogs.suggestedNames, QStringList{"rep.xls"});
+    EXPECT_EQ(dialogs.opened, QStringList{path});
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(html.contains("<td>يكان</td>"));
+    EXPECT_EQ(rs.recNo(), 1);
+}
+
+TEST_P(CaseExportCommandTest, CancelOrAFailedWriteOpensNothing)
+{
+    exportCasesWithDialog(rs); // cancelled
+    EXPECT_TRUE(dialogs.opened.isEmpty());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+
+    for (const QString& bad : {dir.filePath("missing/rep.xls"), dir.filePath("missing/rep.xlsx")}) {
+        dialogs.shown.clear();
+        dialogs.files.enqueue(bad);
+        exportCasesWithDialog(rs);
+        EXPECT_TRUE(dialogs.opened.isEmpty());
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_TRUE(dialogs.shown[0].contains(bad)) << dialogs.shown[0].toStdString(); // names the file
+    }
+}
+
+TARVEST_FOR_EACH_DATABASE(CaseExportCommandTest);
+
+} // namespace
