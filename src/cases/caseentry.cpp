@@ -35,6 +35,7 @@ namespace {
 
 // Caption and field pairs side by side in one row of the form.
 constexpr int kPairsPerRow = 3;
+constexpr int kCaptionWidth = 190;
 
 // Fields a new case starts with "0" in, besides the destroyed area and the discount.
 const QStringList& zeroOnNew()
@@ -262,6 +263,9 @@ Tkomision::Tkomision(Session& session, QWidget* parent) : QDialog(parent), d(std
                 font.setUnderline(true);
                 caption->setFont(font);
             }
+            // Long captions wrap within their column and keep the height of all their lines.
+            caption->setFixedWidth(kCaptionWidth);
+            caption->setMinimumHeight(caption->heightForWidth(kCaptionWidth));
             captions.insert(f.name, caption);
         }
 
@@ -288,9 +292,7 @@ Tkomision::Tkomision(Session& session, QWidget* parent) : QDialog(parent), d(std
         }
     }
     for (int c = 0; c < kPairsPerRow; ++c) {
-        form->setColumnMinimumWidth(2 * c, 150);
-        form->setColumnStretch(2 * c, 2);
-        form->setColumnStretch(2 * c + 1, 3);
+        form->setColumnStretch(2 * c + 1, 1);
     }
 
     // "ثبت" and "ويرايش" share one place; one of them is shown.
