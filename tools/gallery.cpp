@@ -9,6 +9,7 @@
 #include "app/settingscreen.h"
 #include "app/shell.h"
 #include "cases/calculator.h"
+#include "cases/caseentry.h"
 #include "cases/casepictures.h"
 #include "cases/core/casepictures.h"
 #include "common/errors.h"
@@ -186,6 +187,56 @@ void renderCasePictures(const QDir& out)
     QTextStream(stdout) << path << '\n';
 }
 
+// The case entry screen over a throwaway database: a few gazetteer rows and setting
+// values, and one stored case opened for editing.
+void renderCaseEntry(const QDir& out)
+{
+    QTemporaryDir dbDir;
+    Session session;
+    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
+    Database& db = *session.db();
+    provision(db);
+    const QStringList places[] = {
+        {QStringLiteral("فارس"), QStringLiteral("شيراز"), QStringLiteral("زرقان"), QStringLiteral("رحمت"),
+         QStringLiteral("كوشك"), QStringLiteral("1203045")},
+        {QStringLiteral("فارس"), QStringLiteral("شيراز"), QStringLiteral("زرقان"), QStringLiteral("رحمت"),
+         QStringLiteral("آبباريك"), QStringLiteral("1203046")},
+        {QStringLiteral("فارس"), QStringLiteral("لارستان"), QStringLiteral("بنارويه"), QStringLiteral("بنارويه"),
+         QStringLiteral("بنارويه"), QStringLiteral("1301001")},
+    };
+    for (const QStringList& p : places)
+        db.insert(QStringLiteral("abadiha"), {{"ostan", p[0]}, {"shahrestan", p[1]}, {"bakhsh", p[2]},
+                                              {"dehestan", p[3]}, {"rosta", p[4]}, {"cod", p[5]}});
+    addSettingValue(db, lists::DocumentKinds, QStringLiteral("ششدانگ"));
+    addSettingValue(db, lists::LandUseKinds, QStringLiteral("زراعي"));
+    addSettingValue(db, lists::LandUseKinds, QStringLiteral("مسكوني"));
+    addSettingValue(db, lists::RequestKind, QStringLiteral("تغيير كاربري"));
+    addSettingValue(db, lists::TechnicalAffairs, QStringLiteral("طرح هادي مصوب دارد و در محدوده است"));
+    db.insert(QStringLiteral("komision"),
+              {{"ostan", QStringLiteral("فارس")}, {"city", QStringLiteral("شيراز")},
+               {"bakhsh", QStringLiteral("زرقان")}, {"dehestan", QStringLiteral("رحمت")},
+               {"rosta", QStringLiteral("كوشك")}, {"abadi_cod", "1203045"}, {"paper_no", "4521/12"},
+               {"paper_dat", "1403/02/10"}, {"darkhast", QStringLiteral("علي كريمي")}, {"phone", "09171234567"},
+               {"sanad", QStringLiteral("ششدانگ")}, {"karbari1", QStringLiteral("زراعي")},
+               {"karbari2", QStringLiteral("مسكوني")}, {"manzor", QStringLiteral("تغيير كاربري")},
+               {"metraj", "450"}, {"takhrib_masahat", "25"}, {"masahat_na", "450"}, {"masahat_khales", "400"},
+               {"price_metr", "2500000"}, {"melk_arzesh", "1000000000"}, {"takhfif_darsad", "0"},
+               {"malek_varizi", "1250000"}, {"reg_dat", "1403/02/12"}, {"fish_dat", "    /  /  "},
+               {"fani", QStringLiteral("طرح هادي مصوب دارد و در محدوده است")},
+               {"cmt", QStringLiteral("بازديد انجام شد")}, {"karbar", "admin"}});
+    session.login = {QStringLiteral("1"), QStringLiteral("ostan"), QStringLiteral("admin")};
+    session.cases.open(QStringLiteral("SELECT * FROM komision"));
+    Tkomision entry(session);
+    entry.prepareEdit();
+    entry.show();
+    QApplication::processEvents();
+    entry.adjustSize();
+    QApplication::processEvents();
+    const QString path = out.filePath(QStringLiteral("caseentry.png"));
+    entry.grab().save(path);
+    QTextStream(stdout) << path << '\n';
+}
+
 } // namespace
 
 // The calculator after a calculation with a fractional property value and payment.
@@ -230,6 +281,7 @@ int main(int argc, char** argv)
         renderSettings(out);
         renderCalculator(out);
         renderCasePictures(out);
+        renderCaseEntry(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

@@ -5,6 +5,8 @@
 // shared case result set (Session::cases).
 #include <QDialog>
 
+#include <memory>
+
 namespace tarvest {
 
 class Session;
@@ -25,6 +27,10 @@ public:
 
     void saveNew();   // "ثبت"
     void saveEdit();  // "ويرايش"
+
+protected:
+    // Every showing refills the lists (the province list only while it is empty).
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Impl;
