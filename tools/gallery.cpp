@@ -10,6 +10,7 @@
 #include "app/shell.h"
 #include "cases/calculator.h"
 #include "cases/caseentry.h"
+#include "cases/casesearchscreen.h"
 #include "cases/casepictures.h"
 #include "cases/core/casepictures.h"
 #include "common/errors.h"
@@ -237,6 +238,48 @@ void renderCaseEntry(const QDir& out)
     QTextStream(stdout) << path << '\n';
 }
 
+// The case search with a small result: three counties, one case with attachments.
+void renderCaseSearch(const QDir& out)
+{
+    QTemporaryDir dbDir;
+    Session session;
+    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
+    Database& db = *session.db();
+    provision(db);
+    const QString province = QStringLiteral("آذربايجان غربي");
+    const struct {
+        const char* no;
+        const char* date;
+        const char* city;
+        const char* village;
+        const char* applicant;
+        const char* share;
+        const char* fee;
+    } rows[] = {
+        {"4521/12", "1403/02/10", "اروميه", "قره حسنلو", "علي كريمي", "28350000", "14175000"},
+        {"4533/12", "1403/02/18", "اروميه", "باراندوز", "رضا احمدي", "فقط هزينه كارشناسي", "0"},
+        {"118/5", "1403/03/02", "خوي", "قطور", "حسن محمدي", "9450000", "4725000"},
+        {"207", "1403/03/15", "مياندوآب", "گل تپه", "زهرا رسولي", "60000000", "30000000"},
+    };
+    qint64 first = 0;
+    for (const auto& r : rows) {
+        const qint64 pk = db.insert(QStringLiteral("komision"),
+                                    {{"paper_no", QString::fromUtf8(r.no)}, {"paper_dat", QString::fromUtf8(r.date)},
+                                     {"city", QString::fromUtf8(r.city)}, {"rosta", QString::fromUtf8(r.village)},
+                                     {"darkhast", QString::fromUtf8(r.applicant)}, {"ostan", province},
+                                     {"malek_pardakhti", QString::fromUtf8(r.share)}, {"malek_varizi", QString::fromUtf8(r.fee)},
+                                     {"manzor", QStringLiteral("تغيير كاربري")}, {"reg_dat", QString::fromUtf8(r.date)}});
+        if (!first)
+            first = pk;
+    }
+    db.insert(QStringLiteral("komision_pic"), {{"cod", first}, {"ext", ".jpg"}, {"cmt", QStringLiteral("نقشه زمين")}});
+    session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+    Tkomision_rep screen(session);
+    screen.resize(1100, 560);
+    screen.prepare();
+    save(screen, out, "casesearch");
+}
+
 } // namespace
 
 // The calculator after a calculation with a fractional property value and payment.
@@ -282,6 +325,7 @@ int main(int argc, char** argv)
         renderCalculator(out);
         renderCasePictures(out);
         renderCaseEntry(out);
+        renderCaseSearch(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

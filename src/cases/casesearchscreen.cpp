@@ -400,6 +400,11 @@ void Tkomision_rep::arrangeColumns()
             continue;
         header->moveSection(header->visualIndex(logical), visual++);
     }
+    // Columns as wide as their titles and the first rows need, within reason.
+    header->setResizeContentsPrecision(200);
+    m_grid->resizeColumnsToContents();
+    for (int c = 0; c < header->count(); ++c)
+        header->resizeSection(c, std::clamp(header->sectionSize(c), 50, 260));
 }
 
 void Tkomision_rep::addId()
