@@ -224,6 +224,7 @@ struct Thesab::Impl : QObject {
 Thesab::Thesab(QWidget* parent)
     : QDialog(parent), d(std::make_unique<Impl>(this))
 {
+    setObjectName(QStringLiteral("Thesab"));
 }
 
 Thesab::~Thesab()

@@ -237,6 +237,17 @@ TEST_P(ShellTest, PageCheckAppliesRightsAndRefuses)
     EXPECT_TRUE(settings->findChild<QPushButton*>("ins_btn")->isEnabled());
     modal.clear();
 
+    // The case register opens after its page check, with the user's rights on its menu.
+    db->insert("dastrasi", {{"prs_id", reza}, {"page_name", "komision"}, {"darj", 0}, {"virayesh", 1}, {"hazf", 0}, {"namayesh", 1}});
+    main.menuAction("komision")->trigger();
+    EXPECT_EQ(modal.takeLast(), "Tkomision_rep");
+    auto* cases = main.findChild<QWidget*>("Tkomision_rep");
+    ASSERT_NE(cases, nullptr);
+    EXPECT_FALSE(cases->findChild<QAction*>("N1")->isEnabled());
+    EXPECT_TRUE(cases->findChild<QAction*>("N2")->isEnabled());
+    main.menuAction("hesab")->trigger();
+    EXPECT_EQ(modal.takeLast(), "Thesab");
+
     // The log viewer opens without a page check.
     main.menuAction("log")->trigger();
     EXPECT_EQ(modal.takeLast(), "Tlog");
