@@ -45,6 +45,11 @@ private:
 
 namespace tarvest::test {
 
+inline void PrintTo(Backend b, std::ostream* os)
+{
+    *os << backendName(b);
+}
+
 // Base of the tests that run once per database kind.
 class DbTest : public ::testing::TestWithParam<Backend> {
 protected:
