@@ -9,20 +9,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
+#include "benchsupport.h"
 
 #include <cstdio>
 
 using namespace tarvest;
 
 namespace {
-
-long peakRssMiB()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss / 1024;
-}
 
 // Short Persian names, places, dates and amounts, as in the case and land lists.
 class SampleSource : public SheetSource {

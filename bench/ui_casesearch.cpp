@@ -22,20 +22,13 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
+#include "benchsupport.h"
 
 #include <cstdio>
 
 using namespace tarvest;
 
 namespace {
-
-long peakRssMiB()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss / 1024;
-}
 
 void fill(Database& db, int rows)
 {

@@ -17,7 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
+#include "benchsupport.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -68,9 +68,7 @@ int main(int argc, char** argv)
         return 1;
     const double toMain = double(t.nsecsElapsed()) / 1e6;
 
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
     std::printf("%s database: process start to login window %.0f ms; \"ورود\" to main window %.0f ms; peak RSS %ld MiB\n",
-                fresh ? "fresh" : "existing", toLogin, toMain, ru.ru_maxrss / 1024);
+                fresh ? "fresh" : "existing", toLogin, toMain, peakRssMiB());
     return 0;
 }
