@@ -1,0 +1,216 @@
+#pragma once
+// The printed forms are layouts: one JSON file per form, describing a page and its
+// bands, each band holding elements placed in millimetres. A form's code loads its
+// layout by name, sets the texts, sizes, colours and pictures it computes, and hands
+// it with its data to the renderer (reportrenderer.h) or to the preview
+// (reportpreview.h).
+//
+// Where layouts come from
+// -----------------------
+// Layout::load("minutes") reads "minutes.json" from the office's layout folder when
+// that folder holds one (the folder named by the environment variable
+// TARVEST_LAYOUTS, otherwise <XDG data home>/vartalis/Tarvest/layouts, normally
+// ~/.local/share/vartalis/Tarvest/layouts), and otherwise the copy compiled in from
+// the repository's layouts/ folder (resource path ":/layouts/minutes.json"). So an
+// office can change a letter's fixed wording by dropping an edited file there.
+// Picture files named by a layout are looked up the same way (office folder first,
+// then ":/layouts/"), unless the name is absolute or starts with ":/".
+//
+// Layout file format
+// ------------------
+// All lengths are millimetres unless the key says otherwise; colours are "#rrggbb"
+// or any name QColor knows; unknown keys are refused so a typing slip shows at once.
+//
+//   {
+//     "page": {
+//       "paper": "A4" | "A5" | "Letter",              default "A4"
+//       "orientation": "portrait" | "landscape",      default "portrait"
+//       "margins": 10 | [left, top, right, bottom]    default 10
+//     },
+//     "bound": true | false,  default false. Bound: the detail band prints once per row
+//                             of the data, in the data's current order (none for no
+//                             rows). Unbound: the detail band prints once, even with no
+//                             data; its fields read the data's current row, if any.
+//     "bands": [
+//       {
+//         "kind": "pageHeader" | "columnHeader" | "detail" | "summary",
+//         "height": 30,
+//         "frame": false,          a box around the whole band (printable width x height)
+//         "frameWidth": 0.5,       frame line width in mm; or "frameWidthPx": 2
+//                                  (pixels of 1/96 inch)
+//         "elements": [ ... ]
+//       }
+//     ]
+//   }
+//
+// Bands: the page header prints at the top of every page, the column header right
+// under it on every page, then detail bands while they fit (a detail that does not
+// fit starts a new page), then the summary once after the last detail. At most one
+// band of each kind.
+//
+// Elements (x, y relative to the band's top-left corner at the left margin):
+//   common:   "name" (unique within the layout; required for run-time access),
+//             "type": "label" | "field" | "system" | "shape" | "picture",
+//             "x", "y", "width", "height", "z" (stacking: higher draws later, default 0;
+//             equal z keeps file order)
+//   text (label, field, system):
+//             "font": family, default "Zar" (families are mapped to installed
+//                     equivalents, see fontEquivalent()),
+//             "size": points, default 10, "bold": false, "color": "#000000",
+//             "align": horizontal "right" | "left" | "center" | "justify" and/or
+//                      vertical "top" | "middle" | "bottom", space-separated,
+//                      default "right middle",
+//             "wrap": false (word wrap within the width),
+//             "autoWidth": false (the width follows the text; right-to-left elements
+//                      keep their right edge, left-to-right ones their left edge),
+//             "rtl": true (right-to-left paragraph; false for left-to-right)
+//   label:    "text"
+//   field:    "expression": a column name with or without square brackets ("city",
+//             "[city]"), or the sum or difference of two numeric columns ("[a]+[b]",
+//             "a-b"); column names are matched case-insensitively. Blank when there is
+//             no row. An unknown column is an error when the layout is rendered.
+//   system:   "value": "page" (page number) | "pages" (page count) |
+//             "row" (running detail number, 1-based; 1 in an unbound detail)
+//   shape:    "shape": "rectangle" | "circle" | "line" (horizontal, through the
+//             middle of the rectangle), "lineWidth": 0.3, "lineColor": "#000000",
+//             "fill": colour or "" for none (default none)
+//   picture:  "source": file name (see above), optional; "keepAspect": true
+//
+// Text never prints outside its element's rectangle. Numbers, dates and Latin words
+// inside right-to-left text are isolated as left-to-right runs, so "1403/01/05" and
+// "4662/ص" print in reading order.
+#include <QColor>
+#include <QImage>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QRectF>
+#include <QString>
+
+#include <vector>
+
+namespace tarvest::report {
+
+enum class ElementType { Label, Field, System, Shape, Picture };
+enum class SystemValue { PageNumber, PageCount, RowNumber };
+enum class ShapeKind { Rectangle, Circle, HorizontalLine };
+enum class BandKind { PageHeader, ColumnHeader, Detail, Summary };
+enum class Paper { A4, A5, Letter };
+
+struct Element {
+    QString name;
+    ElementType type = ElementType::Label;
+    QRectF rect; // mm, relative to the band
+    int z = 0;
+
+    // Label, field and system value.
+    QString text;       // label
+    QString expression; // field
+    SystemValue system = SystemValue::PageNumber;
+    QString fontFamily = QStringLiteral("Zar"); // as written in the layout
+    double fontSize = 10;                        // points
+    bool bold = false;
+    QColor color = Qt::black;
+    Qt::Alignment alignment = Qt::AlignRight | Qt::AlignVCenter;
+    bool wordWrap = false;
+    bool autoWidth = false;
+    bool rightToLeft = true;
+
+    // Shape.
+    ShapeKind shape = ShapeKind::Rectangle;
+    double lineWidth = 0.3; // mm
+    QColor lineColor = Qt::black;
+    QColor fill; // invalid: not filled
+
+    // Picture.
+    QString source;
+    QImage image;
+    bool keepAspect = true;
+
+    bool isText() const { return type == ElementType::Label || type == ElementType::Field || type == ElementType::System; }
+};
+
+struct Band {
+    BandKind kind = BandKind::Detail;
+    double height = 0; // mm
+    bool frame = false;
+    double frameWidth = 0.5; // mm
+    std::vector<Element> elements;
+};
+
+class Layout {
+public:
+    Layout() = default;
+
+    // Reads "<name>.json" from the office's layout folder or else from the compiled-in
+    // layouts; throws tarvest::Error when neither has it or the file is not a valid
+    // layout. `name` may carry the ".json" ending.
+    static Layout load(const QString& name);
+    // Reads a layout file by path (pictures are looked up next to it first).
+    static Layout fromFile(const QString& path);
+    // Parses layout text; `name` is used in messages. Throws tarvest::Error.
+    static Layout fromJson(const QByteArray& json, const QString& name);
+    // The office's layout folder (it need not exist).
+    static QString overrideFolder();
+
+    QString name() const { return m_name; }
+
+    Paper paper() const { return m_paper; }
+    void setPaper(Paper p) { m_paper = p; }
+    QPageLayout::Orientation orientation() const { return m_orientation; }
+    void setOrientation(QPageLayout::Orientation o) { m_orientation = o; }
+    QMarginsF margins() const { return m_margins; } // mm
+    void setMargins(const QMarginsF& mm) { m_margins = mm; }
+    // The page as Qt prints it: paper, orientation and margins in millimetres.
+    QPageLayout pageLayout() const;
+    // Printable width and height in mm (page less margins).
+    QSizeF printableSize() const;
+
+    bool isBound() const { return m_bound; }
+    void setBound(bool bound) { m_bound = bound; }
+
+    std::vector<Band>& bands() { return m_bands; }
+    const std::vector<Band>& bands() const { return m_bands; }
+    // The band of that kind, or nullptr.
+    Band* band(BandKind kind);
+    const Band* band(BandKind kind) const;
+
+    // Run-time access by element name. An unknown name, or an element of the wrong
+    // type (setText on a shape, setFill on a label), throws tarvest::Error naming the
+    // element and the layout.
+    Element& element(const QString& name);
+    const Element& element(const QString& name) const;
+    bool hasElement(const QString& name) const;
+    // A label's text; on a field or system value it replaces the value with the fixed
+    // text (the element becomes a label).
+    void setText(const QString& name, const QString& text);
+    QString text(const QString& name) const;
+    void setFontSize(const QString& name, double points);
+    void setFill(const QString& name, const QColor& colour); // shapes; invalid colour: no fill
+    void setPicture(const QString& name, const QImage& image); // pictures
+    void bringToFront(const QString& name); // above every element of its band
+    void sendToBack(const QString& name);   // below every element of its band
+
+private:
+    Band& bandOf(const QString& name);
+
+    QString m_name;
+    QString m_folder; // where pictures are looked up first
+    Paper m_paper = Paper::A4;
+    QPageLayout::Orientation m_orientation = QPageLayout::Portrait;
+    QMarginsF m_margins{10, 10, 10, 10};
+    bool m_bound = false;
+    std::vector<Band> m_bands;
+};
+
+// The installed family printed for a family named in a layout: "Zar" and "Lotus" →
+// "Nazli", "Titr" → "Titr", "IranNastaliq" → "Noto Nastaliq Urdu", "Times New Roman" →
+// "DejaVu Serif", "Arial" → "DejaVu Sans"; the installed families themselves stay;
+// anything else → "Noto Naskh Arabic UI".
+QString fontEquivalent(const QString& family);
+
+// Text prepared for a right-to-left paragraph: a text without right-to-left letters
+// becomes one left-to-right isolate; in a mixed text every run of digits, Latin
+// letters and the slashes, dots, colons, dashes and spaces between them is isolated.
+QString isolateRuns(const QString& text);
+
+} // namespace tarvest::report
