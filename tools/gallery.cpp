@@ -18,6 +18,8 @@
 #include "db/provision.h"
 #include "db/session.h"
 #include "db/settinglists.h"
+#include "reports/caseprints.h"
+#include "reports/reportrenderer.h"
 #include "widgets/dateedit.h"
 #include "widgets/numericedits.h"
 #include "widgets/appearance.h"
@@ -282,6 +284,86 @@ void renderCaseSearch(const QDir& out)
 
 } // namespace
 
+// The case prints with sample cases: the A4 and A5 commission sheets of one case, the
+// register of every case (two pages) and the minutes of one meeting; PDF and PNG.
+void renderCasePrints(const QDir& out)
+{
+    QTemporaryDir dbDir;
+    Session session;
+    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("prints.sqlite"))));
+    Database& db = *session.db();
+    provision(db);
+    const std::pair<const QString&, const char*> settings[] = {
+        {lists::DirectorGeneral, "محمد رضايي"}, {lists::RuralDeputy, "علي اكبري"}, {lists::SupportDeputy, "حسين موسوي"},
+        {lists::SecurityHead, "مهدي كاظمي"}, {lists::LegalExpert, "زهرا نوري"},
+        {lists::RuralDeputyPostTitle, "سرپرست محترم عمران روستايي"}, {lists::TransactionsLetterNo, "5210/ص"},
+        {lists::TransactionsLetterDate, "1403/01/20"}};
+    for (const auto& [list, value] : settings)
+        addSettingValue(db, list, QString::fromUtf8(value));
+    const char* villages[] = {"قره حسنلو", "باراندوز", "قطور", "گل تپه", "سيلوانا", "نازلو"};
+    const char* counties[] = {"اروميه", "اروميه", "خوي", "مياندوآب", "اروميه", "اروميه"};
+    for (int i = 0; i < 16; ++i) {
+        const QString fee = i % 4 == 1 ? QString() : QString::number(12500000 + i * 1375000);
+        db.insert(QStringLiteral("komision"),
+                  {{"paper_no", QStringLiteral("%1/12").arg(4521 + i)}, {"paper_dat", QStringLiteral("1403/02/%1").arg(10 + i % 9, 2, 10, QChar(u'0'))},
+                   {"city", QString::fromUtf8(counties[i % 6])}, {"rosta", QString::fromUtf8(villages[i % 6])},
+                   {"darkhast", QString::fromUtf8(i % 2 ? "رضا احمدي" : "علي كريمي")}, {"phone", QStringLiteral("0914%1").arg(3412000 + i)},
+                   {"manzor", QStringLiteral("تغيير كاربري")}, {"abadi_cod", QStringLiteral("%1").arg(230114 + i)},
+                   {"moshaver", QStringLiteral("طرح و انديشه")}, {"tasvib_dat", QStringLiteral("1399/08/14")},
+                   {"m_paper_no", QStringLiteral("%1").arg(880 + i)}, {"m_paper_dat", QStringLiteral("1403/01/25")},
+                   {"sanad", QStringLiteral("شش دانگ")}, {"karbari1", QStringLiteral("باغ")}, {"karbari2", QStringLiteral("مسكوني")},
+                   {"metraj", QStringLiteral("%1.5").arg(480 + 20 * i)}, {"takhrib_masahat", QStringLiteral("20")},
+                   {"bazdid_dat", QStringLiteral("1403/02/01")}, {"reg_dat", QStringLiteral("1403/02/25")},
+                   {"komision_t_k_dat", QStringLiteral("1403/04/11")}, {"komision_t_k", QStringLiteral("موافقت شد")},
+                   {"tasvib_b_dat", QStringLiteral("1403/05/02")}, {"tasvib_result", QStringLiteral("تصويب شد")},
+                   {"tasvib_paper_no", QStringLiteral("%1/ص").arg(7710 + i)}, {"tasvib_paper_dat", QStringLiteral("1403/05/09")},
+                   {"cmt", QStringLiteral("پرونده كامل است")}, {"masahat_na", QStringLiteral("%1").arg(500 + 20 * i)},
+                   {"masahat_khales", QStringLiteral("%1").arg(410 + 16 * i)}, {"melk_arzesh", QStringLiteral("%1").arg(250000000 + i * 1000000)},
+                   {"ghimat_karshenasi_kh", QStringLiteral("500000")}, {"ghimat_karshenasi_d", QStringLiteral("1500000")},
+                   {"malek_sahm", QStringLiteral("20")}, {"malek_varizi", fee}, {"komision_dat", QStringLiteral("1403/03/21")},
+                   {"mashmol", QStringLiteral("مشمول بند (د) شيوه نامه توافق با مالكين اراضي روستايي بوده و هزينه خدمات فني به ميزان مقرر پرداخت مي شود")},
+                   {"fani", QStringLiteral("طرح موضوع در كميسيون با رعايت ضوابط طرح هادي مصوب و حفظ حريم معابر و رعايت عقب نشيني به ميزان دو متر از بر گذر اصلي بلامانع است")},
+                   {"zamin", QStringLiteral("با توجه به مدارك پيوست و ارزيابي كارشناس رسمي، قيمت روز زمين تعيين و سهم ورتاليس بر اساس جدول فوق محاسبه گرديد")},
+                   {"dabir", QStringLiteral("جهت طرح در جلسه آتي كميسيون معاملات")},
+                   {"komision_idea", QStringLiteral("با درخواست متقاضي موافقت و مقرر گرديد مبلغ تعيين شده ظرف مدت يك ماه به حساب ورتاليس واريز گردد")}});
+    }
+    session.cases.open(QStringLiteral("select * from komision order by pk"));
+    const caseprint::PrintSettings s = caseprint::PrintSettings::read(db);
+
+    auto write = [&](const QString& name, const caseprints::PreparedPrint& p) {
+        report::renderToPdf(p.layout, p.data, out.filePath(name + QStringLiteral(".pdf")));
+        const QList<QImage> pages = report::renderToImages(p.layout, p.data, 110);
+        for (int i = 0; i < pages.size(); ++i) {
+            const QString path = out.filePath(QStringLiteral("%1-%2.png").arg(name).arg(i + 1));
+            pages[i].save(path);
+            QTextStream(stdout) << path << '\n';
+        }
+    };
+    auto filled = [](const QString& layout, const caseprint::FormFill& fill, const ResultSet* data = nullptr) {
+        caseprints::PreparedPrint p{report::Layout::load(layout), data};
+        caseprints::apply(p.layout, fill);
+        return p;
+    };
+    session.cases.moveTo(1);
+    const caseprint::CaseRow c = caseprint::currentRow(session.cases);
+    write(QStringLiteral("print-commission-sheet-a4"),
+          filled(caseprints::CommissionSheetA4, caseprint::commissionSheetA4(c, s, QStringLiteral("1403/04/02"), 10)));
+    write(QStringLiteral("print-commission-sheet-a5"),
+          filled(caseprints::CommissionSheetA5, caseprint::commissionSheetA5(c, s, QStringLiteral("1403/04/02"))));
+    session.cases.moveTo(2);
+    write(QStringLiteral("print-commission-sheet-a4-share"),
+          filled(caseprints::CommissionSheetA4,
+                 caseprint::commissionSheetA4(caseprint::currentRow(session.cases), s, QString(), 10)));
+    write(QStringLiteral("print-register"), caseprints::prepareRegister(session));
+    session.cases.open(QStringLiteral("select * from komision where pk <= 4 order by pk"));
+    write(QStringLiteral("print-minutes"),
+          filled(caseprints::Minutes,
+                 caseprint::minutesSheet(caseprint::villagesOf(session.cases),
+                                         caseprint::rowAt(session.cases, session.cases.recordCount() - 1),
+                                         QStringLiteral("10:30")),
+                 &session.cases));
+}
+
 // The calculator after a calculation with a fractional property value and payment.
 void renderCalculator(const QDir& out)
 {
@@ -326,6 +408,7 @@ int main(int argc, char** argv)
         renderCasePictures(out);
         renderCaseEntry(out);
         renderCaseSearch(out);
+        renderCasePrints(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

@@ -207,6 +207,34 @@ TEST_P(CaseSearchScreen, ExportWritesTheResultAndOpensIt)
     EXPECT_EQ(session.cases.asInteger("pk"), keys[1]) << "the selected case stays selected";
 }
 
+TEST_P(CaseSearchScreen, ProvincialPrintsOpenTheirPreviewsOrSayTheyAreNotReady)
+{
+    screen->prepare();
+    session.cases.moveTo(2);
+    auto run = [&](const QString& caption) {
+        for (QAction* a : screen->findChild<QMenu*>("N8")->actions())
+            if (a->text() == caption) {
+                a->trigger();
+                return true;
+            }
+        return false;
+    };
+    dialogs.inputs << "1403/05/01" << "10";
+    ASSERT_TRUE(run(QStringLiteral("چاپ برگه كميسيون معاملات")));
+    ASSERT_TRUE(run(QStringLiteral("برگه کميسيون معاملات جديد-A5")));
+    ASSERT_TRUE(run(QStringLiteral("فرم شماره 12")));
+    dialogs.inputs << "10:30";
+    ASSERT_TRUE(run(QStringLiteral("چاپ برگه کميسيون تغيير کاربري")));
+    EXPECT_EQ(modal, QStringList(4, "report_preview"));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(session.cases.recNo(), 2);
+
+    ASSERT_TRUE(run(QStringLiteral("چاپ نامه گروه زمين")));
+    EXPECT_EQ(modal.size(), 4);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].contains(QStringLiteral("چاپ نامه گروه زمين")));
+}
+
 TARVEST_FOR_EACH_DATABASE(CaseSearchScreen);
 
 } // namespace

@@ -1,0 +1,103 @@
+#include "reports/caseprints.h"
+
+#include "common/clock.h"
+#include "common/errors.h"
+#include "common/jalali.h"
+#include "db/session.h"
+#include "reports/reportpreview.h"
+#include "widgets/dialogs.h"
+
+namespace tarvest::caseprints {
+
+namespace {
+
+caseprint::PrintSettings settingsOf(Session& session)
+{
+    return session.db() ? caseprint::PrintSettings::read(*session.db()) : caseprint::PrintSettings{};
+}
+
+template <typename Prepare>
+void runPrint(Prepare prepare, QWidget* parent)
+{
+    try {
+        if (std::optional<PreparedPrint> p = prepare())
+            report::previewReport(p->layout, p->data, parent);
+    } catch (const Error& e) {
+        Dialogs::instance().error(e.message());
+    }
+}
+
+} // namespace
+
+void apply(report::Layout& layout, const caseprint::FormFill& fill)
+{
+    for (auto it = fill.texts.cbegin(); it != fill.texts.cend(); ++it)
+        if (layout.hasElement(it.key()))
+            layout.setText(it.key(), it.value());
+    for (auto it = fill.fontSizes.cbegin(); it != fill.fontSizes.cend(); ++it)
+        if (layout.hasElement(it.key()))
+            layout.setFontSize(it.key(), it.value());
+}
+
+std::optional<PreparedPrint> prepareCommissionSheetA4(Session& session)
+{
+    Dialogs& dialogs = Dialogs::instance();
+    const QString date = dialogs.input(QStringLiteral("Date"), QStringLiteral("تاريخ"), TodayJalali());
+    const QString sizeAnswer = dialogs.input(QStringLiteral("Font Size"), QStringLiteral("سايز توضيحات"),
+                                             QStringLiteral("10"));
+    const std::optional<int> size = caseprint::fontSizeAnswer(sizeAnswer);
+    if (!size) {
+        dialogs.warning(caseprint::badFontSizeMessage(sizeAnswer));
+        return std::nullopt;
+    }
+    PreparedPrint p{report::Layout::load(CommissionSheetA4), nullptr};
+    apply(p.layout, caseprint::commissionSheetA4(caseprint::currentRow(session.cases), settingsOf(session), date, *size));
+    return p;
+}
+
+PreparedPrint prepareCommissionSheetA5(Session& session)
+{
+    PreparedPrint p{report::Layout::load(CommissionSheetA5), nullptr};
+    apply(p.layout, caseprint::commissionSheetA5(caseprint::currentRow(session.cases), settingsOf(session), TodayJalali()));
+    return p;
+}
+
+PreparedPrint prepareRegister(Session& session)
+{
+    return PreparedPrint{report::Layout::load(Register), &session.cases};
+}
+
+PreparedPrint prepareMinutes(Session& session)
+{
+    const ResultSet& cases = session.cases;
+    const QStringList villages = caseprint::villagesOf(cases);
+    const QString time = Dialogs::instance().input(QStringLiteral("Time"), QStringLiteral("ساعت جلسه"),
+                                                   Clock::timeOfDay().toString(QStringLiteral("HH:mm:ss")));
+    // The meeting is the one the user searched for: its date and county are the last case's.
+    const caseprint::CaseRow last = caseprint::rowAt(cases, cases.recordCount() - 1);
+    PreparedPrint p{report::Layout::load(Minutes), &cases};
+    apply(p.layout, caseprint::minutesSheet(villages, last, time));
+    return p;
+}
+
+void printCommissionSheetA4(Session& session, QWidget* parent)
+{
+    runPrint([&] { return prepareCommissionSheetA4(session); }, parent);
+}
+
+void printCommissionSheetA5(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareCommissionSheetA5(session)); }, parent);
+}
+
+void printRegister(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareRegister(session)); }, parent);
+}
+
+void printMinutes(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareMinutes(session)); }, parent);
+}
+
+} // namespace tarvest::caseprints

@@ -1,0 +1,53 @@
+#pragma once
+// The case search's print commands on the commission sheets, the register "فرم شماره 12"
+// and the minutes sheet of the land-use-change commission. Each command reads the
+// selected case (or the whole result), the setting texts and its input-box answers,
+// fills a fresh copy of its layout (layouts/<name>.json) and opens the preview. Nothing
+// is written to the database, and the grid's selected case stays selected.
+#include "reports/core/caseprint.h"
+#include "reports/reportlayout.h"
+
+#include <optional>
+
+class QWidget;
+
+namespace tarvest {
+
+class ResultSet;
+class Session;
+
+namespace caseprints {
+
+// Layout names (the files in layouts/).
+inline const QString CommissionSheetA4 = QStringLiteral("Tkomision_chap");
+inline const QString CommissionSheetA5 = QStringLiteral("Tkomision_chap2");
+inline const QString Register = QStringLiteral("Tfrm12");
+inline const QString Minutes = QStringLiteral("Tkomision_t_k_print");
+
+// A layout filled and ready to print, with the data it is bound to (null for none).
+struct PreparedPrint {
+    report::Layout layout;
+    const ResultSet* data = nullptr;
+};
+
+// Writes a fill into a layout: texts and font sizes of the elements it names. An
+// element the office removed from its layout is passed over.
+void apply(report::Layout& layout, const caseprint::FormFill& fill);
+
+// The four prints up to the preview. The A4 sheet asks for the date and the font size
+// of the opinions (nullopt, after a message, when the size is not a whole number); the
+// minutes ask for the start time. Layout errors throw tarvest::Error.
+std::optional<PreparedPrint> prepareCommissionSheetA4(Session& session);
+PreparedPrint prepareCommissionSheetA5(Session& session);
+PreparedPrint prepareRegister(Session& session);
+PreparedPrint prepareMinutes(Session& session);
+
+// The menu commands: prepare, then preview (through showModal). A layout that cannot
+// be read is shown as an error.
+void printCommissionSheetA4(Session& session, QWidget* parent = nullptr);
+void printCommissionSheetA5(Session& session, QWidget* parent = nullptr);
+void printRegister(Session& session, QWidget* parent = nullptr);
+void printMinutes(Session& session, QWidget* parent = nullptr);
+
+} // namespace caseprints
+} // namespace tarvest

@@ -1,0 +1,266 @@
+// The case search's prints on both databases: each of the four forms is filled from a
+// stored case (or the whole result), rendered to PDF and read back with pdftotext.
+#include "reports/caseprints.h"
+#include "common/clock.h"
+#include "db/database.h"
+#include "db/provision.h"
+#include "db/session.h"
+#include "db/settinglists.h"
+#include "fakedialogs.h"
+#include "reports/reportrenderer.h"
+#include "testdb.h"
+#include "widgets/screen.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace tarvest;
+using namespace tarvest::test;
+
+namespace {
+
+// Text as compared: pdftotext gives Arabic presentation forms, bidi marks, the Persian
+// forms of yeh and kaf and blanks of its own between bold letters, so both sides are
+// folded the same way and blanks are left out.
+QString fold(const QString& s)
+{
+    QString t = s.normalized(QString::NormalizationForm_KC);
+    QString out;
+    for (QChar c : t) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F || u == 0x200C)
+            continue;
+        if (u == 0x06CC || u == 0x0649)
+            out += QChar(0x064A);
+        else if (u == 0x06A9)
+            out += QChar(0x0643);
+        else
+            out += c;
+    }
+    return out.remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+class CasePrints : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        if (!db)
+            return;
+        ASSERT_TRUE(provisionSucceeded(provision(*db)));
+        addSettingValue(*db, lists::DirectorGeneral, "Director");
+        addSettingValue(*db, lists::RuralDeputy, "Deputy");
+        addSettingValue(*db, lists::LegalExpert, "Legal");
+        addSettingValue(*db, lists::RuralDeputyPostTitle, QStringLiteral("سرپرست آزمايشي"));
+        addSettingValue(*db, lists::TransactionsLetterNo, "777/88");
+        addSettingValue(*db, lists::TransactionsLetterDate, "1402/11/11");
+        db->insert("komision", {{"paper_no", "123/45"}, {"paper_dat", "1403/02/10"}, {"city", QStringLiteral("مراغه")},
+                                {"rosta", QStringLiteral("باسمنج")}, {"darkhast", "Alavi"}, {"metraj", "500.5"},
+                                {"takhrib_masahat", "20"}, {"malek_varizi", 12500000}, {"masahat_na", "611"},
+                                {"komision_dat", "1403/03/01"}, {"komision_t_k_dat", "1403/06/02"}, {"phone", "0914555"}});
+        db->insert("komision", {{"paper_no", "678/9"}, {"city", QStringLiteral("مرند")}, {"rosta", QStringLiteral("يكان")},
+                                {"darkhast", "Karimi"}, {"metraj", "300"}, {"malek_sahm", "20"},
+                                {"komision_t_k_dat", "1403/06/09"}, {"komision_t_k", "Agreed"}});
+        session.setDatabase(tmp->openAnother());
+        session.cases.open("select * from komision order by pk");
+        session.cases.moveTo(1);
+        Clock::setFixed(QDateTime(QDate(2024, 3, 20), QTime(9, 5, 7)));
+        setModalShower([this](QWidget* w) {
+            shown << w->metaObject()->className();
+            selectedWhilePreviewed = session.cases.recNo();
+        });
+    }
+    void TearDown() override
+    {
+        setModalShower({});
+        Clock::setFixed(std::nullopt);
+    }
+
+    // The printed text of a prepared print, folded.
+    QString printed(const caseprints::PreparedPrint& p)
+    {
+        const QString pdf = dir.filePath("print.pdf");
+        pages = report::renderToPdf(p.layout, p.data, pdf);
+        QProcess proc;
+        proc.start("pdftotext", {"-enc", "UTF-8", pdf, "-"});
+        EXPECT_TRUE(proc.waitForFinished(60000));
+        return fold(QString::fromUtf8(proc.readAllStandardOutput()));
+    }
+    static QString f(const QString& s) { return fold(s); }
+
+    FakeDialogs dialogs;
+    Session session;
+    QTemporaryDir dir;
+    QStringList shown;
+    int selectedWhilePreviewed = -1;
+    int pages = 0;
+};
+
+// Value labels carry their column's name as layout text: a print that leaves one
+// behind prints the name instead of the value.
+void expectNoPlaceholderLeft(const report::Layout& layout)
+{
+    for (const report::Band& b : layout.bands())
+        for (const report::Element& e : b.elements)
+            if (e.type == report::ElementType::Label) {
+                EXPECT_NE(e.text, e.name) << layout.name().toStdString() << ": " << e.name.toStdString();
+            }
+}
+
+TEST_P(CasePrints, CommissionSheetA4TakesTheCaseAndTheAnswers)
+{
+    dialogs.inputs << "1403/05/01" << " 14 ";
+    auto p = caseprints::prepareCommissionSheetA4(session);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(dialogs.asked, (QStringList{QStringLiteral("Date | تاريخ"), QStringLiteral("Font Size | سايز توضيحات")}));
+    expectNoPlaceholderLeft(p->layout);
+    EXPECT_EQ(p->layout.element("zamin").fontSize, 14);
+    EXPECT_EQ(p->layout.element("komision_idea").fontSize, 14);
+    const QString text = printed(*p);
+    EXPECT_EQ(pages, 1);
+    for (const QString& expected :
+         {QStringLiteral("1403/05/01"), QStringLiteral("تاريخ"), QStringLiteral("123/45"), QStringLiteral("1403/02/10"),
+          QStringLiteral("مراغه"), QStringLiteral("باسمنج"), QStringLiteral("Alavi"), QStringLiteral("500.5"),
+          QStringLiteral("611"), QStringLiteral("12,500,000"), QStringLiteral("ريال، معادل"), QStringLiteral("دوازده"),
+          QStringLiteral("Director"), QStringLiteral("Deputy"), QStringLiteral("Legal"), QStringLiteral("سرپرست آزمايشي"),
+          QStringLiteral("92/05/02"), QStringLiteral("4662"), QStringLiteral("1403/03/01")})
+        EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
+    EXPECT_FALSE(text.contains(f(QStringLiteral("به نسبت مقابل"))));
+    EXPECT_FALSE(text.contains("480.5")); // the A4 sheet prints the area as entered
+}
+
+TEST_P(CasePrints, CommissionSheetA4AnswersTakeEffect)
+{
+    // The date box's initial text is today; an empty answer prints no date and no caption.
+    auto p = caseprints::prepareCommissionSheetA4(session);
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(printed(*p).contains("1403/01/01"));
+    EXPECT_EQ(p->layout.element("zamin").fontSize, 10);
+
+    dialogs.inputs << "" << "9";
+    p = caseprints::prepareCommissionSheetA4(session);
+    ASSERT_TRUE(p);
+    QString text = printed(*p);
+    EXPECT_FALSE(text.contains(f(QStringLiteral("تاريخ"))));
+    EXPECT_FALSE(text.contains("1403/01/01"));
+    EXPECT_EQ(p->layout.element("komision_idea").fontSize, 9);
+
+    // A share instead of money: the share tail and the share text.
+    session.cases.moveTo(2);
+    dialogs.inputs << "1403/05/01" << "10";
+    p = caseprints::prepareCommissionSheetA4(session);
+    text = printed(*p);
+    EXPECT_TRUE(text.contains(f(QStringLiteral("به نسبت مقابل"))));
+    EXPECT_TRUE(text.contains(f(QStringLiteral("درصد سهم ورتاليس"))));
+    EXPECT_FALSE(text.contains("92/05/02"));
+
+    // A size that is not a whole number: a message and no preview.
+    dialogs.inputs << "1403/05/01" << "abc";
+    caseprints::printCommissionSheetA4(session);
+    EXPECT_TRUE(shown.isEmpty());
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    EXPECT_TRUE(dialogs.shown.last().contains("abc"));
+    dialogs.inputs << "1403/05/01" << "11";
+    caseprints::printCommissionSheetA4(session);
+    EXPECT_EQ(shown, QStringList{"tarvest::report::ReportPreview"});
+}
+
+TEST_P(CasePrints, CommissionSheetA5PrintsTheNetAreaAndTheShare)
+{
+    session.cases.moveTo(1);
+    caseprints::PreparedPrint p = caseprints::prepareCommissionSheetA5(session);
+    expectNoPlaceholderLeft(p.layout);
+    QString text = printed(p);
+    for (const QString& expected :
+         {QStringLiteral("1403/01/01"), QStringLiteral("480.5"), QStringLiteral("777/88"), QStringLiteral("1402/11/11"),
+          QStringLiteral("12,500,000"), QStringLiteral("Alavi"), QStringLiteral("سرپرست آزمايشي")})
+        EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
+    EXPECT_TRUE(dialogs.asked.isEmpty()); // no input box
+
+    session.cases.moveTo(2);
+    text = printed(caseprints::prepareCommissionSheetA5(session));
+    EXPECT_TRUE(text.contains(f(QStringLiteral("20 درصد سهم ورتاليس"))));
+    EXPECT_TRUE(text.contains("300"));
+    EXPECT_FALSE(text.contains("12,500,000"));
+}
+
+TEST_P(CasePrints, RegisterListsEveryCaseAndKeepsTheSelection)
+{
+    session.cases.moveTo(2);
+    caseprints::PreparedPrint p = caseprints::prepareRegister(session);
+    // The province closes the title; the Titr font's own character map turns some of its
+    // letters into others in the extracted text, so the name is read from the layout.
+    EXPECT_EQ(p.layout.text("province"), QStringLiteral("آذربايجان غربي"));
+    const QString text = printed(p);
+    for (const QString& expected :
+         {QStringLiteral("123/45"), QStringLiteral("678/9"), QStringLiteral("Alavi"), QStringLiteral("Karimi"),
+          QStringLiteral("0914555"), QStringLiteral("1403/06/09"), QStringLiteral("Agreed"),
+          QStringLiteral("غربي"), QStringLiteral("شماره صفحه:")})
+        EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
+    EXPECT_EQ(session.cases.recNo(), 2);
+
+    caseprints::printRegister(session);
+    EXPECT_EQ(shown, QStringList{"tarvest::report::ReportPreview"});
+    EXPECT_EQ(session.cases.recNo(), 2);
+}
+
+TEST_P(CasePrints, MinutesTakeTheTimeAndTheLastCase)
+{
+    session.cases.moveTo(1);
+    dialogs.inputs << "10:30";
+    caseprints::PreparedPrint p = caseprints::prepareMinutes(session);
+    EXPECT_EQ(dialogs.asked, QStringList{QStringLiteral("Time | ساعت جلسه")});
+    expectNoPlaceholderLeft(p.layout);
+    EXPECT_EQ(p.layout.text("villages"), QStringLiteral(" * باسمنج * يكان"));
+    const QString text = printed(p);
+    for (const QString& expected :
+         {QStringLiteral("10:30"), QStringLiteral("1403/06/09"), QStringLiteral("مرند"), QStringLiteral("باسمنج"),
+          QStringLiteral("يكان"), QStringLiteral("123/45"), QStringLiteral("678/9"), QStringLiteral("Agreed"),
+          QStringLiteral("بخشداري")})
+        EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
+    EXPECT_FALSE(text.contains("1403/06/02")); // the first case's meeting date is not the meeting's
+    EXPECT_EQ(session.cases.recNo(), 1);
+
+    // The time box starts at the current time; the selection stays through the preview.
+    caseprints::printMinutes(session);
+    EXPECT_EQ(shown, QStringList{"tarvest::report::ReportPreview"});
+    EXPECT_EQ(selectedWhilePreviewed, 1);
+    EXPECT_EQ(session.cases.recNo(), 1);
+    p = caseprints::prepareMinutes(session);
+    EXPECT_EQ(p.layout.text("start_time"), "09:05:07");
+}
+
+TEST_P(CasePrints, AnEmptyResultStillPrints)
+{
+    session.cases.open("select * from komision where pk < 0");
+    dialogs.inputs << "1403/05/01" << "10";
+    auto a4 = caseprints::prepareCommissionSheetA4(session);
+    ASSERT_TRUE(a4);
+    QString text = printed(*a4);
+    EXPECT_EQ(pages, 1);
+    EXPECT_FALSE(text.contains("123/45"));
+    EXPECT_TRUE(text.contains(f(QStringLiteral("نظريه کميسيون معاملات:"))));
+
+    text = printed(caseprints::prepareCommissionSheetA5(session));
+    EXPECT_EQ(pages, 1);
+    EXPECT_FALSE(text.contains("Alavi"));
+
+    text = printed(caseprints::prepareRegister(session));
+    EXPECT_EQ(pages, 1);
+    EXPECT_TRUE(text.contains(f(QStringLiteral("شماره صفحه:"))));
+    EXPECT_TRUE(text.contains(f(QStringLiteral("مساحت"))));
+    EXPECT_FALSE(text.contains("123/45"));
+
+    dialogs.inputs << "10:30";
+    caseprints::PreparedPrint m = caseprints::prepareMinutes(session);
+    EXPECT_EQ(m.layout.text("villages"), "");
+    EXPECT_EQ(m.layout.text("county"), "");
+    text = printed(m);
+    EXPECT_EQ(pages, 1);
+    EXPECT_TRUE(text.contains(f(QStringLiteral("دهياري/شوراي اسلامي روستا")))); // the summary band
+}
+
+TARVEST_FOR_EACH_DATABASE(CasePrints);
+
+} // namespace
