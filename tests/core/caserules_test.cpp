@@ -32,8 +32,9 @@ TEST(CaseFields, TableMatchesTheRecordAndTheLoadOrder)
     for (const CaseField& f : caseFields()) {
         EXPECT_FALSE(names.contains(f.name)) << f.name.toStdString();
         names.insert(f.name);
-        if (!f.list.isEmpty())
+        if (!f.list.isEmpty()) {
             EXPECT_TRUE(settingListNames().contains(f.list)) << f.name.toStdString();
+        }
     }
     EXPECT_EQ(names.size(), 57);
 
