@@ -10,6 +10,7 @@
 #include "db/resultset.h"
 #include "db/settinglists.h"
 #include "reports/caseprints.h"
+#include "reports/countyprints.h"
 #include "widgets/conventions.h"
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
@@ -137,8 +138,12 @@ Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent)
             m_provincialPrints->addAction(text, this, [=] { notReady(text); });
     }
     QMenu* countyPrints = named(bar->addMenu(QStringLiteral("چاپ شهرستان")), "N16");
-    for (const char16_t* caption : county)
-        countyPrints->addAction(QString::fromUtf16(caption), this, [=] { notReady(QString::fromUtf16(caption)); });
+    void (*const countyCommands[])(Session&, QWidget*) = {
+        &countyprints::printReviewForm, &countyprints::printDeclarationForm, &countyprints::printAccountingForm};
+    for (int i = 0; i < 3; ++i) {
+        const auto print = countyCommands[i];
+        countyPrints->addAction(QString::fromUtf16(county[i]), this, [this, print] { print(m_session, this); });
+    }
     QAction* exit = named(bar->addAction(QStringLiteral("خروج")), "N11");
     connect(exit, &QAction::triggered, this, &QWidget::close);
 

@@ -37,6 +37,9 @@ void apply(report::Layout& layout, const caseprint::FormFill& fill)
     for (auto it = fill.fontSizes.cbegin(); it != fill.fontSizes.cend(); ++it)
         if (layout.hasElement(it.key()))
             layout.setFontSize(it.key(), it.value());
+    for (auto it = fill.ticks.cbegin(); it != fill.ticks.cend(); ++it)
+        if (layout.hasElement(it.key()))
+            layout.setFill(it.key(), it.value() ? QColor(Qt::black) : QColor(Qt::white));
 }
 
 std::optional<PreparedPrint> prepareCommissionSheetA4(Session& session)

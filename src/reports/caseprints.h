@@ -30,7 +30,8 @@ struct PreparedPrint {
     const ResultSet* data = nullptr;
 };
 
-// Writes a fill into a layout: texts and font sizes of the elements it names. An
+// Writes a fill into a layout: texts, font sizes and circle fills (black when ticked,
+// white when not) of the elements it names. An
 // element the office removed from its layout is passed over.
 void apply(report::Layout& layout, const caseprint::FormFill& fill);
 

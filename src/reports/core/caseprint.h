@@ -89,11 +89,12 @@ struct AmountBlock {
 // words; an empty V prints the share text as connector; any other V prints as it stands.
 AmountBlock amountBlock(const QString& fee, const QString& share);
 
-// Label texts and font sizes to write into a layout. A label not named keeps its
+// Label texts, font sizes and ticked circles to write into a layout. A label not named keeps its
 // layout text; fixed wording that does not apply to a case is emptied.
 struct FormFill {
     QMap<QString, QString> texts;
     QMap<QString, int> fontSizes;
+    QMap<QString, bool> ticks; // circles: true fills black, false white
 };
 
 // The A4 commission sheet's font size answer as a point size; nullopt when the answer
