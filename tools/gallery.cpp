@@ -19,6 +19,8 @@
 #include "db/session.h"
 #include "db/settinglists.h"
 #include "reports/caseprints.h"
+#include "reports/core/countyprint.h"
+#include "reports/countyprints.h"
 #include "reports/reportrenderer.h"
 #include "widgets/dateedit.h"
 #include "widgets/numericedits.h"
@@ -32,6 +34,7 @@
 #include <QTemporaryDir>
 
 #include <QApplication>
+#include <QPainter>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -362,6 +365,36 @@ void renderCasePrints(const QDir& out)
                                          caseprint::rowAt(session.cases, session.cases.recordCount() - 1),
                                          QStringLiteral("10:30")),
                  &session.cases));
+
+    // The county forms of the first case, with the values only they print.
+    caseprint::CaseRow county = c;
+    county.insert(QStringLiteral("bakhsh"), QStringLiteral("مركزي"));
+    county.insert(QStringLiteral("dehestan"), QStringLiteral("باراندوز چاي"));
+    county.insert(QStringLiteral("kharej"), QStringLiteral("450000"));
+    county.insert(QStringLiteral("price_metr"), QStringLiteral("1500000"));
+    county.insert(QStringLiteral("fish_no"), QStringLiteral("778812"));
+    county.insert(QStringLiteral("fish_mablagh"), QStringLiteral("2500000"));
+    write(QStringLiteral("print-review-form"), filled(countyprints::ReviewForm, caseprint::reviewForm(county)));
+    const QStringList answers = {QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("0"),
+                                 QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"),
+                                 QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("0"),
+                                 QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("1")};
+    caseprints::PreparedPrint declaration =
+        filled(countyprints::DeclarationForm, caseprint::declarationForm(county, answers));
+    write(QStringLiteral("print-declaration-form"), declaration);
+    // Signed: a stand-in signature over the title lines.
+    QImage signature(600, 200, QImage::Format_RGB32);
+    signature.fill(QColor(0xf4, 0xf4, 0xff));
+    {
+        QPainter painter(&signature);
+        painter.setPen(QPen(QColor(0x20, 0x30, 0x90), 6));
+        painter.drawEllipse(QRect(150, 40, 300, 120));
+        painter.drawLine(100, 150, 500, 60);
+    }
+    declaration.layout.bringToFront(caseprint::labels::Signature);
+    declaration.layout.setPicture(caseprint::labels::Signature, signature);
+    write(QStringLiteral("print-declaration-form-signed"), declaration);
+    write(QStringLiteral("print-accounting-form"), filled(countyprints::AccountingForm, caseprint::accountingForm(county)));
 }
 
 // The calculator after a calculation with a fractional property value and payment.
