@@ -106,8 +106,6 @@ protected:
         const QList<QImage> images = report::renderToImages(p.layout, p.data, 72);
         EXPECT_EQ(images.size(), 1);
         const report::Element& e = p.layout.element(labels::Signature);
-        const report::Band& band = p.layout.bands().front();
-        (void)band;
         const double px = 72 / 25.4;
         const QMarginsF m = p.layout.margins();
         return images.value(0).copy(QRectF((m.left() + e.rect.x()) * px, (m.top() + e.rect.y()) * px,
