@@ -288,6 +288,7 @@ void renderCaseSearch(const QDir& out)
 } // namespace
 
 // The case prints with sample cases: the A4 and A5 commission sheets of one case, the
+// decision letters and combined forms of a case with a fee and of one without, the
 // register of every case (two pages) and the minutes of one meeting; PDF and PNG.
 void renderCasePrints(const QDir& out)
 {
@@ -324,6 +325,8 @@ void renderCasePrints(const QDir& out)
                    {"masahat_khales", QStringLiteral("%1").arg(410 + 16 * i)}, {"melk_arzesh", QStringLiteral("%1").arg(250000000 + i * 1000000)},
                    {"ghimat_karshenasi_kh", QStringLiteral("500000")}, {"ghimat_karshenasi_d", QStringLiteral("1500000")},
                    {"malek_sahm", QStringLiteral("20")}, {"malek_varizi", fee}, {"komision_dat", QStringLiteral("1403/03/21")},
+                   {"malek_pardakhti", QStringLiteral("%1").arg(14500000 + i * 250000)},
+                   {"paper_no2", QStringLiteral("%1/ص").arg(6120 + i)}, {"paper_dat2", QStringLiteral("1403/04/15")},
                    {"mashmol", QStringLiteral("مشمول بند (د) شيوه نامه توافق با مالكين اراضي روستايي بوده و هزينه خدمات فني به ميزان مقرر پرداخت مي شود")},
                    {"fani", QStringLiteral("طرح موضوع در كميسيون با رعايت ضوابط طرح هادي مصوب و حفظ حريم معابر و رعايت عقب نشيني به ميزان دو متر از بر گذر اصلي بلامانع است")},
                    {"zamin", QStringLiteral("با توجه به مدارك پيوست و ارزيابي كارشناس رسمي، قيمت روز زمين تعيين و سهم ورتاليس بر اساس جدول فوق محاسبه گرديد")},
@@ -353,6 +356,23 @@ void renderCasePrints(const QDir& out)
           filled(caseprints::CommissionSheetA4, caseprint::commissionSheetA4(c, s, QStringLiteral("1403/04/02"), 10)));
     write(QStringLiteral("print-commission-sheet-a5"),
           filled(caseprints::CommissionSheetA5, caseprint::commissionSheetA5(c, s, QStringLiteral("1403/04/02"))));
+    // The decision letters and the combined forms of the same case, and of the next one,
+    // which has no fee.
+    using caseprint::DecisionLetter;
+    const std::pair<DecisionLetter, const char*> letters[] = {
+        {DecisionLetter::Money, "money"}, {DecisionLetter::Share, "share"}, {DecisionLetter::LandGroup, "land-group"},
+        {DecisionLetter::MixedUse, "mixed-use"}, {DecisionLetter::ConditionalUse, "conditional-use"}};
+    for (int row : {1, 2}) {
+        session.cases.moveTo(row);
+        const QString suffix = row == 1 ? QString() : QStringLiteral("-no-fee");
+        for (const auto& [letter, name] : letters) {
+            write(QStringLiteral("print-letter-%1%2").arg(QLatin1String(name), suffix),
+                  caseprints::prepareDecisionLetter(session, letter));
+            if (letter != DecisionLetter::LandGroup)
+                write(QStringLiteral("print-form-%1%2").arg(QLatin1String(name), suffix),
+                      caseprints::prepareCombinedForm(session, letter));
+        }
+    }
     session.cases.moveTo(2);
     write(QStringLiteral("print-commission-sheet-a4-share"),
           filled(caseprints::CommissionSheetA4,

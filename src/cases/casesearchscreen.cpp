@@ -123,11 +123,20 @@ Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent)
     auto notReady = [](const QString& caption) {
         Dialogs::instance().message(QStringLiteral("چاپ «%1» در اين نسخه از برنامه هنوز آماده نشده است.").arg(caption));
     };
-    // The prints built so far; the others still say they are not ready.
+    // The provincial prints, caption by caption in the menu's order.
     const QHash<QString, void (*)(Session&, QWidget*)> prints = {
-        {QString::fromUtf16(provincial[5]), &caseprints::printCommissionSheetA4},
+        {QString::fromUtf16(provincial[0]), &caseprints::printConditionalForm},
+        {QString::fromUtf16(provincial[1]), &caseprints::printMixedForm},
+        {QString::fromUtf16(provincial[2]), &caseprints::printMoneyForm},
+        {QString::fromUtf16(provincial[3]), &caseprints::printShareForm},
         {QString::fromUtf16(provincial[4]), &caseprints::printCommissionSheetA5},
+        {QString::fromUtf16(provincial[5]), &caseprints::printCommissionSheetA4},
+        {QString::fromUtf16(provincial[6]), &caseprints::printMoneyLetter},
+        {QString::fromUtf16(provincial[7]), &caseprints::printShareLetter},
+        {QString::fromUtf16(provincial[8]), &caseprints::printLandGroupLetter},
         {QString::fromUtf16(provincial[9]), &caseprints::printRegister},
+        {QString::fromUtf16(provincial[10]), &caseprints::printMixedUseLetter},
+        {QString::fromUtf16(provincial[11]), &caseprints::printConditionalUseLetter},
         {QString::fromUtf16(provincial[12]), &caseprints::printMinutes},
     };
     for (const char16_t* caption : provincial) {

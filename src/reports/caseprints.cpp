@@ -83,6 +83,46 @@ PreparedPrint prepareMinutes(Session& session)
     return p;
 }
 
+QString letterLayout(caseprint::DecisionLetter letter)
+{
+    using caseprint::DecisionLetter;
+    switch (letter) {
+    case DecisionLetter::Money: return MoneyLetter;
+    case DecisionLetter::Share: return ShareLetter;
+    case DecisionLetter::LandGroup: return LandGroupLetter;
+    case DecisionLetter::MixedUse: return MixedUseLetter;
+    case DecisionLetter::ConditionalUse: return ConditionalUseLetter;
+    }
+    return QString();
+}
+
+QString combinedFormLayout(caseprint::DecisionLetter letter)
+{
+    using caseprint::DecisionLetter;
+    switch (letter) {
+    case DecisionLetter::Money: return MoneyForm;
+    case DecisionLetter::Share: return ShareForm;
+    case DecisionLetter::MixedUse: return MixedForm;
+    case DecisionLetter::ConditionalUse: return ConditionalForm;
+    case DecisionLetter::LandGroup: break;
+    }
+    return QString();
+}
+
+PreparedPrint prepareDecisionLetter(Session& session, caseprint::DecisionLetter letter)
+{
+    PreparedPrint p{report::Layout::load(letterLayout(letter)), nullptr};
+    apply(p.layout, caseprint::decisionLetter(letter, caseprint::currentRow(session.cases), settingsOf(session)));
+    return p;
+}
+
+PreparedPrint prepareCombinedForm(Session& session, caseprint::DecisionLetter letter)
+{
+    PreparedPrint p{report::Layout::load(combinedFormLayout(letter)), nullptr};
+    apply(p.layout, caseprint::combinedForm(letter, caseprint::currentRow(session.cases), settingsOf(session)));
+    return p;
+}
+
 void printCommissionSheetA4(Session& session, QWidget* parent)
 {
     runPrint([&] { return prepareCommissionSheetA4(session); }, parent);
@@ -101,6 +141,51 @@ void printRegister(Session& session, QWidget* parent)
 void printMinutes(Session& session, QWidget* parent)
 {
     runPrint([&] { return std::optional(prepareMinutes(session)); }, parent);
+}
+
+void printMoneyLetter(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::Money)); }, parent);
+}
+
+void printShareLetter(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::Share)); }, parent);
+}
+
+void printLandGroupLetter(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::LandGroup)); }, parent);
+}
+
+void printMixedUseLetter(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::MixedUse)); }, parent);
+}
+
+void printConditionalUseLetter(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::ConditionalUse)); }, parent);
+}
+
+void printConditionalForm(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareCombinedForm(session, caseprint::DecisionLetter::ConditionalUse)); }, parent);
+}
+
+void printMixedForm(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareCombinedForm(session, caseprint::DecisionLetter::MixedUse)); }, parent);
+}
+
+void printMoneyForm(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareCombinedForm(session, caseprint::DecisionLetter::Money)); }, parent);
+}
+
+void printShareForm(Session& session, QWidget* parent)
+{
+    runPrint([&] { return std::optional(prepareCombinedForm(session, caseprint::DecisionLetter::Share)); }, parent);
 }
 
 } // namespace tarvest::caseprints

@@ -279,6 +279,107 @@ TEST(CommissionSheetA5, NetAreaAmountBlockAndLetterReference)
     EXPECT_FALSE(f.texts[labels::Words].isEmpty());
 }
 
+TEST(DecisionLetters, AmountByLetter)
+{
+    // fee (malek_varizi), stored payment (malek_pardakhti), share (malek_sahm) → amount.
+    const struct { DecisionLetter letter; const char* fee; const char* paid; const char* share; const char* amount; } cases[] = {
+        {DecisionLetter::Money, "1500000", "2000000", "20", "1,500,000"},
+        {DecisionLetter::Money, "", "2000000", "20", "2000000"},       // the stored payment, not grouped
+        {DecisionLetter::Money, "abc", "2,000,000", "", "2,000,000"},   // as stored, whatever it holds
+        {DecisionLetter::Money, "", "", "20", ""},
+        {DecisionLetter::Share, "1500000", "2000000", "20", "20"},     // no "%", no share wording
+        {DecisionLetter::Share, "", "", "12.5", "12.5"},
+        {DecisionLetter::LandGroup, "1500000", "2000000", "", "2000000"}, // never grouped
+        {DecisionLetter::LandGroup, "1500000", "", "", ""},
+        {DecisionLetter::MixedUse, "1500000", "2000000", "", "1,500,000"},
+        {DecisionLetter::MixedUse, "", "2000000", "20", ""},           // the fee unchanged
+        {DecisionLetter::ConditionalUse, "7654321", "", "", "7,654,321"},
+        {DecisionLetter::ConditionalUse, "abc", "2000000", "", "abc"},
+    };
+    for (const auto& c : cases) {
+        CaseRow row = sampleCase(QString::fromLatin1(c.fee), QString::fromLatin1(c.share));
+        row["malek_pardakhti"] = QString::fromLatin1(c.paid);
+        EXPECT_EQ(letterAmount(c.letter, row), QString::fromLatin1(c.amount)) << int(c.letter) << " " << c.fee;
+        const FormFill letter = decisionLetter(c.letter, row, sampleSettings());
+        const QString& amountLabel = c.letter == DecisionLetter::Share ? labels::LetterShare : labels::LetterAmount;
+        EXPECT_EQ(letter.texts.value(amountLabel, "missing"), QString::fromLatin1(c.amount)) << int(c.letter) << " " << c.fee;
+        if (c.letter != DecisionLetter::LandGroup) {
+            const FormFill form = combinedForm(c.letter, row, sampleSettings());
+            EXPECT_EQ(form.texts.value(amountLabel, "missing"), QString::fromLatin1(c.amount)) << int(c.letter) << " " << c.fee;
+        }
+    }
+}
+
+TEST(DecisionLetters, ValuesSignerAndPostLineOfEachLetter)
+{
+    CaseRow row = sampleCase("1500000", "20");
+    row["paper_no2"] = "900/1";
+    row["paper_dat2"] = "1403/04/04";
+    // Labels each letter writes besides its amount; "-" marks a label the letter leaves alone.
+    const struct {
+        DecisionLetter letter; const char* paperNo; const char* paperDate; const char* applicant; const char* village;
+        const char* meeting; const char* signer; const char* post;
+    } cases[] = {
+        {DecisionLetter::Money, "123/45", "1403/02/10", "A", "-", "1403/03/01", "M2", "-"},
+        {DecisionLetter::Share, "123/45", "1403/02/10", "A", "-", "1403/03/01", "M2", "POST"},
+        {DecisionLetter::LandGroup, "900/1", "1403/04/04", "-", "-", "-", "-", "POST"},
+        {DecisionLetter::MixedUse, "123/45", "1403/02/10", "A", "V", "-", "M2", "POST"},
+        {DecisionLetter::ConditionalUse, "123/45", "1403/02/10", "A", "V", "-", "M2", "POST"},
+    };
+    const QString applicant = q(u"علي رضايي");
+    const QString village = q(u"قره آغاج");
+    auto expected = [&](const char* v) -> QString {
+        const QString s = QString::fromLatin1(v);
+        return s == "A" ? applicant : s == "V" ? village : s;
+    };
+    for (const auto& c : cases) {
+        const FormFill f = decisionLetter(c.letter, row, sampleSettings());
+        const std::pair<const QString&, const char*> checks[] = {
+            {labels::LetterPaperNo, c.paperNo}, {labels::LetterPaperDate, c.paperDate}, {labels::LetterApplicant, c.applicant},
+            {labels::LetterVillage, c.village}, {labels::LetterMeetingDate, c.meeting}, {labels::LetterSigner, c.signer},
+            {labels::LetterPost, c.post}};
+        for (const auto& [label, value] : checks)
+            EXPECT_EQ(f.texts.value(label, "-"), expected(value)) << int(c.letter) << " " << label.toStdString();
+        EXPECT_EQ(f.texts[labels::LetterCity], q(u"مراغه")) << int(c.letter);
+        // A letter writes nothing of the sheet: no date, no amount block.
+        EXPECT_FALSE(f.texts.contains(labels::Date));
+        EXPECT_FALSE(f.texts.contains(labels::Amount));
+        EXPECT_TRUE(f.fontSizes.isEmpty());
+    }
+}
+
+TEST(DecisionLetters, CombinedFormsFillTheSheetBoxesWithoutADate)
+{
+    CaseRow row = sampleCase("", "20");
+    row["malek_pardakhti"] = "2000000";
+    const FormFill sheet = commissionSheetA5(row, sampleSettings(), "1403/05/01");
+    for (DecisionLetter letter : {DecisionLetter::ConditionalUse, DecisionLetter::MixedUse, DecisionLetter::Money,
+                                  DecisionLetter::Share}) {
+        const FormFill f = combinedForm(letter, row, sampleSettings());
+        // The sheet's three boxes exactly as the A5 sheet fills them, but no date at the top.
+        for (auto it = sheet.texts.cbegin(); it != sheet.texts.cend(); ++it) {
+            if (it.key() == labels::Date || it.key() == labels::DateCaption) {
+                EXPECT_FALSE(f.texts.contains(it.key())) << int(letter);
+            } else {
+                EXPECT_EQ(f.texts.value(it.key(), "missing"), it.value()) << int(letter) << " " << it.key().toStdString();
+            }
+        }
+        EXPECT_EQ(f.texts[labels::Connector], q(u"20 درصد سهم ورتاليس "));
+        // The post title in all four post places, the money form's letter included.
+        for (const QString& post : {labels::PostTitle1, labels::PostTitle2, labels::PostTitle3, labels::LetterPost})
+            EXPECT_EQ(f.texts.value(post), "POST") << int(letter) << " " << post.toStdString();
+        EXPECT_EQ(f.texts[labels::LetterSigner], "M2");
+        EXPECT_EQ(f.texts[labels::LetterPaperNo], "123/45");
+        EXPECT_EQ(f.texts[labels::LetterApplicant], q(u"علي رضايي"));
+        const bool byUse = letter == DecisionLetter::ConditionalUse || letter == DecisionLetter::MixedUse;
+        EXPECT_EQ(f.texts.contains(labels::LetterVillage), byUse) << int(letter);
+        EXPECT_EQ(f.texts.contains(labels::LetterMeetingDate), !byUse) << int(letter);
+    }
+    EXPECT_EQ(combinedForm(DecisionLetter::Money, row, sampleSettings()).texts[labels::LetterAmount], "2000000");
+    EXPECT_EQ(combinedForm(DecisionLetter::MixedUse, row, sampleSettings()).texts[labels::LetterAmount], "");
+    EXPECT_EQ(combinedForm(DecisionLetter::Share, row, sampleSettings()).texts[labels::LetterShare], "20");
+}
+
 TEST(MinutesSheet, VillagesDateCountyAndTime)
 {
     CaseRow last{{"rosta", "B"}, {"city", q(u"مراغه")}, {"komision_t_k_dat", "1403/06/02"}};

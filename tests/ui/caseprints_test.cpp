@@ -263,4 +263,143 @@ TEST_P(CasePrints, AnEmptyResultStillPrints)
 
 TARVEST_FOR_EACH_DATABASE(CasePrints);
 
+// The decision letters and the combined forms over two more cases: A pays a fee that
+// groups, B has no fee but a stored payment; both cede a share and carry the payment letter.
+class DecisionLetterPrints : public CasePrints {
+protected:
+    void SetUp() override
+    {
+        CasePrints::SetUp();
+        if (!db)
+            return;
+        const QList<std::pair<QString, QVariant>> common = {
+            {"paper_no", "321/7"}, {"paper_dat", "1403/02/11"}, {"city", QStringLiteral("مراغه")},
+            {"rosta", QStringLiteral("باسمنج")}, {"manzor", "Residential"}, {"metraj", "500"},
+            {"komision_dat", "1403/03/05"}, {"malek_pardakhti", "2000000"}, {"malek_sahm", "35"},
+            {"paper_no2", "555/66"}, {"paper_dat2", "1403/04/20"}, {"mashmol", "Eligible"}};
+        auto insert = [&](const QString& applicant, const QString& fee) {
+            QVariantMap row;
+            for (const auto& [column, value] : common)
+                row[column] = value;
+            row["darkhast"] = applicant;
+            row["malek_varizi"] = fee;
+            db->insert("komision", row);
+        };
+        insert("Rahimi", "1500000");
+        insert("Nazari", "");
+        session.cases.open("select * from komision where pk > 2 order by pk");
+    }
+
+    caseprints::PreparedPrint letter(caseprint::DecisionLetter l, int row)
+    {
+        session.cases.moveTo(row);
+        return caseprints::prepareDecisionLetter(session, l);
+    }
+    caseprints::PreparedPrint form(caseprint::DecisionLetter l, int row)
+    {
+        session.cases.moveTo(row);
+        return caseprints::prepareCombinedForm(session, l);
+    }
+};
+
+TEST_P(DecisionLetterPrints, EachPrintShowsItsValuesAndItsAmount)
+{
+    using caseprint::DecisionLetter;
+    const QString county = QStringLiteral("مراغه");
+    const QString post = QStringLiteral("سرپرست آزمايشي");
+    const QString shareWording = QStringLiteral("درصد سهم ورتاليس");
+    const struct {
+        const char* what; bool combined; DecisionLetter letter; int row;
+        QStringList present, absent;
+    } cases[] = {
+        {"money letter, fee", false, DecisionLetter::Money, 1,
+         {"1,500,000", "321/7", "1403/02/11", "Rahimi", "1403/03/05", county, "Deputy", "92/05/02"}, {"2000000", post}},
+        {"money letter, stored payment", false, DecisionLetter::Money, 2, {"2000000", "Nazari"}, {"2,000,000"}},
+        {"share letter", false, DecisionLetter::Share, 2,
+         {"35", "321/7", "1403/02/11", "Nazari", "1403/03/05", "Deputy", post}, {"%", shareWording, "2000000"}},
+        {"land group letter", false, DecisionLetter::LandGroup, 1,
+         {"2000000", "555/66", "1403/04/20", county, post}, {"1,500,000", "1500000", "2,000,000", "321/7", "1403/02/11"}},
+        {"mixed-use letter", false, DecisionLetter::MixedUse, 1,
+         {"1,500,000", "321/7", "1403/02/11", "Rahimi", QStringLiteral("باسمنج"), "Deputy", post, QStringLiteral("رونوشت:")},
+         {"2000000"}},
+        {"mixed-use letter, no fee", false, DecisionLetter::MixedUse, 2, {"Nazari"}, {"2000000", "1,500,000"}},
+        {"conditional-use letter", false, DecisionLetter::ConditionalUse, 1,
+         {"1,500,000", "321/7", "Rahimi", QStringLiteral("باسمنج"), "Deputy", post, "99"}, {"2000000"}},
+        {"conditional form", true, DecisionLetter::ConditionalUse, 1,
+         {"1,500,000", "321/7", "1403/02/11", "Rahimi", QStringLiteral("باسمنج"), "Residential", "500", "Eligible",
+          "777/88", "1402/11/11", QStringLiteral("ريال، معادل"), "Deputy", post, QStringLiteral("رونوشت:")},
+         {"2000000", "1403/03/05"}},
+        {"mixed form", true, DecisionLetter::MixedUse, 1, {"1,500,000", "Rahimi", "Eligible", post}, {"2000000"}},
+        {"money form, stored payment", true, DecisionLetter::Money, 2,
+         {"2000000", "Nazari", "1403/03/05", post, "92/05/02", QStringLiteral("35 درصد سهم ورتاليس")}, {"2,000,000"}},
+        {"share form", true, DecisionLetter::Share, 1,
+         {"35", "1,500,000", "Rahimi", "1403/03/05", post, "92/05/02"}, {"%", shareWording, "2000000"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const caseprints::PreparedPrint p = c.combined ? form(c.letter, c.row) : letter(c.letter, c.row);
+        expectNoPlaceholderLeft(p.layout);
+        const QString text = printed(p);
+        EXPECT_EQ(pages, 1);
+        for (const QString& expected : c.present)
+            EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
+        for (const QString& unexpected : c.absent)
+            EXPECT_FALSE(text.contains(f(unexpected))) << unexpected.toStdString();
+        // Nothing of these prints is dated today.
+        EXPECT_FALSE(text.contains("1403/01/01"));
+    }
+}
+
+TEST_P(DecisionLetterPrints, PostLinesAndTheCombinedFormsUndatedTop)
+{
+    using caseprint::DecisionLetter;
+    const QString post = QStringLiteral("سرپرست آزمايشي");
+    // The money letter's post line names the organisation whatever the settings hold.
+    EXPECT_EQ(letter(DecisionLetter::Money, 1).layout.text("letter_post"), QStringLiteral("معاون عمران روستايي  ورتاليس"));
+    for (DecisionLetter l : {DecisionLetter::Share, DecisionLetter::LandGroup, DecisionLetter::MixedUse,
+                             DecisionLetter::ConditionalUse})
+        EXPECT_EQ(letter(l, 1).layout.text("letter_post"), post) << int(l);
+    for (DecisionLetter l : {DecisionLetter::ConditionalUse, DecisionLetter::MixedUse, DecisionLetter::Money,
+                             DecisionLetter::Share}) {
+        const caseprints::PreparedPrint p = form(l, 1);
+        EXPECT_EQ(p.layout.paper(), report::Paper::A4) << int(l);
+        EXPECT_FALSE(p.layout.hasElement("dat")) << int(l);
+        for (const char* place : {"post_title1", "post_title2", "post_title3", "letter_post"})
+            EXPECT_EQ(p.layout.text(place), post) << int(l) << " " << place;
+        // "شماره:" and "تاريخ:" of the letter box are left for the hand.
+        const QString text = printed(p);
+        EXPECT_TRUE(text.contains(f(QStringLiteral("شماره:")))) << int(l);
+        EXPECT_TRUE(text.contains(f(QStringLiteral("تاريخ:")))) << int(l);
+        EXPECT_FALSE(text.contains(f(QStringLiteral("تاريخ:1403")))) << int(l);
+    }
+    for (DecisionLetter l : {DecisionLetter::Money, DecisionLetter::Share, DecisionLetter::LandGroup,
+                             DecisionLetter::MixedUse, DecisionLetter::ConditionalUse})
+        EXPECT_EQ(letter(l, 1).layout.paper(), report::Paper::A5) << int(l);
+}
+
+TEST_P(DecisionLetterPrints, CommandsOpenThePreviewAndKeepTheSelection)
+{
+    session.cases.moveTo(2);
+    for (auto print : {&caseprints::printMoneyLetter, &caseprints::printShareLetter, &caseprints::printLandGroupLetter,
+                       &caseprints::printMixedUseLetter, &caseprints::printConditionalUseLetter,
+                       &caseprints::printConditionalForm, &caseprints::printMixedForm, &caseprints::printMoneyForm,
+                       &caseprints::printShareForm})
+        print(session, nullptr);
+    EXPECT_EQ(shown, QStringList(9, "tarvest::report::ReportPreview"));
+    EXPECT_TRUE(dialogs.asked.isEmpty()); // no input box
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(session.cases.recNo(), 2);
+
+    // An empty result: every letter still prints, its values empty.
+    session.cases.open("select * from komision where pk < 0");
+    const QString text = printed(caseprints::prepareDecisionLetter(session, caseprint::DecisionLetter::Money));
+    EXPECT_EQ(pages, 1);
+    EXPECT_FALSE(text.contains("Rahimi"));
+    EXPECT_FALSE(text.contains("2000000"));
+}
+
+TARVEST_FOR_EACH_DATABASE(DecisionLetterPrints);
+
+
+
 } // namespace

@@ -232,6 +232,33 @@ QString badFontSizeMessage(const QString& answer)
     return QStringLiteral("«%1» عدد صحيح معتبري براي سايز توضيحات نيست.").arg(answer);
 }
 
+namespace {
+
+// The three boxes of the A5 sheet, which the combined forms print as well: the letter
+// to the departments, the technical affairs and the land affairs.
+FormFill sheetBoxes(const CaseRow& c, const PrintSettings& s)
+{
+    FormFill f;
+    copyColumns(f, c, {"paper_no", "paper_dat", "city", "darkhast", "rosta", "manzor", "mashmol"});
+    f.texts[QStringLiteral("darkhast2")] = field(c, QStringLiteral("darkhast"));
+    const QString area = netArea(field(c, QStringLiteral("metraj")), field(c, QStringLiteral("takhrib_masahat")));
+    f.texts[labels::NetArea] = area;
+    f.texts[labels::NetArea2] = area;
+
+    const AmountBlock block = amountBlock(field(c, QStringLiteral("malek_varizi")), field(c, QStringLiteral("malek_sahm")));
+    f.texts[labels::Amount] = block.amount;
+    f.texts[labels::Connector] = block.connector;
+    f.texts[labels::Words] = block.words;
+
+    f.texts[labels::LetterNo] = s.transactionsLetterNo;
+    f.texts[labels::LetterDate] = s.transactionsLetterDate;
+    for (const QString& post : {labels::PostTitle1, labels::PostTitle2, labels::PostTitle3})
+        f.texts[post] = s.ruralDeputyPostTitle;
+    return f;
+}
+
+} // namespace
+
 FormFill commissionSheetA4(const CaseRow& c, const PrintSettings& s, const QString& dateAnswer, int fontSize)
 {
     FormFill f;
@@ -280,25 +307,77 @@ FormFill commissionSheetA4(const CaseRow& c, const PrintSettings& s, const QStri
 
 FormFill commissionSheetA5(const CaseRow& c, const PrintSettings& s, const QString& today)
 {
-    FormFill f;
+    FormFill f = sheetBoxes(c, s);
     f.texts[labels::Date] = today;
     if (today.isEmpty())
         f.texts[labels::DateCaption] = QString();
-    copyColumns(f, c, {"paper_no", "paper_dat", "city", "darkhast", "rosta", "manzor", "mashmol"});
-    f.texts[QStringLiteral("darkhast2")] = field(c, QStringLiteral("darkhast"));
-    const QString area = netArea(field(c, QStringLiteral("metraj")), field(c, QStringLiteral("takhrib_masahat")));
-    f.texts[labels::NetArea] = area;
-    f.texts[labels::NetArea2] = area;
+    return f;
+}
 
-    const AmountBlock block = amountBlock(field(c, QStringLiteral("malek_varizi")), field(c, QStringLiteral("malek_sahm")));
-    f.texts[labels::Amount] = block.amount;
-    f.texts[labels::Connector] = block.connector;
-    f.texts[labels::Words] = block.words;
+QString letterAmount(DecisionLetter letter, const CaseRow& c)
+{
+    const QString fee = field(c, QStringLiteral("malek_varizi"));
+    switch (letter) {
+    case DecisionLetter::Money:
+        return groupAmount(fee).value_or(field(c, QStringLiteral("malek_pardakhti")));
+    case DecisionLetter::Share:
+        return field(c, QStringLiteral("malek_sahm"));
+    case DecisionLetter::LandGroup:
+        return field(c, QStringLiteral("malek_pardakhti"));
+    case DecisionLetter::MixedUse:
+    case DecisionLetter::ConditionalUse:
+        break;
+    }
+    return groupAmountOr(fee);
+}
 
-    f.texts[labels::LetterNo] = s.transactionsLetterNo;
-    f.texts[labels::LetterDate] = s.transactionsLetterDate;
-    for (const QString& post : {labels::PostTitle1, labels::PostTitle2, labels::PostTitle3})
-        f.texts[post] = s.ruralDeputyPostTitle;
+namespace {
+
+// The letter's values; the post line is left to the caller.
+FormFill letterBox(DecisionLetter letter, const CaseRow& c, const PrintSettings& s)
+{
+    FormFill f;
+    const bool landGroup = letter == DecisionLetter::LandGroup;
+    // The land group letter cites the payment letter, the others the county's letter.
+    f.texts[labels::LetterPaperNo] = field(c, landGroup ? QStringLiteral("paper_no2") : QStringLiteral("paper_no"));
+    f.texts[labels::LetterPaperDate] = field(c, landGroup ? QStringLiteral("paper_dat2") : QStringLiteral("paper_dat"));
+    f.texts[labels::LetterCity] = field(c, QStringLiteral("city"));
+    if (landGroup) {
+        f.texts[labels::LetterAmount] = letterAmount(letter, c);
+        return f;
+    }
+    f.texts[labels::LetterApplicant] = field(c, QStringLiteral("darkhast"));
+    if (letter == DecisionLetter::Share)
+        f.texts[labels::LetterShare] = letterAmount(letter, c);
+    else
+        f.texts[labels::LetterAmount] = letterAmount(letter, c);
+    if (letter == DecisionLetter::Money || letter == DecisionLetter::Share)
+        f.texts[labels::LetterMeetingDate] = field(c, QStringLiteral("komision_dat"));
+    else
+        f.texts[labels::LetterVillage] = field(c, QStringLiteral("rosta"));
+    f.texts[labels::LetterSigner] = s.ruralDeputy;
+    return f;
+}
+
+} // namespace
+
+FormFill decisionLetter(DecisionLetter letter, const CaseRow& c, const PrintSettings& s)
+{
+    FormFill f = letterBox(letter, c, s);
+    // The money letter's post line names the organisation and stays as the layout has it.
+    if (letter != DecisionLetter::Money)
+        f.texts[labels::LetterPost] = s.ruralDeputyPostTitle;
+    return f;
+}
+
+FormFill combinedForm(DecisionLetter letter, const CaseRow& c, const PrintSettings& s)
+{
+    FormFill f = sheetBoxes(c, s);
+    if (letter == DecisionLetter::LandGroup)
+        return f;
+    const FormFill box = letterBox(letter, c, s);
+    f.texts.insert(box.texts);
+    f.texts[labels::LetterPost] = s.ruralDeputyPostTitle;
     return f;
 }
 

@@ -110,6 +110,28 @@ FormFill commissionSheetA4(const CaseRow& c, const PrintSettings& s, const QStri
 // The A5 commission sheet "برگه کميسيون معاملات جديد-A5", dated `today`.
 FormFill commissionSheetA5(const CaseRow& c, const PrintSettings& s, const QString& today);
 
+// The decision letters to the county office after the commission of transactions, and
+// the A4 forms that print the A5 sheet's three boxes above one of them.
+enum class DecisionLetter {
+    Money,          // "چاپ نامه پيش نويس ريالي": pay a sum on account
+    Share,          // "چاپ نامه پيش نويس سهمي": cede a percentage of the land
+    LandGroup,      // "چاپ نامه گروه زمين": payment confirmed to the secretariat
+    MixedUse,       // "کاربري مختلط": fee due, reply cleared
+    ConditionalUse, // "کاربري مشروط": fee due, reply after the Article 99 procedure
+};
+// The amount a letter prints: money and mixed/conditional letters the grouped fee (the
+// money letter falling back to malek_pardakhti as stored, the others to the fee as
+// stored); the share letter the share as stored, without a percent sign; the land
+// group letter malek_pardakhti as stored.
+QString letterAmount(DecisionLetter letter, const CaseRow& c);
+// The A5 letter: its values, its amount, the signer and the post line. The money
+// letter's post line keeps its layout wording; every other one is the post title.
+FormFill decisionLetter(DecisionLetter letter, const CaseRow& c, const PrintSettings& s);
+// The A4 form "فرم مشروط/مختلط/ريالي/سهمي -A4": the A5 sheet's three boxes (no date)
+// and the letter box of the matching letter, the post title in all four post places.
+// The land group letter has no combined form: it gives the boxes alone.
+FormFill combinedForm(DecisionLetter letter, const CaseRow& c, const PrintSettings& s);
+
 // The minutes sheet's village list: " * " before each village, in the result's order.
 QString villageList(const QStringList& villages);
 // The villages of every row of a result in its order, read by position.
@@ -141,6 +163,18 @@ inline const QString Villages = QStringLiteral("villages");
 inline const QString MeetingDate = QStringLiteral("meeting_dat");
 inline const QString County = QStringLiteral("county");
 inline const QString StartTime = QStringLiteral("start_time");
+// The letters' own labels; in the combined forms they sit beside the sheet's labels of
+// the same columns.
+inline const QString LetterPaperNo = QStringLiteral("letter_paper_no");
+inline const QString LetterPaperDate = QStringLiteral("letter_paper_dat");
+inline const QString LetterCity = QStringLiteral("letter_city");
+inline const QString LetterApplicant = QStringLiteral("letter_darkhast");
+inline const QString LetterVillage = QStringLiteral("letter_rosta");
+inline const QString LetterMeetingDate = QStringLiteral("letter_komision_dat");
+inline const QString LetterAmount = QStringLiteral("letter_amount");
+inline const QString LetterShare = QStringLiteral("letter_share");
+inline const QString LetterSigner = QStringLiteral("letter_signer");
+inline const QString LetterPost = QStringLiteral("letter_post");
 inline QString member(int i) { return QStringLiteral("member%1").arg(i); }
 } // namespace labels
 
