@@ -114,45 +114,38 @@ Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent)
     QAction* excel = addMenuItem(nullptr, "N4", QStringLiteral("اكسل"), &Tkomision_rep::exportList);
     for (QAction* a : {m_new, m_edit, m_delete, pictures, excel})
         bar->addAction(a);
+    // The print menus, caption by caption in the order the office knows.
+    struct PrintCommand {
+        const char16_t* caption;
+        void (*print)(Session&, QWidget*);
+    };
+    const PrintCommand provincial[] = {
+        {u"فرم مشروط -A4", &caseprints::printConditionalForm},
+        {u"فرم مختلط -A4", &caseprints::printMixedForm},
+        {u"فرم ريالي -A4", &caseprints::printMoneyForm},
+        {u"فرم سهمي -A4", &caseprints::printShareForm},
+        {u"برگه کميسيون معاملات جديد-A5", &caseprints::printCommissionSheetA5},
+        {u"چاپ برگه كميسيون معاملات", &caseprints::printCommissionSheetA4},
+        {u"چاپ نامه پيش نويس ريالي", &caseprints::printMoneyLetter},
+        {u"چاپ نامه پيش نويس سهمي", &caseprints::printShareLetter},
+        {u"چاپ نامه گروه زمين", &caseprints::printLandGroupLetter},
+        {u"فرم شماره 12", &caseprints::printRegister},
+        {u"کاربري مختلط", &caseprints::printMixedUseLetter},
+        {u"کاربري مشروط", &caseprints::printConditionalUseLetter},
+        {u"چاپ برگه کميسيون تغيير کاربري", &caseprints::printMinutes},
+    };
+    const PrintCommand county[] = {
+        {u"فرم بررسي", &countyprints::printReviewForm},
+        {u"فرم اعلام نظر", &countyprints::printDeclarationForm},
+        {u"فرم حسابداري-A5", &countyprints::printAccountingForm},
+    };
+    auto addPrints = [this](QMenu* menu, const auto& commands) {
+        for (const PrintCommand& c : commands)
+            menu->addAction(QString::fromUtf16(c.caption), this, [this, print = c.print] { print(m_session, this); });
+    };
     m_provincialPrints = named(bar->addMenu(QStringLiteral("چاپ استان")), "N8");
-    const char16_t* const provincial[] = {
-        u"فرم مشروط -A4", u"فرم مختلط -A4", u"فرم ريالي -A4", u"فرم سهمي -A4", u"برگه کميسيون معاملات جديد-A5",
-        u"چاپ برگه كميسيون معاملات", u"چاپ نامه پيش نويس ريالي", u"چاپ نامه پيش نويس سهمي", u"چاپ نامه گروه زمين",
-        u"فرم شماره 12", u"کاربري مختلط", u"کاربري مشروط", u"چاپ برگه کميسيون تغيير کاربري"};
-    const char16_t* const county[] = {u"فرم بررسي", u"فرم اعلام نظر", u"فرم حسابداري-A5"};
-    auto notReady = [](const QString& caption) {
-        Dialogs::instance().message(QStringLiteral("چاپ «%1» در اين نسخه از برنامه هنوز آماده نشده است.").arg(caption));
-    };
-    // The provincial prints, caption by caption in the menu's order.
-    const QHash<QString, void (*)(Session&, QWidget*)> prints = {
-        {QString::fromUtf16(provincial[0]), &caseprints::printConditionalForm},
-        {QString::fromUtf16(provincial[1]), &caseprints::printMixedForm},
-        {QString::fromUtf16(provincial[2]), &caseprints::printMoneyForm},
-        {QString::fromUtf16(provincial[3]), &caseprints::printShareForm},
-        {QString::fromUtf16(provincial[4]), &caseprints::printCommissionSheetA5},
-        {QString::fromUtf16(provincial[5]), &caseprints::printCommissionSheetA4},
-        {QString::fromUtf16(provincial[6]), &caseprints::printMoneyLetter},
-        {QString::fromUtf16(provincial[7]), &caseprints::printShareLetter},
-        {QString::fromUtf16(provincial[8]), &caseprints::printLandGroupLetter},
-        {QString::fromUtf16(provincial[9]), &caseprints::printRegister},
-        {QString::fromUtf16(provincial[10]), &caseprints::printMixedUseLetter},
-        {QString::fromUtf16(provincial[11]), &caseprints::printConditionalUseLetter},
-        {QString::fromUtf16(provincial[12]), &caseprints::printMinutes},
-    };
-    for (const char16_t* caption : provincial) {
-        const QString text = QString::fromUtf16(caption);
-        if (const auto print = prints.value(text))
-            m_provincialPrints->addAction(text, this, [this, print] { print(m_session, this); });
-        else
-            m_provincialPrints->addAction(text, this, [=] { notReady(text); });
-    }
-    QMenu* countyPrints = named(bar->addMenu(QStringLiteral("چاپ شهرستان")), "N16");
-    void (*const countyCommands[])(Session&, QWidget*) = {
-        &countyprints::printReviewForm, &countyprints::printDeclarationForm, &countyprints::printAccountingForm};
-    for (int i = 0; i < 3; ++i) {
-        const auto print = countyCommands[i];
-        countyPrints->addAction(QString::fromUtf16(county[i]), this, [this, print] { print(m_session, this); });
-    }
+    addPrints(m_provincialPrints, provincial);
+    addPrints(named(bar->addMenu(QStringLiteral("چاپ شهرستان")), "N16"), county);
     QAction* exit = named(bar->addAction(QStringLiteral("خروج")), "N11");
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
