@@ -60,14 +60,24 @@ void save(QWidget& w, const QDir& dir, const QString& name)
     QTextStream(stdout) << path << '\n';
 }
 
+// A throwaway database made ready for a rendering, with the session the screens use.
+struct SampleDatabase {
+    QTemporaryDir dir;
+    Session session;
+    SampleDatabase()
+    {
+        session.setDatabase(Database::openSqlite(dir.filePath(QStringLiteral("gallery.sqlite"))));
+        provision(*session.db());
+    }
+    Database& db() { return *session.db(); }
+};
+
 // The log viewer over a few sample rows, with the user and date filters ticked.
 void renderLogViewer(const QDir& out)
 {
-    QTemporaryDir dir;
-    Session session;
-    session.setDatabase(Database::openSqlite(dir.filePath(QStringLiteral("gallery.sqlite"))));
-    Database& db = *session.db();
-    provision(db);
+    SampleDatabase sample;
+    Session& session = sample.session;
+    Database& db = sample.db();
     struct Row {
         const char* karbar;
         const char* ip;
@@ -142,18 +152,16 @@ void renderShell(const QDir& out)
 // The settings screen on a throwaway database with a few lists filled, one chosen.
 void renderSettings(const QDir& out)
 {
-    QTemporaryDir dbDir;
-    Session session;
-    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
-    provision(*session.db());
-    const QList<QPair<QString, QString>> sample = {
+    SampleDatabase sample;
+    Session& session = sample.session;
+    const QList<QPair<QString, QString>> values = {
         {lists::Consultant, QStringLiteral("مهندسین مشاور آبادگران")},
         {lists::Consultant, QStringLiteral("مهندسین مشاور طرح و توسعه")},
         {lists::Consultant, QStringLiteral("دفتر فنی استان")},
         {lists::DirectorGeneral, QStringLiteral("مهندس احمدی")},
         {lists::DeletePassword, QStringLiteral("1234")},
     };
-    for (const auto& [list, value] : sample)
+    for (const auto& [list, value] : values)
         addSettingValue(*session.db(), list, value);
     Tsetting settings(session);
     settings.prepare();
@@ -165,11 +173,9 @@ void renderSettings(const QDir& out)
 // The attachments of one case: two stored files, the light green after the last store.
 void renderCasePictures(const QDir& out)
 {
-    QTemporaryDir dbDir;
-    Session session;
-    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
-    Database& db = *session.db();
-    provision(db);
+    SampleDatabase sample;
+    Session& session = sample.session;
+    Database& db = sample.db();
     for (const char* text : {"نقشه زمين", "نامه شهرستان", "عکس محل"})
         addSettingValue(db, lists::CommissionAttachments, QString::fromUtf8(text));
     const struct {
@@ -177,7 +183,7 @@ void renderCasePictures(const QDir& out)
         const char* description;
     } files[] = {{"plan.final.jpg", "نقشه زمين"}, {"nameh.pdf", "نامه شهرستان"}};
     for (const auto& f : files) {
-        QFile file(dbDir.filePath(QString::fromUtf8(f.name)));
+        QFile file(sample.dir.filePath(QString::fromUtf8(f.name)));
         file.open(QIODevice::WriteOnly);
         file.write("sample");
         file.close();
@@ -197,11 +203,9 @@ void renderCasePictures(const QDir& out)
 // values, and one stored case opened for editing.
 void renderCaseEntry(const QDir& out)
 {
-    QTemporaryDir dbDir;
-    Session session;
-    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
-    Database& db = *session.db();
-    provision(db);
+    SampleDatabase sample;
+    Session& session = sample.session;
+    Database& db = sample.db();
     const QStringList places[] = {
         {QStringLiteral("فارس"), QStringLiteral("شيراز"), QStringLiteral("زرقان"), QStringLiteral("رحمت"),
          QStringLiteral("كوشك"), QStringLiteral("1203045")},
@@ -246,11 +250,9 @@ void renderCaseEntry(const QDir& out)
 // The case search with a small result: three counties, one case with attachments.
 void renderCaseSearch(const QDir& out)
 {
-    QTemporaryDir dbDir;
-    Session session;
-    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("gallery.sqlite"))));
-    Database& db = *session.db();
-    provision(db);
+    SampleDatabase sample;
+    Session& session = sample.session;
+    Database& db = sample.db();
     const QString province = QStringLiteral("آذربايجان غربي");
     const struct {
         const char* no;
@@ -292,11 +294,9 @@ void renderCaseSearch(const QDir& out)
 // register of every case (two pages) and the minutes of one meeting; PDF and PNG.
 void renderCasePrints(const QDir& out)
 {
-    QTemporaryDir dbDir;
-    Session session;
-    session.setDatabase(Database::openSqlite(dbDir.filePath(QStringLiteral("prints.sqlite"))));
-    Database& db = *session.db();
-    provision(db);
+    SampleDatabase sample;
+    Session& session = sample.session;
+    Database& db = sample.db();
     const std::pair<const QString&, const char*> settings[] = {
         {lists::DirectorGeneral, "محمد رضايي"}, {lists::RuralDeputy, "علي اكبري"}, {lists::SupportDeputy, "حسين موسوي"},
         {lists::SecurityHead, "مهدي كاظمي"}, {lists::LegalExpert, "زهرا نوري"},
