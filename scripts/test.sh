@@ -24,4 +24,6 @@ if grep -E '/Postgres .*Skipped' "$log"; then
   exit 1
 fi
 echo "Database tests run against PostgreSQL: $(grep -cE '/Postgres .*Passed' "$log")"
+# ctest's own summary stays the last line of the run.
+grep -E '^[0-9]+% tests passed' "$log" | tail -n 1
 rm -f "$log"
