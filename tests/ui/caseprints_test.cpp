@@ -8,6 +8,7 @@
 #include "db/settinglists.h"
 #include "fakedialogs.h"
 #include "reports/reportrenderer.h"
+#include "pdftext.h"
 #include "testdb.h"
 #include "widgets/screen.h"
 
@@ -19,27 +20,6 @@ using namespace tarvest;
 using namespace tarvest::test;
 
 namespace {
-
-// Text as compared: pdftotext gives Arabic presentation forms, bidi marks, the Persian
-// forms of yeh and kaf and blanks of its own between bold letters, so both sides are
-// folded the same way and blanks are left out.
-QString fold(const QString& s)
-{
-    QString t = s.normalized(QString::NormalizationForm_KC);
-    QString out;
-    for (QChar c : t) {
-        const char16_t u = c.unicode();
-        if ((u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F || u == 0x200C)
-            continue;
-        if (u == 0x06CC || u == 0x0649)
-            out += QChar(0x064A);
-        else if (u == 0x06A9)
-            out += QChar(0x0643);
-        else
-            out += c;
-    }
-    return out.remove(QRegularExpression(QStringLiteral("\\s")));
-}
 
 class CasePrints : public DbTest {
 protected:
@@ -82,12 +62,9 @@ protected:
     {
         const QString pdf = dir.filePath("print.pdf");
         pages = report::renderToPdf(p.layout, p.data, pdf);
-        QProcess proc;
-        proc.start("pdftotext", {"-enc", "UTF-8", pdf, "-"});
-        EXPECT_TRUE(proc.waitForFinished(60000));
-        return fold(QString::fromUtf8(proc.readAllStandardOutput()));
+        return foldPrintedText(pdfToText(pdf));
     }
-    static QString f(const QString& s) { return fold(s); }
+    static QString f(const QString& s) { return foldPrintedText(s); }
 
     FakeDialogs dialogs;
     Session session;

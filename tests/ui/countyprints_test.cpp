@@ -9,6 +9,7 @@
 #include "fakedialogs.h"
 #include "reports/core/countyprint.h"
 #include "reports/reportrenderer.h"
+#include "pdftext.h"
 #include "testdb.h"
 #include "widgets/screen.h"
 
@@ -25,25 +26,6 @@ using namespace tarvest::test;
 namespace {
 
 namespace labels = caseprint::labels;
-
-// Text as compared: pdftotext gives presentation forms, bidi marks, Persian yeh and kaf
-// and blanks of its own, so both sides are folded the same way and blanks left out.
-QString fold(const QString& s)
-{
-    QString out;
-    for (QChar c : s.normalized(QString::NormalizationForm_KC)) {
-        const char16_t u = c.unicode();
-        if ((u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F || u == 0x200C)
-            continue;
-        if (u == 0x06CC || u == 0x0649)
-            out += QChar(0x064A);
-        else if (u == 0x06A9)
-            out += QChar(0x0643);
-        else
-            out += c;
-    }
-    return out.remove(QRegularExpression(QStringLiteral("\\s")));
-}
 
 QByteArray jpeg(const QColor& colour)
 {
@@ -95,10 +77,7 @@ protected:
     {
         const QString pdf = dir.filePath("print.pdf");
         pages = report::renderToPdf(p.layout, p.data, pdf);
-        QProcess proc;
-        proc.start("pdftotext", {"-enc", "UTF-8", pdf, "-"});
-        EXPECT_TRUE(proc.waitForFinished(60000));
-        return fold(QString::fromUtf8(proc.readAllStandardOutput()));
+        return foldPrintedText(pdfToText(pdf));
     }
     // The page as drawn, the signature place cut out.
     QImage signaturePlace(const caseprints::PreparedPrint& p)
@@ -111,7 +90,7 @@ protected:
         return images.value(0).copy(QRectF((m.left() + e.rect.x()) * px, (m.top() + e.rect.y()) * px,
                                            e.rect.width() * px, e.rect.height() * px).toRect());
     }
-    static QString f(const QString& s) { return fold(s); }
+    static QString f(const QString& s) { return foldPrintedText(s); }
 
     FakeDialogs dialogs;
     Session session;

@@ -7,6 +7,7 @@
 #include "reports/reportlayout.h"
 #include "reports/reportpreview.h"
 #include "reports/reportrenderer.h"
+#include "pdftext.h"
 #include "testdb.h"
 #include "widgets/screen.h"
 
@@ -21,32 +22,19 @@
 
 using namespace tarvest;
 using namespace tarvest::report;
+using tarvest::test::normalisePrintedText;
+using tarvest::test::pdfToText;
 
 namespace {
 
-// The text of a PDF (one page, or all for 0) as pdftotext -layout reads it, with the
-// directional marks it adds removed and Arabic presentation forms folded back to
-// letters, Farsi yeh and keheh read as Arabic yeh and kaf.
 QString pdfText(const QString& path, int page = 0)
 {
-    QStringList args{QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8")};
-    if (page > 0)
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
-    args << path << QStringLiteral("-");
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), args);
-    p.waitForFinished(-1);
-    return QString::fromUtf8(p.readAllStandardOutput());
+    return pdfToText(path, true, page);
 }
 
-QString normalised(QString s)
+QString normalised(const QString& s)
 {
-    s = s.normalized(QString::NormalizationForm_KC);
-    static const QRegularExpression marks(QStringLiteral("[\u200e\u200f\u202a-\u202e\u2066-\u2069]"));
-    s.remove(marks);
-    s.replace(QChar(0x06CC), QChar(0x064A)); // Farsi yeh → Arabic yeh
-    s.replace(QChar(0x06A9), QChar(0x0643)); // keheh → kaf
-    return s;
+    return normalisePrintedText(s);
 }
 
 QStringList words(const QString& line)
