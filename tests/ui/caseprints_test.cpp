@@ -12,7 +12,6 @@
 #include "testdb.h"
 #include "widgets/screen.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 

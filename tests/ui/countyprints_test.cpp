@@ -16,7 +16,6 @@
 #include <QAction>
 #include <QBuffer>
 #include <QMenu>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 

@@ -13,7 +13,6 @@
 
 #include <QFile>
 #include <QPrintPreviewWidget>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
