@@ -16,8 +16,9 @@ caseprint::PrintSettings settingsOf(Session& session)
     return session.db() ? caseprint::PrintSettings::read(*session.db()) : caseprint::PrintSettings{};
 }
 
-template <typename Prepare>
-void runPrint(Prepare prepare, QWidget* parent)
+} // namespace
+
+void runPrint(const std::function<std::optional<PreparedPrint>()>& prepare, QWidget* parent)
 {
     try {
         if (std::optional<PreparedPrint> p = prepare())
@@ -26,8 +27,6 @@ void runPrint(Prepare prepare, QWidget* parent)
         Dialogs::instance().error(e.message());
     }
 }
-
-} // namespace
 
 void apply(report::Layout& layout, const caseprint::FormFill& fill)
 {

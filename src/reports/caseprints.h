@@ -8,6 +8,7 @@
 #include "reports/core/caseprint.h"
 #include "reports/reportlayout.h"
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -49,6 +50,9 @@ struct PreparedPrint {
 // white when not) of the elements it names. An
 // element the office removed from its layout is passed over.
 void apply(report::Layout& layout, const caseprint::FormFill& fill);
+
+// Prepares a print and opens its preview; a print that cannot be made shows why.
+void runPrint(const std::function<std::optional<PreparedPrint>()>& prepare, QWidget* parent);
 
 // The four prints up to the preview. The A4 sheet asks for the date and the font size
 // of the opinions (nullopt, after a message, when the size is not a whole number); the

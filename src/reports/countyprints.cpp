@@ -11,17 +11,7 @@ namespace tarvest::countyprints {
 namespace {
 
 using caseprints::PreparedPrint;
-
-template <typename Prepare>
-void runPrint(Prepare prepare, QWidget* parent)
-{
-    try {
-        if (std::optional<PreparedPrint> p = prepare())
-            report::previewReport(p->layout, p->data, parent);
-    } catch (const Error& e) {
-        Dialogs::instance().error(e.message());
-    }
-}
+using caseprints::runPrint;
 
 // The signer's typed title lines in front, the picture emptied behind them.
 void leaveUnsigned(report::Layout& layout)
