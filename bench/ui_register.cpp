@@ -6,7 +6,7 @@
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/session.h"
-#include "reports/caseprints.h"
+#include "cases/prints/caseprints.h"
 #include "reports/reportrenderer.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // What the case prints compute before a layout is filled: grouping, amounts in words,
 // net area, the amount block, each form's label texts, and the setting texts and case
 // rows read from a real database.
-#include "reports/core/caseprint.h"
+#include "cases/prints/core/caseprint.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/resultset.h"

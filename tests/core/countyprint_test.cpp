@@ -1,7 +1,7 @@
 // The county forms' texts: who may print the review form, what each form prints, the
 // declaration form's checklist and ceded area, and the signature lookup on a real
 // database.
-#include "reports/core/countyprint.h"
+#include "cases/prints/core/countyprint.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "testdb.h"

@@ -1,6 +1,6 @@
 // The case search's prints on both databases: each of the four forms is filled from a
 // stored case (or the whole result), rendered to PDF and read back with pdftotext.
-#include "reports/caseprints.h"
+#include "cases/prints/caseprints.h"
 #include "common/clock.h"
 #include "db/database.h"
 #include "db/provision.h"

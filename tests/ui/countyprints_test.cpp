@@ -1,13 +1,13 @@
 // The county prints on both databases: each form is filled from a stored case, rendered
 // to PDF and read back; the review form's refusal, the declaration form's signature
 // (right and wrong password, a damaged picture) and checklist, and the menu commands.
-#include "reports/countyprints.h"
+#include "cases/prints/countyprints.h"
 #include "cases/casesearchscreen.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/session.h"
 #include "fakedialogs.h"
-#include "reports/core/countyprint.h"
+#include "cases/prints/core/countyprint.h"
 #include "reports/reportrenderer.h"
 #include "pdftext.h"
 #include "testdb.h"

@@ -5,7 +5,7 @@
 // selected case (or the whole result), the setting texts and its input-box answers,
 // fills a fresh copy of its layout (layouts/<name>.json) and opens the preview. Nothing
 // is written to the database, and the grid's selected case stays selected.
-#include "reports/core/caseprint.h"
+#include "cases/prints/core/caseprint.h"
 #include "reports/reportlayout.h"
 
 #include <functional>

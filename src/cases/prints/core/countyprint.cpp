@@ -1,4 +1,4 @@
-#include "reports/core/countyprint.h"
+#include "cases/prints/core/countyprint.h"
 
 #include "cases/core/valuation.h"
 #include "db/database.h"

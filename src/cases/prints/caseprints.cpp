@@ -1,4 +1,4 @@
-#include "reports/caseprints.h"
+#include "cases/prints/caseprints.h"
 
 #include "common/clock.h"
 #include "common/errors.h"

@@ -1,4 +1,4 @@
-#include "reports/core/caseprint.h"
+#include "cases/prints/core/caseprint.h"
 
 #include "cases/core/valuation.h"
 #include "db/resultset.h"

@@ -1,8 +1,8 @@
-#include "reports/countyprints.h"
+#include "cases/prints/countyprints.h"
 
 #include "common/errors.h"
 #include "db/session.h"
-#include "reports/core/countyprint.h"
+#include "cases/prints/core/countyprint.h"
 #include "reports/reportpreview.h"
 #include "widgets/dialogs.h"
 

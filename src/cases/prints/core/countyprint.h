@@ -3,9 +3,9 @@
 // notes from receipt to reply), the declaration form (the county director's covering
 // letter with its checklist of attached documents and the director's signature) and
 // the accounting form (the request to collect the fee). What they print is computed
-// here from texts; the print commands (reports/countyprints.h) ask the questions, look
+// here from texts; the print commands (cases/prints/countyprints.h) ask the questions, look
 // the signature up and copy these texts into their layouts.
-#include "reports/core/caseprint.h"
+#include "cases/prints/core/caseprint.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,7 +2,7 @@
 // What the case prints compute before a layout is filled: the signatory texts from the
 // setting lists, amounts grouped for print, amounts in words, the net area, the amount
 // block, and the label texts of each case form. Everything here works on texts, so the
-// rules are tested without drawing a page; the print commands (reports/caseprints.h)
+// rules are tested without drawing a page; the print commands (cases/prints/caseprints.h)
 // only copy these texts into their layouts.
 #include <QList>
 #include <QMap>

@@ -3,7 +3,7 @@
 // director's signature and its checklist, and the accounting form. Each command reads
 // the selected case and its answers, fills a fresh copy of its layout
 // (layouts/<name>.json) and opens the preview. Nothing is written to the database.
-#include "reports/caseprints.h"
+#include "cases/prints/caseprints.h"
 
 #include <QImage>
 
