@@ -1,6 +1,9 @@
 // The register "فرم شماره 12" over a large result: fills N cases, opens them as the case
 // search does, and times writing the register to a PDF file; prints the page count, the
-// time and the peak resident memory.
+// time, the file size and the peak resident memory. Beside it, in the same run, a floor:
+// a plain QPdfWriter loop that draws the same pages (the layout's boxes, the same texts
+// in the same fonts, each cell with one drawText) and nothing else, and the ratios of
+// the engine to the floor in time and in file size.
 //   bench_ui_register [rows]          (default 1000)
 #include "common/errors.h"
 #include "db/database.h"
@@ -12,11 +15,14 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace tarvest;
@@ -58,6 +64,71 @@ void fill(Database& db, int rows)
     db.commit();
 }
 
+// The floor: the same pages drawn straight onto a QPdfWriter.
+int floorPdf(const report::Layout& layout, const ResultSet& data, const QString& path)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(1200);
+    writer.setPageLayout(layout.pageLayout());
+    QPainter p(&writer);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double s = writer.logicalDpiX() / 25.4;
+    const double pageHeight = layout.printableSize().height();
+    const report::Band* header = layout.band(report::BandKind::ColumnHeader);
+    const report::Band* detail = layout.band(report::BandKind::Detail);
+    auto rect = [&](const QRectF& mm, double y) {
+        return QRectF(mm.x() * s, (mm.y() + y) * s, mm.width() * s, mm.height() * s);
+    };
+    auto drawBand = [&](const report::Band& band, double y, int row, int page) {
+        for (const report::Element& e : band.elements) {
+            const QRectF r = rect(e.rect, y);
+            if (e.type == report::ElementType::Shape) {
+                p.setPen(QPen(e.lineColor, e.lineWidth * s));
+                p.setBrush(e.fill.isValid() ? QBrush(e.fill) : QBrush(Qt::NoBrush));
+                if (e.shape == report::ShapeKind::HorizontalLine)
+                    p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+                else
+                    p.drawRect(r);
+                continue;
+            }
+            QString text;
+            if (e.type == report::ElementType::Label)
+                text = e.text;
+            else if (e.type == report::ElementType::Field)
+                text = data.textAt(row, data.fieldIndex(e.expression));
+            else if (e.type == report::ElementType::System)
+                text = QString::number(e.system == report::SystemValue::RowNumber ? row + 1 : page);
+            if (text.isEmpty())
+                continue;
+            QFont font(report::fontEquivalent(e.fontFamily));
+            font.setPointSizeF(e.fontSize);
+            font.setBold(e.bold);
+            p.setFont(font);
+            p.setPen(e.color);
+            p.drawText(r, int(e.alignment) | Qt::TextWordWrap, text);
+        }
+    };
+    int page = 1;
+    double y = 0;
+    auto startPage = [&] {
+        if (header)
+            drawBand(*header, 0, -1, page);
+        y = header ? header->height : 0;
+    };
+    startPage();
+    for (int row = 0; row < data.recordCount(); ++row) {
+        if (y + detail->height > pageHeight) {
+            writer.newPage();
+            ++page;
+            startPage();
+        }
+        drawBand(*detail, y, row, page);
+        y += detail->height;
+    }
+    p.end();
+    return page;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -80,9 +151,20 @@ int main(int argc, char** argv)
         const QString pdf = dir.filePath(QStringLiteral("register.pdf"));
         const int pages = report::renderToPdf(p.layout, p.data, pdf);
         const qint64 ms = timer.elapsed();
+        const qint64 size = QFileInfo(pdf).size();
         std::printf("register to PDF: %d pages, %lld ms, %lld KiB, peak RSS %ld MiB, selected case %d\n", pages,
-                    static_cast<long long>(ms), static_cast<long long>(QFileInfo(pdf).size() / 1024), peakRssMiB(),
+                    static_cast<long long>(ms), static_cast<long long>(size / 1024), peakRssMiB(),
                     session.cases.recNo());
+
+        const QString floor = dir.filePath(QStringLiteral("floor.pdf"));
+        timer.restart();
+        const int floorPages = floorPdf(p.layout, session.cases, floor);
+        const qint64 floorMs = std::max<qint64>(1, timer.elapsed());
+        const qint64 floorSize = QFileInfo(floor).size();
+        std::printf("floor (plain QPdfWriter): %d pages, %lld ms, %lld KiB\n", floorPages,
+                    static_cast<long long>(floorMs), static_cast<long long>(floorSize / 1024));
+        std::printf("engine / floor: time %.2fx, size %.2fx\n", double(ms) / double(floorMs),
+                    double(size) / double(std::max<qint64>(1, floorSize)));
     } catch (const Error& e) {
         std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
         return 1;

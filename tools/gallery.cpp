@@ -306,12 +306,17 @@ void renderCasePrints(const QDir& out)
         addSettingValue(db, list, QString::fromUtf8(value));
     const char* villages[] = {"قره حسنلو", "باراندوز", "قطور", "گل تپه", "سيلوانا", "نازلو"};
     const char* counties[] = {"اروميه", "اروميه", "خوي", "مياندوآب", "اروميه", "اروميه"};
+    // The first case carries long values: a full name of 70 characters and a fee of ten
+    // digits, to show that nothing is cut.
+    const QString longName = QStringLiteral("سيد محمدحسين موسوي نژاد فرزند علي اكبر ساكن روستاي قره آغاج، بخش مركزي");
     for (int i = 0; i < 16; ++i) {
-        const QString fee = i % 4 == 1 ? QString() : QString::number(12500000 + i * 1375000);
+        const QString fee = i == 0 ? QStringLiteral("1234567890") : i % 4 == 1 ? QString() : QString::number(12500000 + i * 1375000);
+        const QString applicant = i == 0 ? longName : i == 2 ? QStringLiteral("سيد محمدحسين موسوي نژاد")
+                                       : QString::fromUtf8(i % 2 ? "رضا احمدي" : "علي كريمي");
         db.insert(QStringLiteral("komision"),
                   {{"paper_no", QStringLiteral("%1/12").arg(4521 + i)}, {"paper_dat", QStringLiteral("1403/02/%1").arg(10 + i % 9, 2, 10, QChar(u'0'))},
                    {"city", QString::fromUtf8(counties[i % 6])}, {"rosta", QString::fromUtf8(villages[i % 6])},
-                   {"darkhast", QString::fromUtf8(i % 2 ? "رضا احمدي" : "علي كريمي")}, {"phone", QStringLiteral("0914%1").arg(3412000 + i)},
+                   {"darkhast", applicant}, {"phone", QStringLiteral("0914%1").arg(3412000 + i)},
                    {"manzor", QStringLiteral("تغيير كاربري")}, {"abadi_cod", QStringLiteral("%1").arg(230114 + i)},
                    {"moshaver", QStringLiteral("طرح و انديشه")}, {"tasvib_dat", QStringLiteral("1399/08/14")},
                    {"m_paper_no", QStringLiteral("%1").arg(880 + i)}, {"m_paper_dat", QStringLiteral("1403/01/25")},

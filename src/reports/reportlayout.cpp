@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPageSize>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 
@@ -117,14 +118,15 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
     checkKeys(o,
               {"name", "type", "x", "y", "width", "height", "z", "text", "expression", "value", "font", "size",
                "bold", "color", "align", "wrap", "autoWidth", "rtl", "shape", "lineWidth", "lineColor", "fill",
-               "source", "keepAspect"},
+               "source", "keepAspect", "grow", "values", "boldValues", "optional"},
               layout, where);
     e.type = parseChoice<ElementType>(o.value(QLatin1String("type")),
                                       {{"label", ElementType::Label},
                                        {"field", ElementType::Field},
                                        {"system", ElementType::System},
                                        {"shape", ElementType::Shape},
-                                       {"picture", ElementType::Picture}},
+                                       {"picture", ElementType::Picture},
+                                       {"paragraph", ElementType::Paragraph}},
                                       ElementType::Label, layout, where);
     e.rect = QRectF(number(o, "x", 0, layout, where), number(o, "y", 0, layout, where),
                     number(o, "width", 0, layout, where), number(o, "height", 0, layout, where));
@@ -149,6 +151,18 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
     e.wordWrap = o.value(QLatin1String("wrap")).toBool(false);
     e.autoWidth = o.value(QLatin1String("autoWidth")).toBool(false);
     e.rightToLeft = o.value(QLatin1String("rtl")).toBool(true);
+    e.grow = o.value(QLatin1String("grow")).toBool(true);
+    e.boldValues = o.value(QLatin1String("boldValues")).toBool(true);
+    const QJsonObject values = o.value(QLatin1String("values")).toObject();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        e.values.insert(it.key(), it.value().toString());
+    if (e.type == ElementType::Paragraph) {
+        // A paragraph is wrapped and justified unless the file says otherwise.
+        if (!o.contains(QLatin1String("wrap")))
+            e.wordWrap = true;
+        if (!o.contains(QLatin1String("align")))
+            e.alignment = Qt::AlignJustify | Qt::AlignTop;
+    }
     e.shape = parseChoice<ShapeKind>(o.value(QLatin1String("shape")),
                                      {{"rectangle", ShapeKind::Rectangle},
                                       {"circle", ShapeKind::Circle},
@@ -162,6 +176,9 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
     e.source = o.value(QLatin1String("source")).toString();
     if (e.type == ElementType::Picture && !e.source.isEmpty()) {
         const QString path = locate(e.source, layoutFolder);
+        const bool optional = o.value(QLatin1String("optional")).toBool(false);
+        if (path.isEmpty() && optional)
+            return e; // the office has not put that picture: the place stays empty
         if (path.isEmpty() || !e.image.load(path))
             fail(layout, QStringLiteral("تصوير «%1» خوانده نشد").arg(e.source));
     }
@@ -185,9 +202,21 @@ Layout Layout::load(const QString& name)
     if (!file.endsWith(QLatin1String(".json")))
         file += QLatin1String(".json");
     const QString office = QDir(overrideFolder()).filePath(file);
-    if (QFileInfo::exists(office))
-        return fromFile(office);
     const QString builtIn = kResourceFolder + QLatin1Char('/') + file;
+    if (QFileInfo::exists(office)) {
+        if (!QFileInfo::exists(builtIn))
+            return fromFile(office);
+        // A broken office copy must not stop the form from printing: the built-in copy
+        // prints, and the problem names the office file so it can be mended.
+        try {
+            return fromFile(office);
+        } catch (const Error& e) {
+            Layout layout = fromFile(builtIn);
+            layout.m_loadProblem = QStringLiteral("قالب «%1» خوانده نشد و قالب اصلي برنامه چاپ مي شود.\n%2")
+                                       .arg(QDir::toNativeSeparators(office), e.message());
+            return layout;
+        }
+    }
     if (QFileInfo::exists(builtIn))
         return fromFile(builtIn);
     fail(QFileInfo(file).completeBaseName(), QStringLiteral("فايل قالب پيدا نشد"));
@@ -321,6 +350,26 @@ bool Layout::hasElement(const QString& name) const
     return false;
 }
 
+bool Layout::hasPlaceholder(const QString& name) const
+{
+    for (const Band& b : m_bands)
+        for (const Element& e : b.elements)
+            if (e.type == ElementType::Paragraph && e.placeholders().contains(name))
+                return true;
+    return false;
+}
+
+QStringList Element::placeholders() const
+{
+    static const QRegularExpression re(QStringLiteral(R"(\{=?([A-Za-z_][A-Za-z0-9_]*)\})"));
+    QStringList names;
+    if (type != ElementType::Paragraph)
+        return names;
+    for (auto it = re.globalMatch(text); it.hasNext();)
+        names << it.next().captured(1);
+    return names;
+}
+
 Band& Layout::bandOf(const QString& name)
 {
     for (Band& b : m_bands)
@@ -357,7 +406,18 @@ Element& ofType(Layout& layout, const QString& name, bool ok, const char* what)
 
 void Layout::setText(const QString& name, const QString& text)
 {
+    if (!hasElement(name) && hasPlaceholder(name)) {
+        for (Band& b : m_bands)
+            for (Element& e : b.elements)
+                if (e.type == ElementType::Paragraph && e.placeholders().contains(name))
+                    e.values[name] = text;
+        return;
+    }
     Element& e = element(name);
+    if (e.type == ElementType::Paragraph) {
+        e.text = text;
+        return;
+    }
     ofType(*this, name, e.isText(), "متن");
     e.type = ElementType::Label;
     e.text = text;
@@ -365,6 +425,12 @@ void Layout::setText(const QString& name, const QString& text)
 
 QString Layout::text(const QString& name) const
 {
+    if (!hasElement(name) && hasPlaceholder(name)) {
+        for (const Band& b : m_bands)
+            for (const Element& e : b.elements)
+                if (e.type == ElementType::Paragraph && e.placeholders().contains(name))
+                    return e.values.value(name);
+    }
     const Element& e = element(name);
     return e.type == ElementType::Field ? e.expression : e.text;
 }

@@ -50,17 +50,21 @@
 //
 // Elements (x, y relative to the band's top-left corner at the left margin):
 //   common:   "name" (unique within the layout; required for run-time access),
-//             "type": "label" | "field" | "system" | "shape" | "picture",
+//             "type": "label" | "field" | "system" | "paragraph" | "shape" | "picture",
 //             "x", "y", "width", "height", "z" (stacking: higher draws later, default 0;
 //             equal z keeps file order)
-//   text (label, field, system):
+//   text (label, field, system, paragraph):
 //             "font": family, default "Zar" (families are mapped to installed
 //                     equivalents, see fontEquivalent()),
 //             "size": points, default 10, "bold": false, "color": "#000000",
 //             "align": horizontal "right" | "left" | "center" | "justify" and/or
 //                      vertical "top" | "middle" | "bottom", space-separated,
-//                      default "right middle",
-//             "wrap": false (word wrap within the width),
+//                      default "right middle" ("justify top" for a paragraph),
+//             "wrap": accepted for older files; every text wraps at word boundaries
+//                      to keep its box's width,
+//             "grow": true (the box grows downward to hold its whole text; false keeps
+//                      its height and a text that needs more is reported, see
+//                      fitProblems() in reportrenderer.h),
 //             "autoWidth": false (the width follows the text; right-to-left elements
 //                      keep their right edge, left-to-right ones their left edge),
 //             "rtl": true (right-to-left paragraph; false for left-to-right)
@@ -71,26 +75,50 @@
 //             no row. An unknown column is an error when the layout is rendered.
 //   system:   "value": "page" (page number) | "pages" (page count) |
 //             "row" (running detail number, 1-based; 1 in an unbound detail)
+//   paragraph: one paragraph of fixed wording with its values inline:
+//             "text": the wording, with {name} where a value stands (printed bold when
+//                     "boldValues" is true, the default) or {=name} (printed in the
+//                     paragraph's own weight); a line break ("\n") starts a new line.
+//                     A value is set by name from the form's code (setText), or comes
+//                     from "values", or else from the data's column of that name.
+//             "values": {"name": "default text", ...}
+//             Short words that lead a phrase ("مي", "در", "به", ...) stay on the line of
+//             the word after them, and a short word ending a sentence stays with the
+//             word before it.
 //   shape:    "shape": "rectangle" | "circle" | "line" (horizontal, through the
 //             middle of the rectangle), "lineWidth": 0.3, "lineColor": "#000000",
 //             "fill": colour or "" for none (default none)
-//   picture:  "source": file name (see above), optional; "keepAspect": true
+//   picture:  "source": file name (see above), optional; "keepAspect": true;
+//             "optional": false (true: a file that is not found leaves the place empty,
+//             as the forms' "emblem.png" does until the office puts its emblem there)
 //
-// Text never prints outside its element's rectangle. Numbers, dates and Latin words
-// inside right-to-left text are isolated as left-to-right runs, so "1403/01/05" and
-// "4662/ص" print in reading order.
+// For example, a letter's first paragraph:
+//
+//   {"name": "opening", "type": "paragraph", "x": 3, "y": 38, "width": 123, "height": 30,
+//    "font": "Zar", "size": 12,
+//    "text": "با عنايت به نامه شماره {letter_paper_no} مورخه {letter_paper_dat} تقاضاي آقا/خانم {letter_darkhast} ..."}
+//
+// Growing: each text is measured with its font's own ascent and descent per line. A box
+// whose text needs more height grows downward by the difference, and everything in its
+// band from its original bottom down moves by as much (boxes that hold it grow with it;
+// boxes ending on the same line, such as the cells of a register row, grow together).
+// A band that no longer fits its page continues on the next one, cut between texts.
+// Text is never clipped. Numbers, dates and Latin words inside right-to-left text are
+// isolated as left-to-right runs, so "1403/01/05" and "4662/ص" print in reading order.
 #include <QColor>
 #include <QImage>
+#include <QMap>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
 namespace tarvest::report {
 
-enum class ElementType { Label, Field, System, Shape, Picture };
+enum class ElementType { Label, Field, System, Shape, Picture, Paragraph };
 enum class SystemValue { PageNumber, PageCount, RowNumber };
 enum class ShapeKind { Rectangle, Circle, HorizontalLine };
 enum class BandKind { PageHeader, ColumnHeader, Detail, Summary };
@@ -114,6 +142,12 @@ struct Element {
     bool wordWrap = false;
     bool autoWidth = false;
     bool rightToLeft = true;
+    bool grow = true; // the box grows downward to hold its whole text
+
+    // Paragraph: `text` holds the wording with {name} (bold value) and {=name} (value
+    // in the paragraph's own weight) placeholders; `values` their texts.
+    QMap<QString, QString> values;
+    bool boldValues = true;
 
     // Shape.
     ShapeKind shape = ShapeKind::Rectangle;
@@ -126,7 +160,13 @@ struct Element {
     QImage image;
     bool keepAspect = true;
 
-    bool isText() const { return type == ElementType::Label || type == ElementType::Field || type == ElementType::System; }
+    bool isText() const
+    {
+        return type == ElementType::Label || type == ElementType::Field || type == ElementType::System ||
+               type == ElementType::Paragraph;
+    }
+    // The placeholder names of a paragraph, in reading order.
+    QStringList placeholders() const;
 };
 
 struct Band {
@@ -153,6 +193,9 @@ public:
     static QString overrideFolder();
 
     QString name() const { return m_name; }
+    // Set by load() when the office's copy of the layout could not be read and the
+    // built-in copy was taken instead: a message naming the office file and its fault.
+    QString loadProblem() const { return m_loadProblem; }
 
     Paper paper() const { return m_paper; }
     void setPaper(Paper p) { m_paper = p; }
@@ -180,9 +223,13 @@ public:
     Element& element(const QString& name);
     const Element& element(const QString& name) const;
     bool hasElement(const QString& name) const;
+    // Whether some paragraph has a placeholder of that name.
+    bool hasPlaceholder(const QString& name) const;
     // A label's text; on a field or system value it replaces the value with the fixed
-    // text (the element becomes a label).
+    // text (the element becomes a label). A name that is no element but a paragraph's
+    // placeholder sets the placeholder's value in every paragraph that has it.
     void setText(const QString& name, const QString& text);
+    // An element's text (a field's expression), else a placeholder's value.
     QString text(const QString& name) const;
     void setFontSize(const QString& name, double points);
     void setFill(const QString& name, const QColor& colour); // shapes; invalid colour: no fill
@@ -195,6 +242,7 @@ private:
 
     QString m_name;
     QString m_folder; // where pictures are looked up first
+    QString m_loadProblem;
     Paper m_paper = Paper::A4;
     QPageLayout::Orientation m_orientation = QPageLayout::Portrait;
     QMarginsF m_margins{10, 10, 10, 10};

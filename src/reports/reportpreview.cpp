@@ -6,11 +6,14 @@
 #include "widgets/screen.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tarvest::report {
 
@@ -35,9 +38,28 @@ ReportPreview::ReportPreview(const Layout& layout, const ResultSet* data, QWidge
     QAction* pdfAction = bar->addAction(QStringLiteral("ذخيره PDF"), this, [this] { savePdf(); });
     pdfAction->setObjectName(QStringLiteral("pdf_btn"));
     bar->addSeparator();
-    bar->addAction(QStringLiteral("بزرگنمايي"), m_view, &QPrintPreviewWidget::zoomIn);
-    bar->addAction(QStringLiteral("کوچک نمايي"), m_view, &QPrintPreviewWidget::zoomOut);
-    bar->addAction(QStringLiteral("اندازه صفحه"), m_view, &QPrintPreviewWidget::fitInView);
+    // The zoom slots take a factor: they are called without one (a triggered action's
+    // checked flag would arrive as a factor of 0).
+    QAction* zoomIn = bar->addAction(QStringLiteral("بزرگنمايي"), this, [this] { m_view->zoomIn(); });
+    zoomIn->setObjectName(QStringLiteral("zoom_in_btn"));
+    QAction* zoomOut = bar->addAction(QStringLiteral("کوچک نمايي"), this, [this] { m_view->zoomOut(); });
+    zoomOut->setObjectName(QStringLiteral("zoom_out_btn"));
+    QAction* fit = bar->addAction(QStringLiteral("اندازه صفحه"), this, [this] { m_view->fitInView(); });
+    fit->setObjectName(QStringLiteral("fit_btn"));
+    bar->addSeparator();
+    auto pageAction = [&](const QString& text, const char* name, auto target) {
+        QAction* a = bar->addAction(text, this, [this, target] { showPage(target(m_view->currentPage(), pageCount())); });
+        a->setObjectName(QLatin1String(name));
+    };
+    pageAction(QStringLiteral("صفحه اول"), "first_page_btn", [](int, int) { return 1; });
+    pageAction(QStringLiteral("صفحه قبل"), "prev_page_btn", [](int page, int) { return page - 1; });
+    m_pageLabel = new QLabel(this);
+    m_pageLabel->setObjectName(QStringLiteral("page_label"));
+    m_pageLabel->setContentsMargins(8, 0, 8, 0);
+    bar->addWidget(m_pageLabel);
+    pageAction(QStringLiteral("صفحه بعد"), "next_page_btn", [](int page, int) { return page + 1; });
+    pageAction(QStringLiteral("صفحه آخر"), "last_page_btn", [](int, int pages) { return pages; });
+    connect(m_view, &QPrintPreviewWidget::previewChanged, this, &ReportPreview::updatePageLabel);
     bar->addSeparator();
     QAction* closeAction = bar->addAction(QStringLiteral("بستن"), this, &QDialog::accept);
     closeAction->setObjectName(QStringLiteral("close_btn"));
@@ -48,6 +70,28 @@ ReportPreview::ReportPreview(const Layout& layout, const ResultSet* data, QWidge
     box->addWidget(m_view, 1);
     resize(900, 700);
     m_view->updatePreview();
+    showPage(1);
+}
+
+void ReportPreview::showPage(int page)
+{
+    m_view->setCurrentPage(std::clamp(page, 1, std::max(1, pageCount())));
+    updatePageLabel();
+}
+
+QString ReportPreview::pageLabel() const
+{
+    return m_pageLabel->text();
+}
+
+int ReportPreview::currentPage() const
+{
+    return m_view->currentPage();
+}
+
+void ReportPreview::updatePageLabel()
+{
+    m_pageLabel->setText(QStringLiteral("%1 / %2").arg(m_view->currentPage()).arg(pageCount()));
 }
 
 int ReportPreview::pageCount() const

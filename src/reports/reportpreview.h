@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QPrintPreviewWidget;
 class QPrinter;
 
@@ -22,6 +23,10 @@ public:
 
     QPrintPreviewWidget* view() const { return m_view; }
     int pageCount() const;
+    // The page shown (1-based) and "page / pages" under the toolbar's page buttons.
+    int currentPage() const;
+    void showPage(int page);
+    QString pageLabel() const;
 
     // Asks for a file name (Dialogs::saveFileName) and writes the PDF; false when the
     // user cancels. A file that cannot be written is reported through Dialogs.
@@ -31,10 +36,12 @@ public:
 
 private:
     void paint(QPrinter* printer);
+    void updatePageLabel();
 
     Layout m_layout;
     const ResultSet* m_data;
     QPrintPreviewWidget* m_view = nullptr;
+    QLabel* m_pageLabel = nullptr;
 };
 
 // Opens the preview of the layout over the data (null for none) and waits until it

@@ -1,35 +1,29 @@
 #include "reports/reportrenderer.h"
 
+#include "common/bidi.h"
 #include "common/errors.h"
 #include "db/resultset.h"
 
 #include <QFile>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QFileInfo>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <set>
 
 namespace tarvest::report {
 
 namespace {
-
-// One band placed on a page.
-struct Placed {
-    const Band* band;
-    double y;      // mm from the top of the printable area
-    int row;       // data row its fields read, -1 for none
-    int rowNumber; // running detail number, 0 outside detail bands
-};
-
-struct Plan {
-    std::vector<std::vector<Placed>> pages;
-};
 
 // A field's expression, parsed: one column, or two joined by + or -.
 struct Expression {
@@ -113,51 +107,6 @@ int currentRow(const ResultSet* data)
     return data ? data->recNo() - 1 : -1;
 }
 
-Plan paginate(const Layout& layout, const ResultSet* data)
-{
-    const double pageHeight = layout.printableSize().height();
-    const Band* header = layout.band(BandKind::PageHeader);
-    const Band* columns = layout.band(BandKind::ColumnHeader);
-    const Band* detail = layout.band(BandKind::Detail);
-    const Band* summary = layout.band(BandKind::Summary);
-    const int current = currentRow(data);
-
-    Plan plan;
-    double y = 0;
-    double bodyTop = 0;
-    auto startPage = [&] {
-        plan.pages.emplace_back();
-        y = 0;
-        for (const Band* b : {header, columns}) {
-            if (!b)
-                continue;
-            plan.pages.back().push_back({b, y, current, 0});
-            y += b->height;
-        }
-        bodyTop = y;
-    };
-    auto place = [&](const Band* b, int row, int number) {
-        if (y + b->height > pageHeight + 1e-6 && y > bodyTop + 1e-6)
-            startPage();
-        plan.pages.back().push_back({b, y, row, number});
-        y += b->height;
-    };
-
-    startPage();
-    if (detail) {
-        if (layout.isBound()) {
-            const int rows = data ? data->recordCount() : 0;
-            for (int r = 0; r < rows; ++r)
-                place(detail, r, r + 1);
-        } else {
-            place(detail, current, 1);
-        }
-    }
-    if (summary)
-        place(summary, current, 0);
-    return plan;
-}
-
 // Checks every field against the data before anything is printed, so a wrong column
 // name never leaves half a document behind.
 void checkFields(const Layout& layout, const ResultSet* data)
@@ -170,19 +119,495 @@ void checkFields(const Layout& layout, const ResultSet* data)
                 fieldValue(layout, e, data, -1);
 }
 
-class PagePainter {
+// A text ready for layout: the characters and the bold runs of a paragraph.
+struct RichText {
+    QString text;
+    QList<QTextLayout::FormatRange> formats;
+};
+
+// Text in a right-to-left paragraph gets its runs of digits and Latin letters
+// isolated; a text with no right-to-left letter at all is laid out left to right
+// instead (same look, no isolation marks, which some faces lack).
+QString prepared(const Element& e, const QString& raw)
+{
+    QString text = (e.rightToLeft && hasRightToLeftLetters(raw)) ? isolateRuns(raw) : raw;
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
+bool layoutRightToLeft(const Element& e, const QString& raw)
+{
+    return e.rightToLeft && (hasRightToLeftLetters(raw) || raw.isEmpty());
+}
+
+// The blanks a line must not break at: after the short words that lead a phrase
+// ("مي باشد", "در خصوص", "به مساحت") and before a short word that ends a sentence
+// ("... بلامانع است."). They become no-break spaces.
+QString keepPhrasesTogether(const QString& text)
+{
+    static const QSet<QString> leading = {QStringLiteral("مي"), QStringLiteral("نمي"), QStringLiteral("در"),
+                                          QStringLiteral("به"), QStringLiteral("از"), QStringLiteral("با"),
+                                          QStringLiteral("و"), QStringLiteral("که"), QStringLiteral("كه"),
+                                          QStringLiteral("تا"), QStringLiteral("بر")};
+    QString out = text;
+    qsizetype wordStart = 0;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out[i] != QLatin1Char(' '))
+            continue;
+        const QStringView word = QStringView(out).mid(wordStart, i - wordStart);
+        // The word after this blank.
+        qsizetype next = i + 1;
+        while (next < out.size() && out[next] != QLatin1Char(' ') && out[next] != QChar::LineSeparator)
+            ++next;
+        const QStringView after = QStringView(out).mid(i + 1, next - i - 1);
+        const bool endsSentence = after.size() <= 5 && (after.endsWith(QLatin1Char('.')) || after.endsWith(QChar(0x060C)));
+        if (leading.contains(word.toString()) || endsSentence)
+            out[i] = QChar::Nbsp;
+        wordStart = i + 1;
+    }
+    return out;
+}
+
+// A paragraph's wording with its values put in: each part isolated by itself, so a
+// value's digits never join the wording's.
+RichText paragraphText(const Element& e, const ResultSet* data, int row)
+{
+    static const QRegularExpression re(QStringLiteral(R"(\{(=?)([A-Za-z_][A-Za-z0-9_]*)\})"));
+    RichText out;
+    auto add = [&](const QString& part, bool bold) {
+        if (part.isEmpty())
+            return;
+        const QString text = isolateRuns(part);
+        if (bold != e.bold) {
+            QTextLayout::FormatRange r;
+            r.start = int(out.text.size());
+            r.length = int(text.size());
+            r.format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+            out.formats.append(r);
+        }
+        out.text += text;
+    };
+    qsizetype at = 0;
+    for (auto it = re.globalMatch(e.text); it.hasNext();) {
+        const auto m = it.next();
+        add(keepPhrasesTogether(e.text.mid(at, m.capturedStart() - at)), e.bold);
+        const QString name = m.captured(2);
+        QString value;
+        if (e.values.contains(name)) {
+            value = e.values.value(name);
+        } else if (data && row >= 0 && row < data->recordCount()) {
+            const int c = data->fieldIndex(name);
+            if (c >= 0)
+                value = data->textAt(row, c);
+        }
+        add(value, m.captured(1).isEmpty() ? e.boldValues : e.bold);
+        at = m.capturedEnd();
+    }
+    add(keepPhrasesTogether(e.text.mid(at)), e.bold);
+    out.text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return out;
+}
+
+QFont fontOf(const Element& e, QPaintDevice* device)
+{
+    QFont font(fontEquivalent(e.fontFamily), -1, -1, false);
+    font.setPointSizeF(e.fontSize);
+    font.setBold(e.bold);
+    return device ? QFont(font, device) : font;
+}
+
+// A text laid out in lines at a given width, in device pixels. Each line is as tall as
+// its font's real ascent and descent, so tall faces (Nastaliq, Titr) are measured whole.
+struct LaidText {
+    std::unique_ptr<QTextLayout> layout;
+    double height = 0;       // all lines
+    double naturalWidth = 0; // widest line
+    bool tooWide = false;    // a line (one word, or an unwrapped text) wider than the box
+    double lineWidth = 0;
+};
+
+LaidText layText(const Element& e, const RichText& rich, bool rtl, double width, QPaintDevice* device)
+{
+    LaidText t;
+    t.layout = std::make_unique<QTextLayout>(rich.text, fontOf(e, device), device);
+    // Right and left mean the page's sides whatever the direction; justified lines take
+    // no such flag (Qt justifies only when the horizontal alignment is justify alone).
+    const bool justify = (e.alignment & Qt::AlignHorizontal_Mask) == Qt::AlignJustify;
+    QTextOption option(justify ? e.alignment : e.alignment | Qt::AlignAbsolute);
+    option.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+    // Every text wraps at word boundaries (a word wider than the box anywhere) to keep
+    // its box's width; an auto-width text
+    // has the width of its longest line.
+    option.setWrapMode(e.autoWidth ? QTextOption::ManualWrap : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    t.layout->setTextOption(option);
+    t.layout->setFormats(rich.formats);
+    auto lay = [&](double w) {
+        t.height = 0;
+        t.naturalWidth = 0;
+        t.layout->beginLayout();
+        for (QTextLine line = t.layout->createLine(); line.isValid(); line = t.layout->createLine()) {
+            line.setLineWidth(w);
+            line.setPosition(QPointF(0, t.height));
+            t.height += line.ascent() + line.descent();
+            t.naturalWidth = std::max(t.naturalWidth, line.naturalTextWidth());
+        }
+        t.layout->endLayout();
+        t.lineWidth = w;
+    };
+    if (e.autoWidth) {
+        lay(1e7);
+        lay(std::ceil(t.naturalWidth + 1));
+    } else {
+        lay(width);
+        t.tooWide = t.naturalWidth > width + 0.5;
+    }
+    return t;
+}
+
+// One element of one printed band, where it finally stands (mm, from the band's top).
+struct LaidElement {
+    const Element* element;
+    QRectF rect;
+    RichText text;
+    bool rtl = true;
+    double textHeight = 0; // mm
+    double textWidth = 0;  // mm, widest line
+    bool tooWide = false;
+    bool tooTall = false;
+    QRectF ink;          // mm, what the glyphs cover, from the text's top-left corner
+    QList<QRectF> lineInks; // the same, line by line
+    double textTop = 0;  // mm from the box's top to the text's top
+};
+
+// A band printed for one row, after its boxes grew to hold their texts.
+struct LaidBand {
+    const Band* band;
+    int row;
+    int rowNumber;
+    double height;
+    std::vector<LaidElement> elements; // in drawing order
+};
+
+// A piece of a band on a page: [from, to) of the band, drawn at y of the page.
+struct Piece {
+    int band;
+    double from;
+    double to;
+    double y;
+};
+
+struct Plan {
+    std::vector<LaidBand> bands;
+    std::vector<std::vector<Piece>> pages;
+};
+
+class Planner {
 public:
-    PagePainter(QPainter& painter, const Layout& layout, const ResultSet* data, QPointF origin, double dpi,
-                int pages)
-        : p(painter), m_layout(layout), m_data(data), m_origin(origin), m_scale(dpi / 25.4), m_pages(pages)
+    Planner(const Layout& layout, const ResultSet* data, QPaintDevice* device, bool measureInk = false)
+        : m_layout(layout), m_data(data), m_device(device), m_pxPerMm(device->logicalDpiY() / 25.4),
+          m_measureInk(measureInk)
     {
     }
 
-    void paintPage(const std::vector<Placed>& bands, int pageNumber)
+    LaidBand layBand(const Band& band, int row, int rowNumber) const
     {
-        m_page = pageNumber;
-        for (const Placed& placed : bands)
-            paintBand(placed);
+        LaidBand lb{&band, row, rowNumber, band.height, {}};
+        std::vector<const Element*> order;
+        for (const Element& e : band.elements)
+            order.push_back(&e);
+        std::stable_sort(order.begin(), order.end(), [](const Element* a, const Element* b) { return a->z < b->z; });
+        // Growth: each box that needs more height than it has adds that much below its
+        // original bottom; every edge at or below that line moves down by it (boxes that
+        // hold the grown one grow with it, elements under it move).
+        std::vector<std::pair<double, double>> growth; // original bottom, extra height
+        for (const Element* e : order) {
+            LaidElement le{e, e->rect, {}, true};
+            if (e->isText()) {
+                le.text = textOf(*e, row, rowNumber);
+                if (!le.text.text.isEmpty()) {
+                    le.rtl = e->type == ElementType::Paragraph ? e->rightToLeft : layoutRightToLeft(*e, textOfRaw(*e, row, rowNumber));
+                    const LaidText t = layText(*e, le.text, le.rtl, e->rect.width() * m_pxPerMm, m_device);
+                    le.textHeight = t.height / m_pxPerMm;
+                    le.textWidth = t.naturalWidth / m_pxPerMm;
+                    le.tooWide = t.tooWide;
+                    // The ink: what the glyphs really cover. Nastaliq's bowls reach below
+                    // its font's descent, so the line box alone would cut them.
+                    const bool tight = t.height / m_pxPerMm > e->rect.height() - 0.5;
+                    if (tight || m_measureInk || isTallFace(*e)) {
+                        for (const QRectF& line : inkOf(*t.layout)) {
+                            const QRectF mm(line.x() / m_pxPerMm, line.y() / m_pxPerMm, line.width() / m_pxPerMm,
+                                            line.height() / m_pxPerMm);
+                            le.lineInks.append(mm);
+                            le.ink |= mm;
+                        }
+                    } else {
+                        le.ink = QRectF(0, 0, le.textWidth, le.textHeight);
+                        le.lineInks = {le.ink};
+                    }
+                    if (e->autoWidth) {
+                        const double w = t.lineWidth / m_pxPerMm;
+                        if (e->rightToLeft)
+                            le.rect.setLeft(le.rect.right() - w);
+                        else
+                            le.rect.setWidth(w);
+                    }
+                    // A text needs the height of its ink when its line boxes do not fit.
+                    const double needed = std::min(le.textHeight, le.ink.height() + 0.2);
+                    const double extra = needed - e->rect.height();
+                    if (extra > 0.01) {
+                        if (e->grow)
+                            growth.emplace_back(e->rect.bottom(), extra);
+                        else
+                            le.tooTall = true;
+                    }
+                }
+            }
+            lb.elements.push_back(std::move(le));
+        }
+        if (growth.empty()) {
+            placeTexts(lb);
+            return lb;
+        }
+        std::sort(growth.begin(), growth.end());
+        // Boxes ending on the same line (a row of cells) grow the row once, by the most.
+        std::vector<std::pair<double, double>> steps;
+        for (const auto& g : growth) {
+            if (!steps.empty() && g.first - steps.back().first < 0.05)
+                steps.back().second = std::max(steps.back().second, g.second);
+            else
+                steps.push_back(g);
+        }
+        auto moved = [&](double y) {
+            double out = y;
+            for (const auto& s : steps)
+                if (s.first <= y + 0.05)
+                    out += s.second;
+            return out;
+        };
+        for (LaidElement& le : lb.elements) {
+            if (le.element->type == ElementType::Shape && le.element->shape == ShapeKind::HorizontalLine) {
+                // A rule between two texts keeps its place between them.
+                const double middle = le.rect.center().y();
+                le.rect.translate(0, moved(middle) - middle);
+                continue;
+            }
+            const double top = moved(le.rect.top());
+            const double bottom = moved(le.rect.bottom());
+            le.rect.setTop(top);
+            le.rect.setBottom(std::max(top, bottom));
+        }
+        lb.height = moved(band.height);
+        placeTexts(lb);
+        return lb;
+    }
+
+    // Where each text's lines start in its (grown) box: the line boxes as aligned, moved
+    // as little as needed to keep the ink inside the box.
+    static void placeTexts(LaidBand& lb)
+    {
+        for (LaidElement& le : lb.elements) {
+            if (!le.element->isText() || le.text.text.isEmpty())
+                continue;
+            const double h = le.rect.height();
+            const Qt::Alignment a = le.element->alignment;
+            double off = 0;
+            if (a & Qt::AlignVCenter)
+                off = (h - le.textHeight) / 2;
+            else if (a & Qt::AlignBottom)
+                off = h - le.textHeight;
+            if (le.textHeight > h + 0.01 && !(a & Qt::AlignVCenter))
+                off = std::max(off, 0.0);
+            if (off + le.ink.bottom() > h)
+                off = h - le.ink.bottom();
+            if (off + le.ink.top() < 0)
+                off = -le.ink.top();
+            le.textTop = off;
+        }
+    }
+
+    Plan plan() const
+    {
+        const double pageHeight = m_layout.printableSize().height();
+        const Band* header = m_layout.band(BandKind::PageHeader);
+        const Band* columns = m_layout.band(BandKind::ColumnHeader);
+        const Band* detail = m_layout.band(BandKind::Detail);
+        const Band* summary = m_layout.band(BandKind::Summary);
+        const int current = currentRow(m_data);
+
+        Plan plan;
+        int headerBand = -1;
+        int columnBand = -1;
+        if (header) {
+            plan.bands.push_back(layBand(*header, current, 0));
+            headerBand = int(plan.bands.size()) - 1;
+        }
+        if (columns) {
+            plan.bands.push_back(layBand(*columns, current, 0));
+            columnBand = int(plan.bands.size()) - 1;
+        }
+        double y = 0;
+        double bodyTop = 0;
+        auto startPage = [&] {
+            plan.pages.emplace_back();
+            y = 0;
+            for (int b : {headerBand, columnBand}) {
+                if (b < 0)
+                    continue;
+                const double h = plan.bands[size_t(b)].height;
+                plan.pages.back().push_back({b, 0, h, y});
+                y += h;
+            }
+            bodyTop = y;
+        };
+        auto place = [&](LaidBand lb) {
+            plan.bands.push_back(std::move(lb));
+            const int index = int(plan.bands.size()) - 1;
+            const LaidBand& b = plan.bands.back();
+            if (y + b.height > pageHeight + 1e-6 && y > bodyTop + 1e-6 && b.height <= pageHeight - bodyTop + 1e-6)
+                startPage();
+            // A band taller than what is left continues on the next page, cut between
+            // its texts.
+            double from = 0;
+            while (from < b.height - 1e-6) {
+                const double room = pageHeight - y;
+                double to = from + room;
+                if (to >= b.height - 1e-6) {
+                    plan.pages.back().push_back({index, from, b.height, y});
+                    y += b.height - from;
+                    break;
+                }
+                if (!hasTextBelow(b, to)) {
+                    // Only the closing edges of boxes are left below the page's end: the
+                    // band ends there and its boxes close on it.
+                    LaidBand& last = plan.bands.back();
+                    for (LaidElement& le : last.elements)
+                        if (le.rect.bottom() > to)
+                            le.rect.setBottom(std::max(le.rect.top(), to - 0.3));
+                    last.height = to;
+                    plan.pages.back().push_back({index, from, to, y});
+                    y += to - from;
+                    break;
+                }
+                to = cutAt(b, from, to);
+                if (to <= from + 1e-6) {
+                    if (y > bodyTop + 1e-6) {
+                        startPage();
+                        continue;
+                    }
+                    to = from + room; // a text taller than a page: cut it (reported)
+                }
+                plan.pages.back().push_back({index, from, to, y});
+                from = to;
+                startPage();
+            }
+        };
+
+        startPage();
+        if (detail) {
+            if (m_layout.isBound()) {
+                const int rows = m_data ? m_data->recordCount() : 0;
+                for (int r = 0; r < rows; ++r)
+                    place(layBand(*detail, r, r + 1));
+            } else {
+                place(layBand(*detail, current, 1));
+            }
+        }
+        if (summary)
+            place(layBand(*summary, current, 0));
+        return plan;
+    }
+
+private:
+    static bool isTallFace(const Element& e)
+    {
+        return fontEquivalent(e.fontFamily) == QLatin1String("Noto Nastaliq Urdu");
+    }
+
+    // What the glyphs of each line cover, in the layout's pixels.
+    static QList<QRectF> inkOf(const QTextLayout& layout)
+    {
+        QList<QRectF> lines;
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            QRectF ink;
+            for (const QGlyphRun& run : layout.lineAt(i).glyphRuns()) {
+                const QRawFont font = run.rawFont();
+                const QList<quint32> glyphs = run.glyphIndexes();
+                const QList<QPointF> at = run.positions();
+                for (qsizetype g = 0; g < glyphs.size(); ++g)
+                    ink |= font.boundingRect(glyphs[g]).translated(at[g]);
+            }
+            if (!ink.isNull())
+                lines.append(ink);
+        }
+        return lines;
+    }
+
+    static bool hasTextBelow(const LaidBand& b, double y)
+    {
+        for (const LaidElement& le : b.elements)
+            if (le.element->isText() && !le.text.text.isEmpty() && le.rect.top() + le.textTop + le.ink.bottom() > y + 1e-6)
+                return true;
+        return false;
+    }
+
+    // The lowest line at or above `to` that crosses no text.
+    static double cutAt(const LaidBand& b, double from, double to)
+    {
+        bool moved = true;
+        while (moved) {
+            moved = false;
+            for (const LaidElement& le : b.elements) {
+                if (!le.element->isText() || le.text.text.isEmpty())
+                    continue;
+                if (le.rect.top() < to - 1e-6 && le.rect.bottom() > to + 1e-6 && le.rect.top() > from + 1e-6) {
+                    to = le.rect.top();
+                    moved = true;
+                }
+            }
+        }
+        return to;
+    }
+
+    QString textOfRaw(const Element& e, int row, int rowNumber) const
+    {
+        switch (e.type) {
+        case ElementType::Label: return e.text;
+        case ElementType::Field: return fieldValue(m_layout, e, m_data, row);
+        case ElementType::System:
+            // The page number and count are not known yet: measured as three digits.
+            return e.system == SystemValue::RowNumber ? (rowNumber > 0 ? QString::number(rowNumber) : QString())
+                                                      : QStringLiteral("888");
+        default: return {};
+        }
+    }
+
+    RichText textOf(const Element& e, int row, int rowNumber) const
+    {
+        if (e.type == ElementType::Paragraph)
+            return paragraphText(e, m_data, row);
+        const QString raw = textOfRaw(e, row, rowNumber);
+        return RichText{prepared(e, raw), {}};
+    }
+
+    const Layout& m_layout;
+    const ResultSet* m_data;
+    QPaintDevice* m_device;
+    double m_pxPerMm;
+    bool m_measureInk;
+};
+
+class PagePainter {
+public:
+    PagePainter(QPainter& painter, const Layout& layout, const Plan& plan, QPointF origin, double dpi)
+        : p(painter), m_layout(layout), m_plan(plan), m_origin(origin), m_scale(dpi / 25.4)
+    {
+    }
+
+    void paintPage(int pageIndex)
+    {
+        m_page = pageIndex + 1;
+        for (const Piece& piece : m_plan.pages[size_t(pageIndex)])
+            paintPiece(piece);
     }
 
 private:
@@ -192,136 +617,87 @@ private:
                       mm.height() * m_scale);
     }
 
-    void paintBand(const Placed& placed)
+    void paintPiece(const Piece& piece)
     {
-        std::vector<const Element*> order;
-        for (const Element& e : placed.band->elements)
-            order.push_back(&e);
-        std::stable_sort(order.begin(), order.end(), [](const Element* a, const Element* b) { return a->z < b->z; });
-        for (const Element* e : order) {
-            const QRectF mm = e->rect.translated(0, placed.y);
-            switch (e->type) {
-            case ElementType::Label:
-                paintText(*e, mm, e->text);
-                break;
-            case ElementType::Field:
-                paintText(*e, mm, fieldValue(m_layout, *e, m_data, placed.row));
-                break;
-            case ElementType::System:
-                paintText(*e, mm, systemValue(*e, placed));
-                break;
-            case ElementType::Shape:
-                paintShape(*e, mm);
-                break;
-            case ElementType::Picture:
-                paintPicture(*e, mm);
-                break;
+        const LaidBand& b = m_plan.bands[size_t(piece.band)];
+        const bool whole = piece.from <= 1e-6 && piece.to >= b.height - 1e-6;
+        const double shift = piece.y - piece.from;
+        const QRectF pieceMm(0, piece.y, m_layout.printableSize().width(), piece.to - piece.from);
+        for (const LaidElement& le : b.elements) {
+            if (!whole) {
+                if (le.rect.bottom() <= piece.from + 1e-6 || le.rect.top() >= piece.to - 1e-6)
+                    continue;
+                if (le.element->isText() && le.rect.top() < piece.from - 1e-6)
+                    continue; // printed on the piece where it starts
             }
+            const QRectF mm = le.rect.translated(0, shift);
+            const bool straddles = !whole && !le.element->isText() &&
+                                   (le.rect.top() < piece.from - 1e-6 || le.rect.bottom() > piece.to + 1e-6);
+            if (straddles) {
+                p.save();
+                p.setClipRect(toDevice(pieceMm), Qt::IntersectClip);
+            }
+            switch (le.element->type) {
+            case ElementType::Label:
+            case ElementType::Field:
+            case ElementType::Paragraph: paintText(le, mm, le.text); break;
+            case ElementType::System: paintText(le, mm, systemText(le)); break;
+            case ElementType::Shape: paintShape(*le.element, mm); break;
+            case ElementType::Picture: paintPicture(*le.element, mm); break;
+            }
+            if (straddles)
+                p.restore();
         }
-        if (placed.band->frame) {
-            p.save();
-            QPen pen(Qt::black, placed.band->frameWidth * m_scale);
+        if (b.band->frame) {
+            QPen pen(Qt::black, b.band->frameWidth * m_scale);
             pen.setJoinStyle(Qt::MiterJoin);
             p.setPen(pen);
             p.setBrush(Qt::NoBrush);
-            const double width = m_layout.printableSize().width();
-            p.drawRect(toDevice(QRectF(0, placed.y, width, placed.band->height)));
-            p.restore();
+            p.drawRect(toDevice(pieceMm));
         }
     }
 
-    QString systemValue(const Element& e, const Placed& placed) const
+    RichText systemText(const LaidElement& le) const
     {
-        switch (e.system) {
-        case SystemValue::PageNumber: return QString::number(m_page);
-        case SystemValue::PageCount: return QString::number(m_pages);
-        case SystemValue::RowNumber: return placed.rowNumber > 0 ? QString::number(placed.rowNumber) : QString();
-        }
-        return {};
+        const Element& e = *le.element;
+        if (e.system == SystemValue::RowNumber)
+            return le.text;
+        const int n = e.system == SystemValue::PageNumber ? m_page : int(m_plan.pages.size());
+        return RichText{prepared(e, QString::number(n)), {}};
     }
 
-    void paintText(const Element& e, QRectF mm, const QString& raw)
+    void paintText(const LaidElement& le, const QRectF& mm, const RichText& text)
     {
-        if (raw.isEmpty())
+        if (text.text.isEmpty())
             return;
-        QString text = e.rightToLeft ? isolateRuns(raw) : raw;
-        text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-
-        QFont font(fontEquivalent(e.fontFamily));
-        font.setPointSizeF(e.fontSize);
-        font.setBold(e.bold);
-
-        QTextOption option(e.alignment | Qt::AlignAbsolute);
-        option.setTextDirection(e.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-        option.setWrapMode(e.wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
-
-        QTextLayout tl(text, font, p.device());
-        tl.setTextOption(option);
-        QRectF box = toDevice(mm);
-
-        if (e.autoWidth) {
-            tl.beginLayout();
-            double natural = 0;
-            for (QTextLine line = tl.createLine(); line.isValid(); line = tl.createLine()) {
-                line.setLineWidth(1e6);
-                natural = std::max(natural, line.naturalTextWidth());
-            }
-            tl.endLayout();
-            natural = std::ceil(natural + 1);
-            if (e.rightToLeft)
-                box.setLeft(box.right() - natural);
-            else
-                box.setWidth(natural);
+        const Element& e = *le.element;
+        const QRectF box = toDevice(mm);
+        const LaidText t = layText(e, text, le.rtl, box.width(), p.device());
+        const double top = box.top() + le.textTop * m_scale;
+        if (m_pen != e.color) {
+            m_pen = e.color;
+            p.setPen(e.color);
         }
-
-        double height = 0;
-        tl.beginLayout();
-        for (QTextLine line = tl.createLine(); line.isValid(); line = tl.createLine()) {
-            line.setLineWidth(box.width());
-            line.setPosition(QPointF(0, height));
-            height += line.height();
-        }
-        tl.endLayout();
-
-        double top = box.top();
-        if (e.alignment & Qt::AlignVCenter)
-            top += (box.height() - height) / 2;
-        else if (e.alignment & Qt::AlignBottom)
-            top += box.height() - height;
-        // Wrapped text taller than its box starts at the top and is cut at the bottom;
-        // a single line keeps its alignment (tall scripts such as Nastaliq have far more
-        // line height than ink, and the ink sits in the middle).
-        if (tl.lineCount() > 1)
-            top = std::max(top, box.top());
-
-        p.save();
-        p.setClipRect(box, Qt::IntersectClip);
-        p.setPen(e.color);
-        p.setFont(font);
-        for (int i = 0; i < tl.lineCount(); ++i) {
-            const QTextLine line = tl.lineAt(i);
-            if (top + line.y() >= box.bottom())
-                break; // lines wholly below the box are not printed at all
-            line.draw(&p, QPointF(box.left(), top));
-        }
-        p.restore();
+        // An auto-width text keeps its right edge when right to left, its left otherwise.
+        const double x = e.autoWidth && e.rightToLeft ? box.right() - t.lineWidth : box.left();
+        t.layout->draw(&p, QPointF(x, top));
     }
 
     void paintShape(const Element& e, const QRectF& mm)
     {
         const QRectF r = toDevice(mm);
-        p.save();
         QPen pen(e.lineColor, e.lineWidth * m_scale);
         if (e.lineWidth <= 0)
             pen = Qt::NoPen;
         p.setPen(pen);
+        m_pen = QColor();
         p.setBrush(e.fill.isValid() ? QBrush(e.fill) : QBrush(Qt::NoBrush));
         switch (e.shape) {
         case ShapeKind::Rectangle: p.drawRect(r); break;
         case ShapeKind::Circle: p.drawEllipse(r); break;
         case ShapeKind::HorizontalLine: p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y())); break;
         }
-        p.restore();
+        p.setBrush(Qt::NoBrush);
     }
 
     void paintPicture(const Element& e, const QRectF& mm)
@@ -334,33 +710,43 @@ private:
             r = QRectF(r.center().x() - size.width() / 2, r.center().y() - size.height() / 2, size.width(),
                        size.height());
         }
-        p.save();
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(r, e.image);
-        p.restore();
     }
 
     QPainter& p;
     const Layout& m_layout;
-    const ResultSet* m_data;
+    const Plan& m_plan;
     QPointF m_origin;
     double m_scale;
-    int m_pages;
     int m_page = 1;
+    QColor m_pen;
 };
+
+// A device to measure with when none is given: the PDF's resolution.
+QImage& measuringDevice()
+{
+    static QImage image = [] {
+        QImage i(1, 1, QImage::Format_RGB32);
+        i.setDotsPerMeterX(qRound(1200 / 0.0254));
+        i.setDotsPerMeterY(qRound(1200 / 0.0254));
+        return i;
+    }();
+    return image;
+}
 
 } // namespace
 
 int pageCount(const Layout& layout, const ResultSet* data)
 {
-    return int(paginate(layout, data).pages.size());
+    return int(Planner(layout, data, &measuringDevice()).plan().pages.size());
 }
 
 int render(const Layout& layout, const ResultSet* data, QPagedPaintDevice& device)
 {
     checkFields(layout, data);
-    const Plan plan = paginate(layout, data);
     device.setPageLayout(layout.pageLayout());
+    const Plan plan = Planner(layout, data, &device).plan();
     QPointF origin;
     if (auto* printer = dynamic_cast<QPrinter*>(&device); printer && printer->fullPage()) {
         const double s = device.logicalDpiX() / 25.4;
@@ -370,11 +756,11 @@ int render(const Layout& layout, const ResultSet* data, QPagedPaintDevice& devic
     if (!painter.begin(&device))
         throw Error(QStringLiteral("قالب چاپي «%1»: چاپ آغاز نشد").arg(layout.name()));
     painter.setRenderHint(QPainter::Antialiasing);
-    PagePainter pages(painter, layout, data, origin, device.logicalDpiX(), int(plan.pages.size()));
+    PagePainter pages(painter, layout, plan, origin, device.logicalDpiX());
     for (size_t i = 0; i < plan.pages.size(); ++i) {
         if (i > 0)
             device.newPage();
-        pages.paintPage(plan.pages[i], int(i) + 1);
+        pages.paintPage(int(i));
     }
     painter.end();
     return int(plan.pages.size());
@@ -398,11 +784,14 @@ int renderToPdf(const Layout& layout, const ResultSet* data, const QString& path
 QList<QImage> renderToImages(const Layout& layout, const ResultSet* data, int dpi)
 {
     checkFields(layout, data);
-    const Plan plan = paginate(layout, data);
     const double s = dpi / 25.4;
     const QSizeF pageMm = layout.pageLayout().fullRect(QPageLayout::Millimeter).size();
     const QSize size(qRound(pageMm.width() * s), qRound(pageMm.height() * s));
     const QPointF origin(layout.margins().left() * s, layout.margins().top() * s);
+    QImage probe(1, 1, QImage::Format_RGB32);
+    probe.setDotsPerMeterX(qRound(dpi / 0.0254));
+    probe.setDotsPerMeterY(qRound(dpi / 0.0254));
+    const Plan plan = Planner(layout, data, &probe).plan();
     QList<QImage> images;
     for (size_t i = 0; i < plan.pages.size(); ++i) {
         QImage image(size, QImage::Format_RGB32);
@@ -412,12 +801,66 @@ QList<QImage> renderToImages(const Layout& layout, const ResultSet* data, int dp
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
-        PagePainter pages(painter, layout, data, origin, dpi, int(plan.pages.size()));
-        pages.paintPage(plan.pages[i], int(i) + 1);
+        PagePainter pages(painter, layout, plan, origin, dpi);
+        pages.paintPage(int(i));
         painter.end();
         images.append(image);
     }
     return images;
+}
+
+std::vector<FitProblem> fitProblems(const Layout& layout, const ResultSet* data)
+{
+    checkFields(layout, data);
+    const Plan plan = Planner(layout, data, &measuringDevice(), true).plan();
+    const QSizeF printable = layout.printableSize();
+    const QRectF pageRect(-0.05, -0.05, printable.width() + 0.1, printable.height() + 0.1);
+    std::vector<FitProblem> problems;
+    for (size_t page = 0; page < plan.pages.size(); ++page) {
+        struct Ink {
+            QString name;
+            QRectF rect;
+        };
+        std::vector<Ink> inks;
+        for (const Piece& piece : plan.pages[page]) {
+            const LaidBand& b = plan.bands[size_t(piece.band)];
+            for (const LaidElement& le : b.elements) {
+                const Element& e = *le.element;
+                if (!e.isText() || le.text.text.isEmpty())
+                    continue;
+                if (le.rect.top() < piece.from - 1e-6 || le.rect.top() >= piece.to - 1e-6)
+                    continue;
+                const QString name = e.name.isEmpty() ? e.text.left(20) : e.name;
+                const QRectF box = le.rect.translated(0, piece.y - piece.from);
+                auto report = [&](const QString& what) { problems.push_back({name, int(page) + 1, what}); };
+                if (le.tooWide)
+                    report(QStringLiteral("wider than its box"));
+                if (le.tooTall)
+                    report(QStringLiteral("taller than its box"));
+                // Where the ink stands: the glyphs' own outlines, placed as painting
+                // places the lines.
+                const double top = box.top() + le.textTop;
+                const QRectF ink = le.ink.translated(box.left(), top);
+                if (!pageRect.contains(ink) || ink.bottom() > piece.y + (piece.to - piece.from) + 0.05)
+                    report(QStringLiteral("outside the page"));
+                for (const QRectF& line : le.lineInks)
+                    inks.push_back({name, line.translated(box.left(), top)});
+            }
+        }
+        // Texts whose letters cross one another (touching by less than a fifth of a
+        // millimetre does not count).
+        std::set<QString> reported;
+        for (size_t i = 0; i < inks.size(); ++i)
+            for (size_t j = i + 1; j < inks.size(); ++j) {
+                if (inks[i].name == inks[j].name)
+                    continue;
+                const QRectF x = inks[i].rect.intersected(inks[j].rect);
+                const QString what = QStringLiteral("overlaps %1").arg(inks[j].name);
+                if (x.width() > 0.2 && x.height() > 0.2 && reported.insert(inks[i].name + what).second)
+                    problems.push_back({inks[i].name, int(page) + 1, what});
+            }
+    }
+    return problems;
 }
 
 } // namespace tarvest::report

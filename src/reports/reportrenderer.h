@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <vector>
+
 class QPagedPaintDevice;
 
 namespace tarvest {
@@ -30,5 +32,17 @@ QList<QImage> renderToImages(const Layout& layout, const ResultSet* data, int dp
 
 // How many pages the layout prints with this data.
 int pageCount(const Layout& layout, const ResultSet* data);
+
+// A text that needed more room than it got: wider than its box (a word longer than the
+// box is wide), taller than a box that may not grow, beyond the printable area, or
+// overlapping another text.
+struct FitProblem {
+    QString element; // its name (or the start of its text)
+    int page;        // 1-based
+    QString what;
+};
+// Lays the layout out with the data as printing would and lists every text that did
+// not get the room it needed; none for a layout whose every text prints whole.
+std::vector<FitProblem> fitProblems(const Layout& layout, const ResultSet* data);
 
 } // namespace tarvest::report

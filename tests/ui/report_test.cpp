@@ -94,6 +94,16 @@ TEST(ReportLayout, LoadsFromResourcesAndTheOfficeFolderWins)
     const Layout overridden = Layout::load(QStringLiteral("report_sample.json"));
     EXPECT_EQ(overridden.text(QStringLiteral("title")), QStringLiteral("فهرست ويرايش شده دفتر"));
     EXPECT_THROW(Layout::load(QStringLiteral("no_such_layout")), Error);
+    EXPECT_TRUE(overridden.loadProblem().isEmpty());
+
+    // A broken office copy: the built-in copy prints, and the problem names the file.
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    mine.write(R"({"page": {"paper": "A4"}, "bands": [{"kind": "detail", "heigth": 10}]})");
+    mine.close();
+    const Layout fallback = Layout::load(QStringLiteral("report_sample"));
+    EXPECT_EQ(fallback.text(QStringLiteral("title")), QStringLiteral("فهرست پرونده هاي کميسيون"));
+    EXPECT_TRUE(fallback.loadProblem().contains(mine.fileName())) << fallback.loadProblem().toStdString();
+    EXPECT_TRUE(fallback.loadProblem().contains(QStringLiteral("heigth")));
     qunsetenv("TARVEST_LAYOUTS");
 }
 
@@ -211,23 +221,121 @@ TEST(ReportRender, FontSizeChangeTakesEffect)
     EXPECT_EQ(large.right(), small.right()) << "right-aligned text keeps its right edge";
 }
 
-TEST(ReportRender, TextStaysInsideItsBox)
+TEST(ReportRender, LongTextWrapsInItsWidthAndItsBoxGrows)
 {
     const QString longText = QStringLiteral("متن بسيار بلندي که در اين کادر کوچک جا نمي شود و بايد بريده شود ") +
                              QStringLiteral("و باز هم ادامه دارد تا از کادر بيرون بزند");
     for (const bool wrap : {false, true}) {
         Layout layout = detailLayout(QStringLiteral(R"([{"name": "t", "x": 40, "y": 10, "width": 30, "height": 8,
-            "size": 14, "align": "center"}])"));
+            "size": 14, "align": "center"},
+            {"name": "below", "x": 40, "y": 18, "width": 30, "height": 6, "text": "زير", "size": 10}])"));
         layout.element(QStringLiteral("t")).wordWrap = wrap;
         layout.setText(QStringLiteral("t"), longText);
         const QImage page = renderToImages(layout, nullptr).front();
-        const QRect box(QPoint(px(40), px(10)), QPoint(px(70), px(18)));
         const QRect drawn = ink(page);
         ASSERT_FALSE(drawn.isEmpty());
-        EXPECT_TRUE(box.adjusted(-1, -1, 1, 1).contains(drawn))
-            << "wrap " << wrap << ": ink " << drawn.x() << "," << drawn.y() << " " << drawn.width() << "x"
-            << drawn.height();
+        // Never clipped: the text keeps its box's width and the box grows downward,
+        // taking the element under it along.
+        EXPECT_GE(drawn.left(), px(40) - 1) << "wrap " << wrap;
+        EXPECT_LE(drawn.right(), px(70) + 1) << "wrap " << wrap;
+        EXPECT_GT(drawn.bottom(), px(18) + 20) << "wrap " << wrap;
+        EXPECT_TRUE(fitProblems(layout, nullptr).empty());
+        // A box that must keep its height reports the text that needed more.
+        layout.element(QStringLiteral("t")).grow = false;
+        const std::vector<FitProblem> problems = fitProblems(layout, nullptr);
+        ASSERT_FALSE(problems.empty());
+        EXPECT_EQ(problems.front().element, QStringLiteral("t"));
     }
+}
+
+TEST(ReportRender, ParagraphPrintsItsValuesInlineInReadingOrder)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.pdf"));
+    Layout layout = detailLayout(QStringLiteral(R"([
+        {"name": "p", "type": "paragraph", "x": 0, "y": 0, "width": 128, "height": 6, "size": 12,
+         "text": "با عنايت به نامه شماره {no} مورخه {date} تقاضاي آقا/خانم {name} در كميسيون مطرح شد.",
+         "values": {"name": "پيش فرض"}},
+        {"name": "after", "x": 0, "y": 6, "width": 128, "height": 6, "text": "پايان نامه"}])"));
+    EXPECT_TRUE(layout.hasPlaceholder(QStringLiteral("no")));
+    EXPECT_FALSE(layout.hasElement(QStringLiteral("no")));
+    EXPECT_EQ(layout.text(QStringLiteral("name")), QStringLiteral("پيش فرض"));
+    layout.setText(QStringLiteral("no"), QStringLiteral("123/45"));
+    layout.setText(QStringLiteral("date"), kDate);
+    const QString name = QStringLiteral("سيد محمدحسين موسوي نژاد فرزند علي اكبر ساکن روستاي قره آغاج عليا");
+    layout.setText(QStringLiteral("name"), name);
+    EXPECT_EQ(layout.text(QStringLiteral("name")), name);
+    renderToPdf(layout, nullptr, path);
+    const QString text = test::foldPrintedText(pdfToText(path));
+    EXPECT_TRUE(text.contains(test::foldPrintedText(QStringLiteral("با عنايت به نامه شماره 123/45 مورخه ") + kDate +
+                                                    QStringLiteral(" تقاضاي آقا/خانم ") + name)))
+        << text.toStdString();
+    EXPECT_TRUE(fitProblems(layout, nullptr).empty());
+    // The paragraph is taller than its box now: what follows it moved down.
+    const QImage page = renderToImages(layout, nullptr).front();
+    EXPECT_GT(ink(page).bottom(), px(12) + 10);
+}
+
+TEST(ReportRender, TallFacesAreMeasuredWhole)
+{
+    // Nastaliq's dots and bowls reach far above and below its line: a box sized by eye
+    // grows to the face's ascent and descent, and nothing of the ink is lost.
+    Layout layout = detailLayout(QStringLiteral(R"([{"name": "b", "x": 30, "y": 5, "width": 60, "height": 5,
+        "text": "بسمه تعالي", "font": "IranNastaliq", "size": 13, "bold": true, "align": "center"}])"));
+    const QRect small = ink(renderToImages(layout, nullptr).front());
+    layout.element(QStringLiteral("b")).rect.setHeight(30);
+    const QRect roomy = ink(renderToImages(layout, nullptr).front());
+    ASSERT_FALSE(small.isEmpty());
+    EXPECT_NEAR(small.height(), roomy.height(), 1);
+    EXPECT_NEAR(small.width(), roomy.width(), 1);
+    EXPECT_TRUE(fitProblems(layout, nullptr).empty());
+    EXPECT_GE(small.top(), px(5) - 1);
+}
+
+TEST(ReportRender, TallBandContinuesOnTheNextPage)
+{
+    // Sixty lines one under another in one band, three times as tall as the page: the
+    // band is cut between lines and goes on over the next pages.
+    Layout layout = detailLayout(QStringLiteral("[]"));
+    auto& elements = layout.bands().back().elements;
+    for (int i = 0; i < 60; ++i) {
+        Element e;
+        e.name = QStringLiteral("l%1").arg(i);
+        e.rect = QRectF(0, i * 6, 128, 6);
+        e.text = QStringLiteral("سطر %1").arg(i + 1);
+        elements.push_back(e);
+    }
+    layout.bands().back().height = 360;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.pdf"));
+    EXPECT_EQ(renderToPdf(layout, nullptr, path), 2);
+    const QString second = test::foldPrintedText(pdfToText(path, false, 2));
+    EXPECT_TRUE(second.contains(test::foldPrintedText(QStringLiteral("سطر 60"))));
+    EXPECT_FALSE(second.contains(test::foldPrintedText(QStringLiteral("سطر 1سطر"))));
+    EXPECT_TRUE(fitProblems(layout, nullptr).empty());
+
+    // One text taller than a whole page cannot be cut: it is reported.
+    Layout tall = detailLayout(QStringLiteral(R"([{"name": "t", "x": 0, "y": 0, "width": 128, "height": 10}])"));
+    QString lines;
+    for (int i = 0; i < 60; ++i)
+        lines += QStringLiteral("سطر شماره %1 از متن بلند\n").arg(i + 1);
+    tall.setText(QStringLiteral("t"), lines.trimmed());
+    const std::vector<FitProblem> problems = fitProblems(tall, nullptr);
+    ASSERT_FALSE(problems.empty());
+    EXPECT_EQ(problems.front().what, QStringLiteral("outside the page"));
+}
+
+TEST(ReportRender, FitReportNamesOverlapsAndTextsOffThePage)
+{
+    Layout layout = detailLayout(QStringLiteral(R"([
+        {"name": "a", "x": 0, "y": 0, "width": 60, "height": 8, "text": "متن اول", "autoWidth": true},
+        {"name": "b", "x": 0, "y": 0, "width": 60, "height": 8, "text": "متن دوم"},
+        {"name": "c", "x": 120, "y": 20, "width": 40, "height": 8, "text": "بيرون از صفحه"}])"));
+    std::set<std::string> found;
+    for (const FitProblem& p : fitProblems(layout, nullptr))
+        found.insert((p.element + QLatin1Char(' ') + p.what).toStdString());
+    EXPECT_TRUE(found.count("a overlaps b")) << found.size();
+    EXPECT_TRUE(found.count("c outside the page")) << found.size();
 }
 
 TEST(ReportRender, StackingOrderAndFillAreSetAtRunTime)
@@ -409,17 +517,20 @@ TEST_P(ReportDataTest, PreviewShowsThePagesAndSavesPdf)
     const QString path = dir.filePath(QStringLiteral("saved.pdf"));
     dialogs.files.enqueue(path);
     int pages = 0;
+    QString label;
     bool saved = false;
     setModalShower([&](QWidget* w) {
         auto* preview = qobject_cast<ReportPreview*>(w);
         ASSERT_NE(preview, nullptr);
         preview->view()->updatePreview();
         pages = preview->pageCount();
+        label = preview->pageLabel();
         saved = preview->savePdf();
     });
     previewReport(registerLayout(), rs.get(), nullptr);
     setModalShower({});
     EXPECT_EQ(pages, 2);
+    EXPECT_EQ(label, QStringLiteral("1 / 2"));
     EXPECT_TRUE(saved);
     EXPECT_TRUE(QFile::exists(path));
     EXPECT_TRUE(dialogs.errors.isEmpty());

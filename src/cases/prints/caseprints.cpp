@@ -21,8 +21,11 @@ caseprint::PrintSettings settingsOf(Session& session)
 void runPrint(const std::function<std::optional<PreparedPrint>()>& prepare, QWidget* parent)
 {
     try {
-        if (std::optional<PreparedPrint> p = prepare())
+        if (std::optional<PreparedPrint> p = prepare()) {
+            if (!p->layout.loadProblem().isEmpty())
+                Dialogs::instance().warning(p->layout.loadProblem());
             report::previewReport(p->layout, p->data, parent);
+        }
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
     }
@@ -31,7 +34,7 @@ void runPrint(const std::function<std::optional<PreparedPrint>()>& prepare, QWid
 void apply(report::Layout& layout, const caseprint::FormFill& fill)
 {
     for (auto it = fill.texts.cbegin(); it != fill.texts.cend(); ++it)
-        if (layout.hasElement(it.key()))
+        if (layout.hasElement(it.key()) || layout.hasPlaceholder(it.key()))
             layout.setText(it.key(), it.value());
     for (auto it = fill.fontSizes.cbegin(); it != fill.fontSizes.cend(); ++it)
         if (layout.hasElement(it.key()))
