@@ -6,6 +6,7 @@
 #include "app/shell.h"
 #include "common/errors.h"
 #include "common/jalali.h"
+#include "common/safefile.h"
 #include "db/database.h"
 #include "db/login.h"
 #include "widgets/dialogs.h"
@@ -232,9 +233,10 @@ QString Tlogin::saveAttachment(const QString& title, const QString& suggestedNam
     if (chosen.isEmpty())
         return {};
     const QString path = chosen + q.value(1).toString();
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(q.value(0).toByteArray()) < 0) {
-        Dialogs::instance().warning(QStringLiteral("خطا! فايل %1 ذخيره نشد.").arg(path));
+    try {
+        writeFileSafely(path, q.value(0).toByteArray());
+    } catch (const Error& e) {
+        Dialogs::instance().warning(e.message());
         return {};
     }
     return path;

@@ -2,6 +2,7 @@
 
 #include "cases/core/caseexport.h"
 #include "common/errors.h"
+#include "common/safefile.h"
 #include "widgets/dialogs.h"
 
 #include <QDir>
@@ -23,7 +24,7 @@ void exportCasesWithDialog(const ResultSet& rs)
     }
     if (!Dialogs::instance().openWithSystem(path))
         Dialogs::instance().warning(
-            QStringLiteral("فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.").arg(QDir::toNativeSeparators(path)));
+            QStringLiteral("فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.").arg(shownPath(path)));
 }
 
 } // namespace tarvest

@@ -1,5 +1,6 @@
 // tarvest-admin: the command-line companion of Tarvest, for installers and scripts.
 #include "cli/commands.h"
+#include "common/spreadsheet.h"
 
 #include <QCoreApplication>
 
@@ -13,6 +14,9 @@ int main(int argc, char** argv)
     const QString command = args.isEmpty() ? QString() : args.takeFirst();
     if (command == QLatin1String("provision"))
         return tarvest::runProvisionCommand(args, out, err);
+    // Internal: the parsing of a legacy .xls file for the program, in a process of its own.
+    if (command == QLatin1String("read-xls"))
+        return tarvest::runXlsReaderChild(args);
     if (command == QLatin1String("date"))
         return tarvest::runDateCommand(args, out, err);
     err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO\n"

@@ -2,23 +2,45 @@
 // minizip and QXmlStreamReader) or from legacy .xls (an OLE2 compound file, read with FreeXL).
 //
 // The table follows the conventions of the old spreadsheet driver the screens were built
-// on: the first row names the columns, an unnamed column is called "F" + its number, the
-// width is that of the widest row, and empty rows at the end are not part of the table.
+// on: the first row of the used range names the columns, an unnamed column is called "F" +
+// its number, and empty rows at the end are not part of the table.
+//
+// Every file is untrusted. The row and column numbers are held to the format's own limits,
+// everything the table stores is counted against a budget in proportion to the file's
+// size, and the XML inflated from an .xlsx is counted too, so neither a huge row number, a
+// far cell, nor a zip of millions of shared strings can take the memory of the workstation.
+// Legacy .xls files are parsed by FreeXL in a child process (tarvest-admin read-xls) with
+// an address-space and time limit: a crash or a bomb inside the library ends the child,
+// and the parent shows a message.
 #include "common/errors.h"
+#include "common/safefile.h"
 #include "common/spreadsheet.h"
 
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
 #include <QSet>
+#include <QStandardPaths>
 #include <QXmlStreamReader>
 
 #include <unzip.h>
 
 #include <freexl.h>
 
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <new>
 #include <optional>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace tarvest {
 
@@ -26,7 +48,134 @@ namespace {
 
 enum class FileKind { Xlsx, Xls };
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString shown(const QString& path) { return shownPath(path); }
+
+// The format's own limits.
+constexpr qsizetype kMaxRows = 1048576;
+constexpr qsizetype kMaxColumns = 16384;
+
+// What reading a file may cost: the table's memory, and the XML inflated from an .xlsx.
+// A real sheet needs far less than either; a crafted one is stopped at them.
+qint64 memoryBudget(qint64 fileSize) { return (qint64(64) << 20) + 64 * fileSize; }
+qint64 inflateBudget(qint64 fileSize) { return 4 * memoryBudget(fileSize); }
+
+[[noreturn]] void failTooManyRows(const QString& path)
+{
+    throw Error(QStringLiteral("خطا! فايل اكسل «%1» بيش از %2 رديف دارد و خوانده نشد.").arg(shown(path)).arg(kMaxRows));
+}
+
+[[noreturn]] void failTooManyColumns(const QString& path)
+{
+    throw Error(QStringLiteral("خطا! فايل اكسل «%1» بيش از %2 ستون دارد و خوانده نشد.").arg(shown(path)).arg(kMaxColumns));
+}
+
+[[noreturn]] void failTooBig(const QString& path)
+{
+    throw Error(QStringLiteral("خطا! فايل اكسل «%1» بيش از اندازه‌اي که حجم فايل اجازه مي‌دهد حافظه مي‌خواهد و خوانده نشد.")
+                    .arg(shown(path)));
+}
+
+// A number cell's text: plain digits with ".", the shortest that reads back the same value;
+// a whole number in full, without exponent or fraction.
+QString numberText(double v)
+{
+    if (!std::isfinite(v))
+        return QString::number(v);
+    if (v == 0)
+        return QStringLiteral("0");
+    if (std::abs(v) < 1e21)
+        return QString::number(v, 'f', QLocale::FloatingPointShortest);
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+// How a number format shows its value.
+enum class DateKind : quint8 { None, Date, DateTime, Time };
+
+DateKind builtinDateKind(int id)
+{
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
+        return DateKind::Date;
+    if (id == 22)
+        return DateKind::DateTime;
+    if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47))
+        return DateKind::Time;
+    return DateKind::None;
+}
+
+// A custom format code such as "yyyy/mm/dd", "[$-409]h:mm AM/PM" or "#,##0.00": quoted
+// texts, escaped characters and bracketed locale or colour parts say nothing of dates;
+// elapsed-time brackets ([h], [mm], [ss]) make a time.
+DateKind customDateKind(QStringView code)
+{
+    bool date = false, time = false, month = false;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const char16_t c = QChar::toLower(code[i].unicode());
+        if (c == u'"') {
+            const qsizetype end = code.indexOf(u'"', i + 1);
+            if (end < 0)
+                break;
+            i = end;
+        } else if (c == u'\\' || c == u'_' || c == u'*') {
+            ++i;
+        } else if (c == u'[') {
+            const qsizetype end = code.indexOf(u']', i + 1);
+            if (end < 0)
+                break;
+            const QStringView inner = code.mid(i + 1, end - i - 1);
+            if (!inner.isEmpty() && QStringLiteral("hms").contains(inner.front().toLower()))
+                time = true;
+            i = end;
+        } else if (c == u';') {
+            break; // the first section decides
+        } else if (c == u'y' || c == u'd') {
+            date = true;
+        } else if (c == u'h' || c == u's') {
+            time = true;
+        } else if (c == u'm') {
+            month = true;
+        }
+    }
+    if (date || (month && !time))
+        return time ? DateKind::DateTime : DateKind::Date;
+    return time ? DateKind::Time : DateKind::None;
+}
+
+// The text of a date serial in the workbook's date system, as FreeXL writes the dates of
+// legacy files: "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS", "HH:MM:SS".
+std::optional<QString> serialText(double serial, DateKind kind, bool dates1904)
+{
+    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466)
+        return std::nullopt;
+    qint64 days = qint64(std::floor(serial));
+    qint64 seconds = qint64(std::llround((serial - double(days)) * 86400.0));
+    if (seconds >= 86400) {
+        ++days;
+        seconds -= 86400;
+    }
+    QDate date;
+    if (dates1904)
+        date = QDate(1904, 1, 1).addDays(days);
+    else if (days < 60) // 1900 counts a 29 February that never was: serial 60
+        date = QDate(1899, 12, 31).addDays(days);
+    else
+        date = QDate(1899, 12, 30).addDays(days);
+    const QString d = date.toString(QStringLiteral("yyyy-MM-dd"));
+    const QString t = QStringLiteral("%1:%2:%3")
+                          .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                          .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                          .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    switch (kind) {
+    case DateKind::Date:
+        return d;
+    case DateKind::DateTime:
+        return d + QLatin1Char(' ') + t;
+    case DateKind::Time:
+        return t;
+    case DateKind::None:
+        break;
+    }
+    return std::nullopt;
+}
 
 [[noreturn]] void failCorrupt(const QString& path)
 {
@@ -54,73 +203,131 @@ FileKind detectKind(const QString& path)
     throw Error(QStringLiteral("فايل «%1» فايل اكسل (xlsx يا xls) نيست").arg(shown(path)));
 }
 
-// The table as it is filled: rows by index, each as wide as its last non-empty cell.
+// The table as it is filled: rows by index, each as long as its last non-empty cell, and
+// the memory it takes counted against the file's budget.
 class TableBuilder {
 public:
-    void set(qsizetype row, qsizetype col, QString text)
+    TableBuilder(const QString& path, qint64 budget) : m_path(path), m_budget(budget) {}
+
+    // `fresh`: the text's storage is its own (not shared with a text counted before).
+    void set(qsizetype row, qsizetype col, QString text, bool fresh = true)
     {
-        if (text.isEmpty())
+        if (row >= kMaxRows)
+            failTooManyRows(m_path);
+        if (col >= kMaxColumns)
+            failTooManyColumns(m_path);
+        if (text.isEmpty() || row < 0 || col < 0)
             return;
-        if (row >= m_rows.size())
+        if (row >= m_rows.size()) {
+            spend(qint64(row + 1 - m_rows.size()) * qint64(sizeof(QStringList)));
             m_rows.resize(row + 1);
+        }
         QStringList& r = m_rows[row];
-        if (col >= r.size())
+        if (col >= r.size()) {
+            spend(qint64(col + 1 - r.size()) * qint64(sizeof(QString)));
             r.resize(col + 1);
+        }
+        if (fresh)
+            spend(textCost(text));
         r[col] = std::move(text);
-        if (col + 1 > m_width)
-            m_width = col + 1;
+        m_width = std::max(m_width, col + 1);
+        m_top = std::min(m_top, row);
+        m_left = std::min(m_left, col);
     }
-    void reserveRows(qsizetype n) { m_rows.reserve(n); }
+    void reserveRows(qsizetype n)
+    {
+        if (n > 0 && n <= kMaxRows && qint64(n) * qint64(sizeof(QStringList)) * 4 < m_budget)
+            m_rows.reserve(n);
+    }
+
+    // What a text costs beyond its slot: its characters and the allocation's header.
+    static qint64 textCost(const QString& text) { return text.isEmpty() ? 0 : 2 * text.size() + 32; }
+
+    // Counts memory taken on behalf of this table (the shared strings of an .xlsx).
+    void spend(qint64 bytes)
+    {
+        m_spent += bytes;
+        if (m_spent > m_budget)
+            failTooBig(m_path);
+    }
+    qint64 budget() const { return m_budget; }
 
     // Returns a copy of `text` sharing the storage of an equal text met before. Lists repeat
     // the same county, village and type names over and over, and a shared text costs a
     // fraction of its own copy. The pool stops growing once it is large, so a column of
     // unique values does not also fill it.
-    QString shared(QString text)
+    void setShared(qsizetype row, qsizetype col, QString text)
     {
-        if (text.isEmpty() || text.size() > 64)
-            return text;
+        if (text.isEmpty() || text.size() > 64) {
+            set(row, col, std::move(text));
+            return;
+        }
         const auto it = m_pool.constFind(text);
-        if (it != m_pool.cend())
-            return *it;
-        if (m_pool.size() < kPoolLimit)
+        if (it != m_pool.cend()) {
+            set(row, col, *it, false);
+            return;
+        }
+        if (m_pool.size() < kPoolLimit) {
+            spend(textCost(text) + 2 * qint64(sizeof(QString)));
             m_pool.insert(text);
-        return text;
+            set(row, col, std::move(text), false);
+            return;
+        }
+        set(row, col, std::move(text));
     }
 
     SheetTable finish()
     {
         SheetTable t;
-        if (m_rows.isEmpty())
+        if (m_rows.isEmpty() || m_top >= m_rows.size())
             return t;
-        QStringList header = m_rows.takeFirst();
-        header.resize(m_width);
-        for (qsizetype c = 0; c < m_width; ++c)
+        // The table starts at the used range: the first row and the first column holding a
+        // value.
+        const qsizetype width = m_width - m_left;
+        QStringList header = m_rows[m_top].mid(m_left);
+        header.resize(width);
+        for (qsizetype c = 0; c < width; ++c)
             if (header[c].isEmpty())
                 header[c] = QStringLiteral("F%1").arg(c + 1);
         t.columns = std::move(header);
         // Only non-empty cells create rows, so the table already ends at its last row with a
         // value: blank formatted cells after it (borders, fonts) leave no empty rows behind.
-        for (QStringList& r : m_rows)
-            r.resize(m_width);
+        m_rows.remove(0, m_top + 1);
+        if (m_left > 0)
+            for (QStringList& r : m_rows)
+                r.remove(0, std::min(m_left, r.size()));
         t.rows = std::move(m_rows);
         return t;
     }
 
 private:
     static constexpr qsizetype kPoolLimit = 1 << 16;
+    QString m_path;
+    qint64 m_budget;
+    qint64 m_spent = 0;
     QList<QStringList> m_rows;
     QSet<QString> m_pool;
     qsizetype m_width = 0;
+    qsizetype m_top = kMaxRows;
+    qsizetype m_left = kMaxColumns;
 };
 
 // ---------------------------------------------------------------- .xlsx
 
 // One part of the package being unzipped, read as a stream so that a large worksheet
 // never sits in memory whole. Only one part of a package is open at a time.
+//
+// The XML inflated from the package is counted against a budget, and a run of more than a
+// mebibyte without markup (no cell text is that long) ends the reading, so the XML reader
+// never gathers a giant token.
+struct InflateAccount {
+    QString path;
+    qint64 left = 0;
+};
+
 class ZipPartDevice : public QIODevice {
 public:
-    explicit ZipPartDevice(unzFile zip) : m_zip(zip) {}
+    ZipPartDevice(unzFile zip, InflateAccount& account) : m_zip(zip), m_account(account) {}
     ~ZipPartDevice() override
     {
         if (!m_closed)
@@ -139,14 +346,29 @@ protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
         const int n = unzReadCurrentFile(m_zip, data, unsigned(std::min<qint64>(maxSize, 1 << 20)));
-        if (n < 0)
+        if (n < 0) {
             m_failed = true;
-        return n < 0 ? -1 : n;
+            return -1;
+        }
+        m_account.left -= n;
+        if (m_account.left < 0)
+            failTooBig(m_account.path);
+        for (int i = 0; i < n; ++i) {
+            const char c = data[i];
+            if (c == '<' || c == '>')
+                m_run = 0;
+            else if (++m_run > kLongestRun)
+                failTooBig(m_account.path);
+        }
+        return n;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
+    static constexpr qint64 kLongestRun = 1 << 20;
     unzFile m_zip;
+    InflateAccount& m_account;
+    qint64 m_run = 0;
     bool m_failed = false;
     bool m_closed = false;
 };
@@ -155,6 +377,8 @@ class XlsxPackage {
 public:
     explicit XlsxPackage(const QString& path) : m_path(path)
     {
+        m_account.path = path;
+        m_account.left = inflateBudget(QFileInfo(path).size());
         m_zip = unzOpen64(QFile::encodeName(path).constData());
         if (!m_zip)
             failCorrupt(path);
@@ -178,7 +402,7 @@ public:
     {
         if (!has(part) || unzOpenCurrentFile(m_zip) != UNZ_OK)
             failCorrupt(m_path);
-        auto file = std::make_unique<ZipPartDevice>(m_zip);
+        auto file = std::make_unique<ZipPartDevice>(m_zip, m_account);
         file->open(QIODevice::ReadOnly);
         return file;
     }
@@ -187,6 +411,7 @@ public:
 
 private:
     QString m_path;
+    InflateAccount m_account;
     unzFile m_zip = nullptr;
 };
 
@@ -204,18 +429,72 @@ struct SheetEntry {
     QString relId;
 };
 
-QList<SheetEntry> xlsxSheets(XlsxPackage& pkg)
-{
+struct WorkbookInfo {
     QList<SheetEntry> sheets;
+    bool dates1904 = false;
+};
+
+bool xmlTrue(QStringView v) { return v == u"1" || v == u"true"; }
+
+WorkbookInfo xlsxWorkbook(XlsxPackage& pkg)
+{
+    WorkbookInfo info;
     auto file = pkg.open(QStringLiteral("xl/workbook.xml"));
     QXmlStreamReader xml(file.get());
     while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"sheet")
-            sheets.append({xml.attributes().value(QLatin1String("name")).toString(), relationId(xml.attributes())});
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"sheet") {
+            if (info.sheets.size() >= 0xFFFF)
+                failCorrupt(pkg.path());
+            info.sheets.append({xml.attributes().value(QLatin1String("name")).toString(), relationId(xml.attributes())});
+        } else if (xml.name() == u"workbookPr") {
+            info.dates1904 = xmlTrue(xml.attributes().value(QLatin1String("date1904")));
+        }
     }
     if (xml.hasError())
         failCorrupt(pkg.path());
-    return sheets;
+    return info;
+}
+
+QList<SheetEntry> xlsxSheets(XlsxPackage& pkg) { return xlsxWorkbook(pkg).sheets; }
+
+// The date kind of each cell style (by its index in <cellXfs>).
+QList<DateKind> xlsxStyleDates(XlsxPackage& pkg)
+{
+    QList<DateKind> kinds;
+    const QString part = QStringLiteral("xl/styles.xml");
+    if (!pkg.has(part))
+        return kinds;
+    QHash<int, DateKind> custom;
+    auto file = pkg.open(part);
+    QXmlStreamReader xml(file.get());
+    bool inCellXfs = false;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement && xml.name() == u"cellXfs")
+            inCellXfs = false;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = xml.name();
+        if (name == u"numFmt") {
+            if (custom.size() >= 65536)
+                failCorrupt(pkg.path());
+            const int id = xml.attributes().value(QLatin1String("numFmtId")).toInt();
+            custom.insert(id, customDateKind(xml.attributes().value(QLatin1String("formatCode"))));
+        } else if (name == u"cellXfs") {
+            inCellXfs = true;
+        } else if (inCellXfs && name == u"xf") {
+            if (kinds.size() >= 65536)
+                failCorrupt(pkg.path());
+            const int id = xml.attributes().value(QLatin1String("numFmtId")).toInt();
+            kinds.append(custom.contains(id) ? custom.value(id) : builtinDateKind(id));
+            xml.skipCurrentElement();
+        }
+    }
+    if (xml.hasError())
+        failCorrupt(pkg.path());
+    return kinds;
 }
 
 // Resolves the part name of a relationship of the workbook part ("xl/workbook.xml").
@@ -241,7 +520,7 @@ QString workbookTarget(XlsxPackage& pkg, const QString& relId)
 
 // Reads the text of the element the reader stands on (an <si> or <is>): the <t> texts of
 // the element and of its rich-text runs, without phonetic hints.
-QString richText(QXmlStreamReader& xml)
+QString richText(QXmlStreamReader& xml, const QString& path)
 {
     QString text;
     int depth = 1;
@@ -255,6 +534,8 @@ QString richText(QXmlStreamReader& xml)
             else if (skipDepth == 0 && xml.name() == u"t") {
                 text += xml.readElementText();
                 --depth;
+                if (text.size() > (1 << 20)) // far beyond the 32,767 characters a cell holds
+                    failTooBig(path);
             }
             break;
         case QXmlStreamReader::EndElement:
@@ -269,7 +550,7 @@ QString richText(QXmlStreamReader& xml)
     return text;
 }
 
-QStringList xlsxSharedStrings(XlsxPackage& pkg)
+QStringList xlsxSharedStrings(XlsxPackage& pkg, TableBuilder& table)
 {
     QStringList strings;
     const QString part = QStringLiteral("xl/sharedStrings.xml");
@@ -284,9 +565,11 @@ QStringList xlsxSharedStrings(XlsxPackage& pkg)
             bool ok = false;
             const int unique = xml.attributes().value(QLatin1String("uniqueCount")).toInt(&ok);
             if (ok && unique > 0)
-                strings.reserve(std::min(unique, 1 << 22));
+                strings.reserve(std::min<qint64>(unique, table.budget() / 8 / qint64(sizeof(QString))));
         } else if (xml.name() == u"si") {
-            strings.append(richText(xml));
+            QString text = richText(xml, pkg.path());
+            table.spend(qint64(sizeof(QString)) + TableBuilder::textCost(text));
+            strings.append(std::move(text));
         }
     }
     if (xml.hasError())
@@ -307,8 +590,8 @@ std::optional<qsizetype> columnOf(QStringView ref)
             col = col * 26 + (ch - u'a' + 1);
         else
             break;
-        if (col > 16384)
-            return std::nullopt;
+        if (col > kMaxColumns)
+            return kMaxColumns; // past the last column; the table refuses it
     }
     if (i == 0)
         return std::nullopt;
@@ -316,7 +599,7 @@ std::optional<qsizetype> columnOf(QStringView ref)
 }
 
 void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList& shared,
-                       TableBuilder& table)
+                       const QList<DateKind>& styles, bool dates1904, TableBuilder& table)
 {
     auto file = pkg.open(part);
     QXmlStreamReader xml(file.get());
@@ -353,6 +636,8 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
             bool ok = false;
             const qsizetype r = xml.attributes().value(QLatin1String("r")).toLongLong(&ok);
             row = (ok && r > 0) ? r - 1 : row + 1;
+            if (row >= kMaxRows)
+                failTooManyRows(pkg.path());
             col = -1;
         } else if (name == u"c") {
             if (row < 0)
@@ -361,7 +646,10 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
             const QStringView ref = attrs.value(QLatin1String("r"));
             const auto refCol = ref.isEmpty() ? std::nullopt : columnOf(ref);
             col = refCol ? *refCol : col + 1;
+            if (col >= kMaxColumns)
+                failTooManyColumns(pkg.path());
             const QStringView type = attrs.value(QLatin1String("t"));
+            const int style = attrs.value(QLatin1String("s")).toInt();
             QString value;
             bool haveValue = false;
             // Children: <v> value, <f> formula (its cached value is in <v>), <is> inline string.
@@ -374,7 +662,7 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
                     value = xml.readElementText();
                     haveValue = true;
                 } else if (xml.name() == u"is") {
-                    value = richText(xml);
+                    value = richText(xml, pkg.path());
                     haveValue = true;
                 } else {
                     xml.skipCurrentElement();
@@ -387,11 +675,27 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
                 const qsizetype idx = value.toLongLong(&ok);
                 if (!ok || idx < 0 || idx >= shared.size())
                     failCorrupt(pkg.path());
-                table.set(row, col, shared.at(idx));
+                table.set(row, col, shared.at(idx), false);
+            } else if (type.isEmpty() || type == u"n") {
+                // A number, or a date stored as its serial under a date format.
+                bool ok = false;
+                const double v = value.toDouble(&ok);
+                if (ok) {
+                    const DateKind kind = style >= 0 && style < styles.size() ? styles[style] : DateKind::None;
+                    const auto date = kind == DateKind::None ? std::nullopt : serialText(v, kind, dates1904);
+                    value = date ? *date : numberText(v);
+                }
+                table.setShared(row, col, std::move(value));
+            } else if (type == u"d") {
+                // An ISO 8601 date: "2024-03-05T10:00:00" reads as the legacy dates do.
+                value.replace(u'T', u' ');
+                if (value.endsWith(QLatin1String(" 00:00:00")))
+                    value.chop(9);
+                table.setShared(row, col, std::move(value));
             } else {
-                // Numbers keep their stored text; booleans are "1"/"0"; "str", "inlineStr"
-                // and error cells ("#DIV/0!") are texts already.
-                table.set(row, col, table.shared(std::move(value)));
+                // Booleans are "1"/"0"; "str", "inlineStr" and error cells ("#DIV/0!") are
+                // texts already.
+                table.setShared(row, col, std::move(value));
             }
         }
     }
@@ -399,24 +703,23 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
         failCorrupt(pkg.path());
 }
 
-QString findSheetPart(XlsxPackage& pkg, const QString& sheetName)
-{
-    for (const SheetEntry& s : xlsxSheets(pkg))
-        if (s.name.compare(sheetName, Qt::CaseInsensitive) == 0) {
-            if (s.relId.isEmpty())
-                failCorrupt(pkg.path());
-            return workbookTarget(pkg, s.relId);
-        }
-    failMissingSheet(sheetName);
-}
-
 SheetTable readXlsx(const QString& path, const QString& sheetName)
 {
     XlsxPackage pkg(path);
-    const QString part = findSheetPart(pkg, sheetName);
-    const QStringList shared = xlsxSharedStrings(pkg);
-    TableBuilder table;
-    readXlsxWorksheet(pkg, part, shared, table);
+    const WorkbookInfo book = xlsxWorkbook(pkg);
+    QString part;
+    for (const SheetEntry& s : book.sheets)
+        if (part.isEmpty() && s.name.compare(sheetName, Qt::CaseInsensitive) == 0) {
+            if (s.relId.isEmpty())
+                failCorrupt(pkg.path());
+            part = workbookTarget(pkg, s.relId);
+        }
+    if (part.isEmpty())
+        failMissingSheet(sheetName);
+    TableBuilder table(path, memoryBudget(QFileInfo(path).size()));
+    const QList<DateKind> styles = xlsxStyleDates(pkg);
+    const QStringList shared = xlsxSharedStrings(pkg, table);
+    readXlsxWorksheet(pkg, part, shared, styles, book.dates1904, table);
     return table.finish();
 }
 
@@ -431,6 +734,8 @@ QStringList xlsxSheetNames(const QString& path)
 
 // ---------------------------------------------------------------- .xls
 
+// The .xls side runs FreeXL. The parent never calls it: it starts a child process that
+// does (runXlsReaderChild) and reads back the child's answer.
 class XlsHandle {
 public:
     explicit XlsHandle(const QString& path) : m_path(path)
@@ -439,6 +744,9 @@ public:
         if (rc != FREEXL_OK) {
             if (m_handle)
                 freexl_close(m_handle); // FreeXL wants its handle closed even after a failure
+            m_handle = nullptr;
+            if (rc == FREEXL_INSUFFICIENT_MEMORY)
+                failTooBig(path);
             failCorrupt(path);
         }
     }
@@ -480,14 +788,18 @@ public:
         unsigned short cols = 0;
         if (freexl_worksheet_dimensions(m_handle, &rows, &cols) != FREEXL_OK)
             failCorrupt(m_path);
-        TableBuilder table;
+        if (rows > unsigned(kMaxRows))
+            failTooManyRows(m_path);
+        if (cols > kMaxColumns)
+            failTooManyColumns(m_path);
+        TableBuilder table(m_path, memoryBudget(QFileInfo(m_path).size()));
         table.reserveRows(rows);
         for (unsigned int r = 0; r < rows; ++r)
             for (unsigned short c = 0; c < cols; ++c) {
                 FreeXL_CellValue v;
                 if (freexl_get_cell_value(m_handle, r, c, &v) != FREEXL_OK)
                     failCorrupt(m_path);
-                table.set(r, c, table.shared(cellText(v)));
+                table.setShared(r, c, cellText(v));
             }
         return table.finish();
     }
@@ -499,7 +811,7 @@ private:
         case FREEXL_CELL_INT:
             return QString::number(v.value.int_value);
         case FREEXL_CELL_DOUBLE:
-            return QString::number(v.value.double_value, 'g', QLocale::FloatingPointShortest);
+            return numberText(v.value.double_value);
         case FREEXL_CELL_TEXT:
         case FREEXL_CELL_SST_TEXT:
         case FREEXL_CELL_DATE:
@@ -515,7 +827,189 @@ private:
     const void* m_handle = nullptr;
 };
 
+// ---------------------------------------------------------------- .xls child process
+
+QString g_xlsProgram;
+XlsChildLimits g_xlsLimits;
+
+constexpr quint32 kChildMagic = 0x54585331; // "TXS1"
+
+// Exit codes of the child: 0 the answer follows on stdout, 1 a message on stderr.
+constexpr int kChildRefused = 1;
+
+QString xlsProgram()
+{
+    if (!g_xlsProgram.isEmpty())
+        return g_xlsProgram;
+    const QString fromEnv = qEnvironmentVariable("TARVEST_ADMIN");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    if (QCoreApplication::instance()) {
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tarvest-admin"));
+        if (QFileInfo(beside).isExecutable())
+            return beside;
+    }
+    return QStandardPaths::findExecutable(QStringLiteral("tarvest-admin"));
+}
+
+qint64 childMemory(qint64 fileSize)
+{
+    return g_xlsLimits.memoryBytes > 0 ? g_xlsLimits.memoryBytes : (qint64(1) << 30) + 64 * fileSize;
+}
+
+// Runs the child on `path` and returns what it wrote on stdout after the magic number.
+QByteArray runXlsChild(const QString& path, const QStringList& request)
+{
+    const QString program = xlsProgram();
+    if (program.isEmpty())
+        throw Error(QStringLiteral("خطا! برنامه خواندن فايل‌هاي xls (tarvest-admin) پيدا نشد."));
+    const qint64 size = QFileInfo(path).size();
+    QProcess child;
+    child.setProgram(program);
+    child.setArguments(QStringList{QStringLiteral("read-xls"), QStringLiteral("--memory"),
+                                   QString::number(childMemory(size)), QStringLiteral("--seconds"),
+                                   QString::number(g_xlsLimits.seconds)}
+                       + request);
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.start(QIODevice::ReadOnly);
+    if (!child.waitForStarted(10000))
+        throw Error(QStringLiteral("خطا! برنامه خواندن فايل‌هاي xls اجرا نشد: %1").arg(child.errorString()));
+    // The answer is held to the same budget as a table read in this process.
+    const qint64 limit = 2 * memoryBudget(size);
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 deadline = qint64(g_xlsLimits.seconds) * 1000;
+    while (child.state() != QProcess::NotRunning) {
+        const qint64 left = deadline - clock.elapsed();
+        if (left <= 0) {
+            child.kill();
+            child.waitForFinished(5000);
+            throw Error(QStringLiteral("خطا! خواندن فايل اكسل «%1» بيش از %2 ثانيه طول کشيد و متوقف شد.")
+                            .arg(shown(path))
+                            .arg(g_xlsLimits.seconds));
+        }
+        child.waitForReadyRead(int(std::min<qint64>(left, 200)));
+        out += child.readAllStandardOutput();
+        if (out.size() > limit) {
+            child.kill();
+            child.waitForFinished(5000);
+            failTooBig(path);
+        }
+    }
+    out += child.readAllStandardOutput();
+    const QString err = QString::fromUtf8(child.readAllStandardError()).trimmed();
+    if (child.exitStatus() != QProcess::NormalExit)
+        throw Error(QStringLiteral("خطا! فايل اكسل «%1» خراب است و خواندن آن متوقف شد.").arg(shown(path)));
+    if (child.exitCode() == kChildRefused && !err.isEmpty())
+        throw Error(err);
+    QDataStream in(out);
+    quint32 magic = 0;
+    in >> magic;
+    if (child.exitCode() != 0 || magic != kChildMagic)
+        throw Error(QStringLiteral("خطا! فايل اكسل «%1» خراب است و خواندن آن متوقف شد.").arg(shown(path)));
+    return out.mid(int(sizeof magic));
+}
+
+SheetTable readXlsInChild(const QString& path, const QString& sheetName)
+{
+    const QByteArray answer = runXlsChild(path, {path, sheetName});
+    QDataStream in(answer);
+    SheetTable t;
+    in >> t.columns >> t.rows;
+    if (in.status() != QDataStream::Ok)
+        failCorrupt(path);
+    return t;
+}
+
+QStringList xlsNamesInChild(const QString& path)
+{
+    const QByteArray answer = runXlsChild(path, {QStringLiteral("--names"), path});
+    QDataStream in(answer);
+    QStringList names;
+    in >> names;
+    if (in.status() != QDataStream::Ok)
+        failCorrupt(path);
+    return names;
+}
+
 } // namespace
+
+void setXlsReaderProgram(const QString& program) { g_xlsProgram = program; }
+
+SheetTable readXlsHere(const QString& path, const QString& sheetName)
+{
+    if (detectKind(path) != FileKind::Xls)
+        failCorrupt(path);
+    return XlsHandle(path).read(sheetName);
+}
+
+void setXlsChildLimits(const XlsChildLimits& limits) { g_xlsLimits = limits; }
+
+int runXlsReaderChild(const QStringList& argsIn)
+{
+    QStringList args = argsIn;
+    qint64 memory = 0;
+    int seconds = 0;
+    bool namesOnly = false;
+    while (!args.isEmpty() && args.front().startsWith(QLatin1String("--"))) {
+        const QString opt = args.takeFirst();
+        if (opt == QLatin1String("--names"))
+            namesOnly = true;
+        else if (opt == QLatin1String("--memory") && !args.isEmpty())
+            memory = args.takeFirst().toLongLong();
+        else if (opt == QLatin1String("--seconds") && !args.isEmpty())
+            seconds = args.takeFirst().toInt();
+        else
+            return 2;
+    }
+    if (args.isEmpty() || (!namesOnly && args.size() < 2))
+        return 2;
+    // The limits the parent asked for: a bomb inside the library meets them and ends here.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(TARVEST_NO_RLIMIT_AS)
+    if (memory > 0) {
+        const rlimit as{rlim_t(memory), rlim_t(memory)};
+        setrlimit(RLIMIT_AS, &as);
+    }
+#endif
+    if (seconds > 0) {
+        const rlimit cpu{rlim_t(seconds), rlim_t(seconds) + 1};
+        setrlimit(RLIMIT_CPU, &cpu);
+    }
+    // Test-only switch: lets the tests see what a crash or a hang inside the library does.
+    const QByteArray test = qgetenv("TARVEST_TEST_XLS_CHILD");
+    if (test == "crash")
+        std::raise(SIGSEGV);
+    if (test == "hang")
+        for (;;)
+            ::pause();
+
+    QByteArray answer;
+    QDataStream out(&answer, QIODevice::WriteOnly);
+    out << kChildMagic;
+    try {
+        if (namesOnly)
+            out << XlsHandle(args[0]).names();
+        else {
+            const SheetTable t = XlsHandle(args[0]).read(args[1]);
+            out << t.columns << t.rows;
+        }
+    } catch (const Error& e) {
+        std::fputs(e.message().toUtf8().constData(), stderr);
+        return kChildRefused;
+    } catch (const std::bad_alloc&) {
+        std::fputs(QStringLiteral("خطا! فايل اكسل «%1» بيش از اندازه حافظه مي‌خواهد و خوانده نشد.")
+                       .arg(shown(args[0])).toUtf8().constData(), stderr);
+        return kChildRefused;
+    }
+    for (qsizetype done = 0; done < answer.size();) {
+        const ssize_t n = ::write(STDOUT_FILENO, answer.constData() + done, size_t(answer.size() - done));
+        if (n <= 0)
+            return 3;
+        done += n;
+    }
+    return 0;
+}
 
 SheetTable readSheet(const QString& path, const QString& sheetName)
 {
@@ -523,7 +1017,7 @@ SheetTable readSheet(const QString& path, const QString& sheetName)
     case FileKind::Xlsx:
         return readXlsx(path, sheetName);
     case FileKind::Xls:
-        return XlsHandle(path).read(sheetName);
+        return readXlsInChild(path, sheetName);
     }
     failCorrupt(path);
 }
@@ -534,7 +1028,7 @@ QStringList sheetNames(const QString& path)
     case FileKind::Xlsx:
         return xlsxSheetNames(path);
     case FileKind::Xls:
-        return XlsHandle(path).names();
+        return xlsNamesInChild(path);
     }
     failCorrupt(path);
 }

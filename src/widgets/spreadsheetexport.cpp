@@ -1,6 +1,7 @@
 #include "widgets/spreadsheetexport.h"
 
 #include "common/errors.h"
+#include "common/safefile.h"
 #include "db/export.h"
 #include "widgets/dialogs.h"
 
@@ -19,7 +20,7 @@ QString exportAndOpen(const ResultSet& rs, const QString& baseName, const QHash<
 {
     QDir dir(exportFolder());
     if (!dir.mkpath(QStringLiteral("."))) {
-        Dialogs::instance().warning(QStringLiteral("خطا! پوشه %1 ساخته نشد.").arg(dir.path()));
+        Dialogs::instance().warning(QStringLiteral("خطا! پوشه %1 ساخته نشد.").arg(shownPath(dir.path())));
         return {};
     }
     // A new file each time, so a workbook still open in the spreadsheet program is never overwritten.
@@ -33,7 +34,7 @@ QString exportAndOpen(const ResultSet& rs, const QString& baseName, const QHash<
     }
     if (!Dialogs::instance().openWithSystem(path))
         Dialogs::instance().warning(
-            QStringLiteral("فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.").arg(QDir::toNativeSeparators(path)));
+            QStringLiteral("فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.").arg(shownPath(path)));
     return path;
 }
 

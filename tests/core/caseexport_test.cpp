@@ -1,6 +1,7 @@
 // The case list export: an HTML table that lines up, reads back as typed (UTF-8,
 // markup escaped), or a real workbook for .xlsx names; the result's current row stays.
 #include "cases/core/caseexport.h"
+#include "cases/core/casesearch.h"
 #include "common/errors.h"
 #include "common/spreadsheet.h"
 #include "db/database.h"
@@ -110,8 +111,8 @@ TEST_P(CaseExportTest, ThreeCasesLineUpUnderTheirTitles)
         {"paper_no", "شماره نامه ارسال مدارك"},
         {"darkhast", "درخواست كننده/متقاضي"},
         {"tasvib_b_dat", "تاريخ برگزراي پرونده در كميته تصويب"},
-        {"ostan", "ostan"},        // no title of its own: its column name
-        {"pic_count", "pic_count"},
+        {"ostan", "استان"},        // no title in the register's table: the grid's title
+        {"pic_count", "تعداد ضمائم"},
     };
     for (const auto& c : titles) {
         const int col = rs.fieldIndex(c.column);
@@ -151,10 +152,10 @@ TEST_P(CaseExportTest, XlsxNameWritesAWorkbook)
     const SheetTable sheet = readSheet(path("rep.XLSX"), "Sheet1");
     ASSERT_EQ(sheet.columns.size(), rs.fieldCount());
     EXPECT_EQ(sheet.columns[rs.fieldIndex("darkhast")], "درخواست كننده/متقاضي");
-    EXPECT_EQ(sheet.columns[rs.fieldIndex("pic_count")], "pic_count");
+    EXPECT_EQ(sheet.columns[rs.fieldIndex("pic_count")], "تعداد ضمائم");
     ASSERT_EQ(sheet.rows.size(), 3);
-    EXPECT_EQ(sheet.rows[0][rs.fieldIndex("darkhast")], "<b>&\"علی\"");
-    EXPECT_EQ(sheet.rows[2][rs.fieldIndex("rosta")], "يكان");
+    EXPECT_EQ(sheet.text(0, rs.fieldIndex("darkhast")), "<b>&\"علی\"");
+    EXPECT_EQ(sheet.text(2, rs.fieldIndex("rosta")), "يكان");
 }
 
 TEST_P(CaseExportTest, UnwritablePathIsAPersianError)
@@ -168,6 +169,24 @@ TEST_P(CaseExportTest, UnwritablePathIsAPersianError)
             EXPECT_FALSE(e.message().isEmpty());
         }
         EXPECT_FALSE(QFile::exists(target));
+    }
+}
+
+// Every column of a case row, and the attachment count, has a Persian title in the export
+// header and in the case grid.
+TEST_P(CaseExportTest, EveryColumnHasAPersianTitleInTheExportAndTheGrid)
+{
+    rs.open(kCaseListSql);
+    QHash<QString, QString> grid;
+    for (const CaseColumn& c : caseSearchColumns())
+        grid.insert(QLatin1String(c.name), QString::fromUtf16(c.title));
+    static const QRegularExpression persian("[\\x{0600}-\\x{06FF}]");
+    ASSERT_GT(rs.fieldCount(), 50);
+    for (int c = 0; c < rs.fieldCount(); ++c) {
+        const QString name = rs.fieldName(c).toLower();
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(caseExportTitles().value(name).contains(persian));
+        EXPECT_TRUE(grid.value(name).contains(persian));
     }
 }
 

@@ -1,8 +1,12 @@
 // Export layout, checked by reading the written workbook back with openpyxl.
 #include "common/errors.h"
 #include "common/spreadsheet.h"
+#include "db/export.h"
+#include "db/provision.h"
+#include "db/resultset.h"
 #include "pyhelpers.h"
 #include "table_source.h"
+#include "testdb.h"
 
 #include <QDir>
 #include <QFile>
@@ -207,7 +211,7 @@ TEST_F(SpreadsheetExport, UnwritablePathFailsWithAPersianMessage)
             writeXlsx(p, src, {});
             ADD_FAILURE() << "no error for " << p.toStdString();
         } catch (const Error& e) {
-            EXPECT_TRUE(e.message().startsWith(QStringLiteral("فايل اكسل"))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("خطا! فايل"))) << e.message().toStdString();
             EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(p)));
         }
     }
@@ -226,3 +230,83 @@ TEST_F(SpreadsheetExport, ReplacesAnExistingFile)
     writeXlsx(path(), src, {});
     EXPECT_EQ(readSheet(path(), QStringLiteral("Sheet1")).rows, (QList<QStringList>{{QStringLiteral("1")}}));
 }
+
+namespace {
+
+// Each cell of rows 2.. as [value, openpyxl data type], read back by an independent reader.
+const char* kCellTypes = R"PY(
+import sys, json, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+print(json.dumps([[[c.value, c.data_type] for c in row] for row in ws.iter_rows(min_row=2, max_col=int(sys.argv[2]))]))
+)PY";
+
+} // namespace
+
+// Amount, whole-number and decimal columns become numeric cells a spreadsheet can sum;
+// every other column stays text, digits or not (leading zeros kept).
+TEST_F(SpreadsheetExport, NumberColumnsAreNumericCellsAndTextsStayText)
+{
+    TableSource src;
+    src.names = {QStringLiteral("abadi_cod"), QStringLiteral("arzesh"), QStringLiteral("zarib"), QStringLiteral("cnt")};
+    src.numberColumns = {1, 2, 3};
+    src.data = {
+        {QStringLiteral("0071"), QStringLiteral("1250000"), QStringLiteral("12.5"), QStringLiteral("-3")},
+        {QStringLiteral("12"), QStringLiteral(" 9007199254740992 "), QStringLiteral("0.1"), QStringLiteral("0")},
+        {QStringLiteral("00"), QStringLiteral("نامعلوم"), QString(), QStringLiteral("7")},
+    };
+    writeXlsx(path(), src, {});
+    const QJsonArray rows = tarvest::testing::runPythonJson(QString::fromUtf8(kCellTypes), {path(), QStringLiteral("4")}).toArray();
+    ASSERT_EQ(rows.size(), 3);
+    struct Expect { int row, col; QJsonValue value; const char* type; };
+    const Expect cases[] = {
+        {0, 0, QStringLiteral("0071"), "s"}, {0, 1, 1250000, "n"}, {0, 2, 12.5, "n"}, {0, 3, -3, "n"},
+        {1, 0, QStringLiteral("12"), "s"}, {1, 1, 9007199254740992.0, "n"}, {1, 2, 0.1, "n"}, {1, 3, 0, "n"},
+        {2, 0, QStringLiteral("00"), "s"}, {2, 1, QStringLiteral("نامعلوم"), "s"}, {2, 2, QJsonValue::Null, "n"},
+        {2, 3, 7, "n"},
+    };
+    for (const Expect& e : cases) {
+        SCOPED_TRACE(std::to_string(e.row) + "," + std::to_string(e.col));
+        const QJsonArray c = rows[e.row].toArray()[e.col].toArray();
+        EXPECT_EQ(c[0], e.value);
+        EXPECT_EQ(c[1].toString(), QString::fromLatin1(e.type));
+    }
+}
+
+namespace {
+
+class ExportFromTable : public tarvest::test::DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        if (db)
+            ASSERT_TRUE(provisionSucceeded(provision(*db)));
+    }
+};
+
+} // namespace
+
+// The kinds come from the table's description: the money and coefficient columns of a price
+// assessment are numbers, its code and year texts.
+TEST_P(ExportFromTable, ColumnKindsFollowTheSchema)
+{
+    db->insert(QStringLiteral("ghimat"), {{QStringLiteral("abadi_cod"), QStringLiteral("0071")},
+                                          {QStringLiteral("sal"), QStringLiteral("1403")},
+                                          {QStringLiteral("arzesh"), 1250000},
+                                          {QStringLiteral("paye_zarib"), 1.25}});
+    ResultSet rs(db);
+    rs.open(QStringLiteral("select id, abadi_cod, sal, arzesh, paye_zarib from ghimat"), {}, QStringLiteral("ghimat"));
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("prices.xlsx"));
+    exportResultSet(rs, out);
+    const QJsonArray rows = tarvest::testing::runPythonJson(QString::fromUtf8(kCellTypes), {out, QStringLiteral("5")}).toArray();
+    ASSERT_EQ(rows.size(), 1);
+    const QJsonArray r = rows[0].toArray();
+    EXPECT_EQ(r[0].toArray()[1].toString(), QStringLiteral("n")); // identity key
+    EXPECT_EQ(r[1].toArray(), (QJsonArray{QStringLiteral("0071"), QStringLiteral("s")}));
+    EXPECT_EQ(r[2].toArray(), (QJsonArray{QStringLiteral("1403"), QStringLiteral("s")}));
+    EXPECT_EQ(r[3].toArray(), (QJsonArray{1250000, QStringLiteral("n")}));
+    EXPECT_EQ(r[4].toArray(), (QJsonArray{1.25, QStringLiteral("n")}));
+}
+
+TARVEST_FOR_EACH_DATABASE(ExportFromTable);

@@ -1,11 +1,11 @@
 #include "cases/core/caseexport.h"
 
 #include "common/errors.h"
+#include "common/safefile.h"
 #include "db/export.h"
 #include "db/resultset.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 namespace tarvest {
 
@@ -59,6 +59,22 @@ const QHash<QString, QString>& caseExportTitles()
         {QStringLiteral("takhfif_darsad"), QStringLiteral("درصد تخفيف")},
         {QStringLiteral("tahteposhesh"), QStringLiteral("تحت پوشش")},
         {QStringLiteral("takhrib_masahat"), QStringLiteral("مساحت تخريب")},
+        // the columns without a title of their own in the register's export, titled as the
+        // case grid titles them
+        {QStringLiteral("karbar"), QStringLiteral("کاربر ثبات")},
+        {QStringLiteral("mashmol"), QStringLiteral("متقاضي مشمول")},
+        {QStringLiteral("taeid_zamin"), QStringLiteral("تاييد امور زمين")},
+        {QStringLiteral("tahteposhesh_no"), QStringLiteral("شماره نامه تحت پوشش")},
+        {QStringLiteral("tahteposhesh_dat"), QStringLiteral("تاريخ نامه تحت پوشش")},
+        {QStringLiteral("bakhsh"), QStringLiteral("بخش")},
+        {QStringLiteral("dehestan"), QStringLiteral("دهستان")},
+        {QStringLiteral("kharej"), QStringLiteral("قيمت اراضي خارج طرح")},
+        {QStringLiteral("fish_no"), QStringLiteral("شماره فيش واريزي")},
+        {QStringLiteral("fish_dat"), QStringLiteral("تاريخ فيش واريزي")},
+        {QStringLiteral("fish_mablagh"), QStringLiteral("مبلغ فيش واريزي")},
+        {QStringLiteral("ostan"), QStringLiteral("استان")},
+        {QStringLiteral("sel"), QStringLiteral("انتخاب")},
+        {QStringLiteral("pic_count"), QStringLiteral("تعداد ضمائم")},
     };
     return titles;
 }
@@ -68,11 +84,6 @@ namespace {
 QString cell(const char* tag, const QString& text)
 {
     return QStringLiteral("<%1>%2</%1>").arg(QLatin1String(tag), text.toHtmlEscaped());
-}
-
-QString writeFailed(const QString& path, const QString& reason)
-{
-    return QStringLiteral("فایل «%1» نوشته نشد: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -99,13 +110,9 @@ void writeCaseListHtml(const ResultSet& rs, const QString& path)
     }
     lines << QStringLiteral("</tr>") << QStringLiteral("</thead>") << QStringLiteral("<tbody>");
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        throw Error(writeFailed(path, file.errorString()));
+    SafeFile file(path);
     auto flush = [&] {
-        const QByteArray bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
-        if (file.write(bytes) != bytes.size())
-            throw Error(writeFailed(path, file.errorString()));
+        file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
         lines.clear();
     };
     // Rows are read by position, so the result's current row does not move.
@@ -120,8 +127,7 @@ void writeCaseListHtml(const ResultSet& rs, const QString& path)
     lines << QStringLiteral("</tbody>") << QStringLiteral("</table>") << QStringLiteral("</body>")
           << QStringLiteral("</html>");
     flush();
-    if (!file.commit())
-        throw Error(writeFailed(path, file.errorString()));
+    file.commit();
 }
 
 } // namespace tarvest

@@ -10,7 +10,7 @@ namespace tarvest {
 class ResultSet;
 
 // The header title of each case column the export names, by lower-case column name.
-// A column not named here is headed by its own name.
+// Every column of a case row (and pic_count) has one.
 const QHash<QString, QString>& caseExportTitles();
 
 // Writes every row of the result, in its current order, to `path` (replacing any file

@@ -1,12 +1,12 @@
 #include "cases/core/casepictures.h"
 
 #include "common/errors.h"
+#include "common/safefile.h"
 #include "db/database.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlQuery>
 #include <QTemporaryFile>
 
@@ -40,12 +40,6 @@ StoredFile fetch(Database& db, qint64 picturePk)
     if (!q.next())
         throw Error(QStringLiteral("این ضميمه دیگر در بانک نیست؛ شاید از ایستگاه دیگری حذف شده است."));
     return {q.value(0).toByteArray(), q.value(1).toString()};
-}
-
-void writeWhole(QFileDevice& f, const QByteArray& bytes, const QString& path)
-{
-    if (f.write(bytes) != bytes.size())
-        throw Error(QStringLiteral("فایل «%1» نوشته نشد: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
 }
 
 } // namespace
@@ -93,12 +87,7 @@ QString saveCasePicture(Database& db, qint64 picturePk, const QString& basePath)
 {
     const StoredFile stored = fetch(db, picturePk);
     const QString path = basePath + stored.ext;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("فایل «%1» نوشته نشد: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
-    writeWhole(f, stored.bytes, path);
-    if (!f.commit())
-        throw Error(QStringLiteral("فایل «%1» نوشته نشد: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
+    writeFileSafely(path, stored.bytes);
     return path;
 }
 
@@ -109,8 +98,14 @@ QString saveCasePictureToTemp(Database& db, qint64 picturePk)
     f.setAutoRemove(false); // the desktop's program reads it after we are done
     if (!f.open())
         throw Error(QStringLiteral("فایل موقت ساخته نشد: %1").arg(f.errorString()));
-    writeWhole(f, stored.bytes, f.fileName());
     f.close();
+    // The name is reserved; the bytes replace the empty file only once all are on the disk.
+    try {
+        writeFileSafely(f.fileName(), stored.bytes);
+    } catch (const Error&) {
+        f.remove();
+        throw;
+    }
     return f.fileName();
 }
 

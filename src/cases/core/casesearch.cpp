@@ -97,6 +97,15 @@ const QList<CaseColumn>& caseSearchColumns()
         {"ost_paper_no", u"تاريخ نامه استان"}, {"tasvib_result", u"نتيجه جلسه كميته تصويب"},
         {"tasvib_paper_no", u"شماره نامه ابلاغ مصوبه كميته به ورتاليس شهرستان"}, {"cmt", u"توضيحات"},
         {"tasvib_dat", u"تاريخ تصويب نهايي طرح در كميته تصويب"}, {"tasvib_b_dat", u"تاريخ برگزاري پرونده در كميته تصويب"},
+        // the columns the grid shows after those above, titled as the export titles them
+        {"phone", u"تلفن متقاضي"},
+        {"m_paper_no", u"شماره نامه درخواست متقاضي به شعبه"},
+        {"m_paper_dat", u"تاريخ نامه درخواست متقاضي به شعبه"},
+        {"sanad", u"نوع سند مالكيت"},
+        {"karbari1", u"نوع كاربري موجود"},
+        {"karbari2", u"نوع كاربري مورد تقاضا"},
+        {"tasvib_paper_dat", u"تاريخ نامه ابلاغ مصوبه كميته به ورتاليس شهرستان"},
+        {"m_khales_b", u"مساحت خالص زمين دريافتي ورتاليس"},
     };
     return columns;
 }
