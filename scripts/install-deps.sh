@@ -10,7 +10,7 @@ PACKAGES=(
   libxlsxwriter-dev libminizip-dev libfreexl-dev libsodium-dev
   fonts-farsiweb fonts-noto-core fonts-noto-ui-core fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  postgresql
+  postgresql libpq-dev
   xvfb xauth poppler-utils python3 python3-openpyxl python3-xlwt
 )
 

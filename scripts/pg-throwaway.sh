@@ -2,6 +2,8 @@
 # Starts or stops a throwaway PostgreSQL cluster for the tests.
 #   pg-throwaway.sh start DIR   -> prints a connection string on stdout
 #   pg-throwaway.sh stop DIR
+#   pg-throwaway.sh halt DIR      -> stops the server, keeping its cluster (tests of an outage)
+#   pg-throwaway.sh restart DIR   -> (re)starts it on the same port and folder
 # As root the cluster runs as the postgres user; otherwise as the caller.
 set -euo pipefail
 cmd=$1 dir=$2
@@ -28,11 +30,18 @@ case "$cmd" in
       start >/dev/null
     echo "host=127.0.0.1 port=$port user=postgres dbname=postgres"
     ;;
+  halt)
+    as_owner "$bindir/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null
+    ;;
+  restart)
+    # Without -o, pg_ctl starts with the options of the last start (postmaster.opts).
+    as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -m fast -w -t 60 restart >/dev/null 2>&1
+    ;;
   stop)
     if [[ -d "$dir/data" ]]; then
       as_owner "$bindir/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
     fi
     rm -rf "$dir"
     ;;
-  *) echo "usage: $0 start|stop DIR" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop|halt|restart DIR" >&2; exit 2 ;;
 esac

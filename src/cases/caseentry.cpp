@@ -13,6 +13,7 @@
 #include "widgets/dialogs.h"
 #include "widgets/linklabel.h"
 #include "widgets/placechain.h"
+#include "widgets/recordchanged.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,16 +165,6 @@ struct Tkomision::Impl {
         for (const CaseField& f : caseFields())
             all.insert(f.name, text(f));
         return all;
-    }
-
-    // The row written for a case: every field, and the user who saves it.
-    QVariantMap row(const CaseTexts& all) const
-    {
-        QVariantMap values;
-        for (auto it = all.begin(); it != all.end(); ++it)
-            values.insert(it.key(), it.value());
-        values.insert(u"karbar"_s, nonNull(session.login.userName));
-        return values;
     }
 
     void applyLevel()
@@ -451,16 +442,15 @@ void Tkomision::saveNew()
         return;
     const CaseTexts all = d->collect();
     try {
-        const QStringList problems = newCaseProblems(*db, all);
-        if (!problems.isEmpty()) {
-            Impl::report(problems);
-            return;
-        }
         ResultSet& cases = d->session.cases;
         // Saving before any search ran: the cases start as an empty list.
         if (!cases.isOpen())
             cases.open(u"SELECT * FROM komision WHERE 1 = 0"_s);
-        cases.append(d->row(all));
+        const QStringList problems = saveNewCase(cases, all, d->session.login.userName);
+        if (!problems.isEmpty()) {
+            Impl::report(problems);
+            return;
+        }
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
         return;
@@ -478,18 +468,24 @@ void Tkomision::saveEdit()
     try {
         if (!cases.locate(u"pk"_s, d->editKey))
             throw Error(u"این رکورد در این فاصله توسط کاربر دیگری حذف شده است."_s);
-        CaseTexts stored;
-        for (const QString& column : {u"paper_no"_s, u"paper_dat"_s, u"city"_s, u"rosta"_s})
-            stored.insert(column, cases.asString(column));
-        // A letter date never entered is the blank date in the field.
-        if (stored.value(u"paper_dat"_s).isEmpty())
-            stored.insert(u"paper_dat"_s, kBlankDate);
-        const QStringList problems = editCaseProblems(*db, all, stored, cases.asInteger(u"pk"_s));
+        const QStringList problems = saveCaseChanges(cases, all, d->session.login.userName);
         if (!problems.isEmpty()) {
             Impl::report(problems);
             return;
         }
-        cases.edit(d->row(all));
+    } catch (const RecordChanged& changed) {
+        // Nothing was written; on request the fields show the stored case instead.
+        if (offerReload(changed)) {
+            try {
+                if (cases.reloadCurrent())
+                    prepareEdit();
+                else
+                    Dialogs::instance().error(u"این رکورد در این فاصله توسط کاربر دیگری حذف شده است."_s);
+            } catch (const Error& e) {
+                Dialogs::instance().error(e.message());
+            }
+        }
+        return;
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
         return;

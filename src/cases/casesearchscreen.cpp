@@ -15,6 +15,7 @@
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
 #include "widgets/placechain.h"
+#include "widgets/recordchanged.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -492,6 +493,12 @@ void Tkomision_rep::deleteCase()
         deleteCasePictures(db, pk);
         cases.remove();
         db.commit();
+    } catch (const RecordChanged& changed) {
+        // Changed on another workstation since the search: nothing is deleted.
+        db.rollback();
+        if (offerReload(changed))
+            cases.reloadCurrent();
+        return;
     } catch (const Error&) {
         db.rollback();
         throw;

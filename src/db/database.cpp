@@ -6,8 +6,11 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+
+#include <libpq-fe.h>
 
 #include <atomic>
 #include <cmath>
@@ -28,7 +31,74 @@ QString dbReason(const QSqlError& e)
     QString text = e.databaseText().trimmed();
     if (text.isEmpty())
         text = e.text().trimmed();
+    if (text.isEmpty())
+        text = e.nativeErrorCode().trimmed();
     return text;
+}
+
+// The libpq connection under a PostgreSQL handle, or null.
+PGconn* pgConnection(const QSqlDatabase& db)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant h = db.driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "PGconn*") != 0)
+        return nullptr;
+    return *static_cast<PGconn* const*>(h.constData());
+}
+
+// Statements that change nothing and may run again on a reopened connection.
+bool isRerunnable(const QString& sql)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*(select|with|begin|set|show)\\b"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re.match(sql).hasMatch();
+}
+
+// Columns compared when an edit or a delete checks that the row is still as loaded.
+bool comparedColumn(const Column& c)
+{
+    return !c.identity && !c.serverTime && c.type != ColType::Blob && c.type != ColType::DateTime;
+}
+
+bool isNumberValue(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::Long:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether a value about to be written equals the one loaded: nulls alike, numbers by
+// value, everything else by its text.
+bool sameStored(const QVariant& loaded, const QVariant& written)
+{
+    if (loaded.isNull() || written.isNull())
+        return loaded.isNull() && written.isNull();
+    if (isNumberValue(loaded) && isNumberValue(written))
+        return loaded.toDouble() == written.toDouble() && loaded.toLongLong() == written.toLongLong();
+    return loaded.toString() == written.toString();
+}
+
+QVariant loadedValue(const QVariantMap& loaded, const QString& column, bool* found)
+{
+    for (auto it = loaded.begin(); it != loaded.end(); ++it)
+        if (it.key().compare(column, Qt::CaseInsensitive) == 0) {
+            *found = true;
+            return it.value();
+        }
+    *found = false;
+    return {};
 }
 
 // A number typed with Persian or Arabic-Indic digits or the Persian decimal
@@ -118,6 +188,11 @@ qint64 toWholeRials(const QVariant& value)
     throw Error(QStringLiteral("مبلغ «%1» بیش از اندازه بزرگ است.").arg(value.toString()));
 }
 
+RecordChanged::RecordChanged()
+    : Error(QStringLiteral("خطا! این رکورد در این فاصله توسط کاربر دیگری تغییر کرده است و تغییر شما ثبت نشد."))
+{
+}
+
 PgParams PgParams::parse(const QString& conninfo)
 {
     PgParams p;
@@ -188,8 +263,7 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, bool create)
         if (!db.open())
             throw Error(QStringLiteral("بانک اطلاعاتی باز نشد: %1").arg(dbReason(db.lastError())));
     }
-    // SQLite compares LIKE without case only for Latin letters; Persian has no case.
-    self->exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+    self->afterOpen();
     return self;
 }
 
@@ -211,7 +285,7 @@ std::unique_ptr<Database> Database::openPostgres(const PgParams& p)
         if (!db.open())
             throw Error(QStringLiteral("اتصال به سرور بانک اطلاعاتی برقرار نشد: %1").arg(dbReason(db.lastError())));
     }
-    self->exec(QStringLiteral("SET client_min_messages TO WARNING"));
+    self->afterOpen();
     return self;
 }
 
@@ -225,11 +299,18 @@ QSqlDatabase Database::handle() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-QSqlQuery Database::exec(const QString& sql, const QVariantList& params)
+void Database::afterOpen()
+{
+    if (m_kind == DbKind::Postgres)
+        exec(QStringLiteral("SET client_min_messages TO WARNING"));
+    else
+        exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+}
+
+QSqlQuery Database::run(const QString& sql, const QVariantList& params, bool& ok)
 {
     QSqlQuery q(handle());
     q.setForwardOnly(true);
-    bool ok;
     if (params.isEmpty()) {
         ok = q.exec(sql);
     } else {
@@ -240,9 +321,69 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& params)
             ok = q.exec();
         }
     }
-    if (!ok)
-        throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(dbReason(q.lastError())));
     return q;
+}
+
+bool Database::connectionLost() const
+{
+    if (m_kind != DbKind::Postgres)
+        return false;
+    const QSqlDatabase db = handle();
+    if (!db.isOpen())
+        return true;
+    PGconn* c = pgConnection(db);
+    return c && PQstatus(c) == CONNECTION_BAD;
+}
+
+void Database::reopen()
+{
+    QSqlDatabase db = handle();
+    db.close();
+    if (!db.open())
+        throw Error(dbReason(db.lastError()));
+    afterOpen();
+}
+
+QSqlQuery Database::exec(const QString& sql, const QVariantList& params)
+{
+    // A connection closed by an earlier failure to reopen: try again first.
+    if (m_kind == DbKind::Postgres && !handle().isOpen()) {
+        try {
+            reopen();
+        } catch (const Error& e) {
+            throw Error(QStringLiteral("ارتباط با سرور بانک اطلاعاتی قطع است: %1").arg(e.message()));
+        }
+    }
+    bool ok = false;
+    QSqlQuery q = run(sql, params, ok);
+    if (ok)
+        return q;
+    QString reason = dbReason(q.lastError());
+    if (reason.isEmpty())
+        if (PGconn* c = pgConnection(handle()))
+            reason = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+    if (!connectionLost())
+        throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(reason));
+
+    // The server went away (restarted, network cut): reopen once. A transaction in
+    // progress is lost with the old connection, so only a lone read runs again.
+    if (reason.isEmpty())
+        reason = QStringLiteral("server closed the connection");
+    const bool transactionLost = m_depth > 0;
+    m_depth = 0;
+    try {
+        reopen();
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("ارتباط با سرور بانک اطلاعاتی قطع است: %1 (%2)").arg(e.message(), reason));
+    }
+    if (!transactionLost && isRerunnable(sql)) {
+        QSqlQuery again = run(sql, params, ok);
+        if (ok)
+            return again;
+        throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(dbReason(again.lastError())));
+    }
+    throw Error(QStringLiteral("ارتباط با سرور بانک اطلاعاتی قطع شد و این کار انجام نشد: %1\n"
+                               "ارتباط دوباره برقرار شد؛ لطفا دوباره سعی کنید.").arg(reason));
 }
 
 QVariant Database::scalar(const QString& sql, const QVariantList& params)
@@ -380,21 +521,111 @@ int Database::remove(const QString& tableName, const QVariant& keyValue)
     return q.numRowsAffected();
 }
 
+namespace {
+
+// The condition that a row still holds the loaded values, appended to `where`.
+void appendUnchangedCondition(const Table& table, DbKind kind, const QVariantMap& loaded, QString& where,
+                              QVariantList& params)
+{
+    const QString same = kind == DbKind::Postgres ? QStringLiteral(" IS NOT DISTINCT FROM ?") : QStringLiteral(" IS ?");
+    for (const Column& c : table.columns) {
+        if (!comparedColumn(c))
+            continue;
+        bool found = false;
+        const QVariant v = loadedValue(loaded, c.name, &found);
+        if (!found)
+            continue;
+        where += " AND " + c.name + same;
+        params << v;
+    }
+}
+
+} // namespace
+
+int Database::updateUnchanged(const QString& tableName, const QVariantMap& values, const QVariant& keyValue,
+                              const QVariantMap& loaded)
+{
+    const Table& table = requireTable(tableName);
+    const QString key = table.key();
+    if (key.isEmpty())
+        throw Error(QStringLiteral("جدول %1 کلید ندارد و ردیف آن را نمی توان ویرایش کرد.").arg(table.name));
+    const QVariantMap v = prepareValues(table, values);
+    QStringList sets;
+    QVariantList params;
+    for (auto it = v.begin(); it != v.end(); ++it) {
+        bool found = false;
+        const QVariant before = loadedValue(loaded, it.key(), &found);
+        if (found && sameStored(before, it.value()))
+            continue;
+        sets << it.key() + " = ?";
+        params << it.value();
+    }
+    if (sets.isEmpty())
+        return 0;
+    QString where = key + " = ?";
+    params << keyValue;
+    appendUnchangedCondition(table, m_kind, loaded, where, params);
+    QSqlQuery q = exec("UPDATE " + table.name + " SET " + sets.join(u',') + " WHERE " + where, params);
+    if (q.numRowsAffected() > 0)
+        return int(sets.size());
+    if (scalar("SELECT 1 FROM " + table.name + " WHERE " + key + " = ?", {keyValue}).isValid())
+        throw RecordChanged();
+    throw Error(QStringLiteral("این رکورد در این فاصله توسط کاربر دیگری حذف شده است."));
+}
+
+int Database::removeUnchanged(const QString& tableName, const QVariant& keyValue, const QVariantMap& loaded)
+{
+    const Table& table = requireTable(tableName);
+    const QString key = table.key();
+    if (key.isEmpty())
+        throw Error(QStringLiteral("جدول %1 کلید ندارد و ردیف آن را نمی توان حذف کرد.").arg(table.name));
+    QString where = key + " = ?";
+    QVariantList params{keyValue};
+    appendUnchangedCondition(table, m_kind, loaded, where, params);
+    QSqlQuery q = exec("DELETE FROM " + table.name + " WHERE " + where, params);
+    const int removed = q.numRowsAffected();
+    if (removed > 0)
+        return removed;
+    if (scalar("SELECT 1 FROM " + table.name + " WHERE " + key + " = ?", {keyValue}).isValid())
+        throw RecordChanged();
+    return 0;
+}
+
 void Database::begin()
 {
-    if (!handle().transaction())
-        throw Error(QStringLiteral("تراکنش آغاز نشد: %1").arg(dbReason(handle().lastError())));
+    if (m_depth == 0) {
+        try {
+            exec(m_kind == DbKind::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+        } catch (const Error& e) {
+            throw Error(QStringLiteral("تراکنش آغاز نشد: %1").arg(e.message()));
+        }
+    }
+    ++m_depth;
 }
 
 void Database::commit()
 {
-    if (!handle().commit())
-        throw Error(QStringLiteral("تراکنش ثبت نشد: %1").arg(dbReason(handle().lastError())));
+    if (m_depth == 0)
+        throw Error(QStringLiteral("تراکنش ثبت نشد: ارتباط با سرور در میان کار قطع شد و تغییرات از دست رفت."));
+    if (--m_depth > 0)
+        return;
+    try {
+        exec(QStringLiteral("COMMIT"));
+    } catch (const Error&) {
+        bool ok = false;
+        run(QStringLiteral("ROLLBACK"), {}, ok); // a refused commit leaves nothing half open
+        throw;
+    }
 }
 
 void Database::rollback()
 {
-    handle().rollback();
+    if (m_depth == 0)
+        return;
+    if (--m_depth > 0)
+        return;
+    bool ok = false;
+    run(QStringLiteral("ROLLBACK"), {}, ok);
 }
 
 } // namespace tarvest

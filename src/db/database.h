@@ -1,6 +1,7 @@
 #pragma once
 // One open connection to the register's database: a SQLite file or a PostgreSQL
 // server. Every value reaches SQL as a bound parameter.
+#include "common/errors.h"
 #include "db/dialect.h"
 
 #include <QSqlDatabase>
@@ -14,6 +15,13 @@
 namespace tarvest {
 
 struct Table;
+
+// Thrown when an edit or a delete finds that another workstation changed the row
+// since the screen loaded it; nothing was written. The screen offers to reload it.
+class RecordChanged : public Error {
+public:
+    RecordChanged();
+};
 
 // Connection parameters of a PostgreSQL server, read from a libpq-style string
 // "host=... port=... dbname=... user=... password=...".
@@ -44,7 +52,9 @@ public:
 
     // Runs one statement with bound values; throws tarvest::Error with the
     // database's reason when it fails. The returned query is positioned before
-    // its first row.
+    // its first row. A server connection found broken is reopened at once: a read
+    // outside a transaction then runs again; anything else fails with the server's
+    // reason and may be retried on the reopened connection.
     QSqlQuery exec(const QString& sql, const QVariantList& params = {});
     // First column of the first row, or an invalid QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& params = {});
@@ -61,9 +71,27 @@ public:
     int update(const QString& table, const QVariantMap& values, const QVariant& keyValue);
     int remove(const QString& table, const QVariant& keyValue);
 
+    // An edit that never overwrites another workstation's change unseen: updates the
+    // row whose key equals keyValue only while its columns still hold `loaded` (the
+    // values the screen read; large objects and server times are not compared), and
+    // writes only the columns whose value differs from the loaded one. Throws
+    // RecordChanged when the row was changed meanwhile and Error when it was deleted.
+    // Returns the number of columns written (0 when nothing differed).
+    int updateUnchanged(const QString& table, const QVariantMap& values, const QVariant& keyValue,
+                        const QVariantMap& loaded);
+    // Deletes the row only while it still holds `loaded`; RecordChanged when it was
+    // changed meanwhile. Returns 0 when the row was already gone.
+    int removeUnchanged(const QString& table, const QVariant& keyValue, const QVariantMap& loaded);
+
+    // Transactions nest: an inner begin joins the transaction already open and only
+    // the outermost commit ends it; an inner rollback leaves the decision to the outer
+    // one, which the propagating error reaches. On SQLite a transaction takes the
+    // write lock when it begins (BEGIN IMMEDIATE), so what it checked still holds
+    // when it writes; another writer waits for it (busy timeout).
     void begin();
     void commit();
     void rollback();
+    bool inTransaction() const { return m_depth > 0; }
 
     // Values ready to bind for a table's columns: width checks, amounts as whole
     // rials, bits as 0/1. Throws tarvest::Error for a value that does not fit.
@@ -71,7 +99,12 @@ public:
 
 private:
     Database(DbKind kind, QString connectionName, QString description);
+    QSqlQuery run(const QString& sql, const QVariantList& params, bool& ok);
+    bool connectionLost() const;
+    void reopen();
+    void afterOpen();
     DbKind m_kind;
+    int m_depth = 0;
     QString m_connection;
     QString m_description;
 };

@@ -5,6 +5,8 @@
 #include "db/database.h"
 #include "db/schema.h"
 
+#include <QSqlQuery>
+
 namespace tarvest {
 
 namespace {
@@ -30,6 +32,29 @@ void insertDefaultRows(Database& db, const Table& table)
     }
 }
 
+// A server's text columns narrower than the program writes (an older users.ps of 25
+// characters cannot hold a password hash) are widened; rows keep their values. A
+// SQLite file's widths are the program's own checks, made with the table.
+void widenColumns(Database& db, const Table& table, ProvisionStep& step)
+{
+    if (db.kind() != DbKind::Postgres)
+        return;
+    QSqlQuery q = db.exec(QStringLiteral("SELECT lower(column_name), character_maximum_length FROM information_schema.columns "
+                                         "WHERE table_schema = current_schema() AND lower(table_name) = lower(?) "
+                                         "AND character_maximum_length IS NOT NULL"),
+                          {table.name});
+    QList<QPair<QString, int>> present;
+    while (q.next())
+        present.append({q.value(0).toString(), q.value(1).toInt()});
+    for (const auto& [name, width] : present) {
+        const Column* c = table.column(name);
+        if (!c || c->type != ColType::NVarChar || width >= c->width)
+            continue;
+        db.exec(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE varchar(%3)").arg(table.name, c->name).arg(c->width));
+        step.widenedColumns << QStringLiteral("%1 to %2").arg(c->name).arg(c->width);
+    }
+}
+
 ProvisionStep provisionTable(Database& db, const Table& table, const QStringList& existingTables)
 {
     ProvisionStep step;
@@ -48,6 +73,7 @@ ProvisionStep provisionTable(Database& db, const Table& table, const QStringList
                 db.exec(addColumnSql(table, c, db.kind()));
                 step.addedColumns << c.name;
             }
+            widenColumns(db, table, step);
             step.outcome = ProvisionStep::Outcome::AlreadyPresent;
         }
         for (const QString& column : table.indexed)
@@ -57,6 +83,7 @@ ProvisionStep provisionTable(Database& db, const Table& table, const QStringList
         db.rollback();
         step.outcome = ProvisionStep::Outcome::Failed;
         step.addedColumns.clear();
+        step.widenedColumns.clear();
         step.reason = e.message();
     }
     return step;
@@ -94,9 +121,14 @@ QString describe(const ProvisionStep& step)
     switch (step.outcome) {
     case ProvisionStep::Outcome::Created:
         return step.table + ": created";
-    case ProvisionStep::Outcome::AlreadyPresent:
-        return step.table + ": already present"
-             + (step.addedColumns.isEmpty() ? QString() : " (added: " + step.addedColumns.join(", ") + ")");
+    case ProvisionStep::Outcome::AlreadyPresent: {
+        QStringList changes;
+        if (!step.addedColumns.isEmpty())
+            changes << "added: " + step.addedColumns.join(", ");
+        if (!step.widenedColumns.isEmpty())
+            changes << "widened: " + step.widenedColumns.join(", ");
+        return step.table + ": already present" + (changes.isEmpty() ? QString() : " (" + changes.join("; ") + ")");
+    }
     case ProvisionStep::Outcome::Failed:
         break;
     }

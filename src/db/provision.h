@@ -1,7 +1,8 @@
 #pragma once
 // Makes an empty database ready for the program: every table of the register, in
 // a fixed order, each with its default rows. Safe to repeat: a table that exists
-// keeps its rows and only receives the columns it lacks.
+// keeps its rows and only receives the columns it lacks, and on a server its text
+// columns narrower than the program needs are widened.
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -15,13 +16,14 @@ struct ProvisionStep {
     QString table;
     Outcome outcome = Outcome::Failed;
     QStringList addedColumns; // columns added to a table that was already present
+    QStringList widenedColumns; // "ps to 128": text columns of a present table made as wide as needed
     QString reason;           // the database's reason when the step failed
 };
 
 QList<ProvisionStep> provision(Database& db);
 bool provisionSucceeded(const QList<ProvisionStep>& steps);
 // One line per table: "users: created", "komision: already present (added: ostan)",
-// "phone: failed: <reason>".
+// "users: already present (widened: ps to 128)", "phone: failed: <reason>".
 QString describe(const ProvisionStep& step);
 
 } // namespace tarvest

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/schema.h"
+#include "db/uniquekey.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -305,23 +306,58 @@ void ResultSet::requireWritable() const
         throw Error(QStringLiteral("این فهرست به جدولی با کلید وصل نیست و نمی توان آن را تغییر داد."));
 }
 
-void ResultSet::reloadRow(int row, const QVariant& key)
+bool ResultSet::reloadRow(int row, const QVariant& key)
 {
     QSqlQuery q = m_db->exec("SELECT * FROM " + m_table + " WHERE " + m_key + " = ?", {key});
     if (!q.next())
-        return;
+        return false;
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i) {
         const int c = fieldIndex(rec.fieldName(i));
         if (c >= 0)
             m_rows[row][c] = q.value(i);
     }
+    return true;
 }
 
-void ResultSet::append(const QVariantMap& values)
+QVariantMap ResultSet::loadedRow() const
+{
+    QVariantMap loaded;
+    for (int i = 0; i < m_fields.size(); ++i)
+        loaded.insert(m_fields[i], m_rows[m_current][i]);
+    return loaded;
+}
+
+bool ResultSet::reloadCurrent()
 {
     requireWritable();
-    const qint64 key = m_db->insert(m_table, values);
+    requireCurrent();
+    if (reloadRow(m_current, value(m_key))) {
+        emit rowChanged(m_current);
+        return true;
+    }
+    const int r = m_current;
+    m_rows.erase(m_rows.begin() + r);
+    emit rowRemoved(r);
+    if (m_rows.empty()) {
+        m_current = 0;
+        m_eof = m_bof = true;
+        emit currentChanged(-1);
+    } else {
+        setCurrent(std::min(r, int(m_rows.size()) - 1));
+    }
+    return false;
+}
+
+void ResultSet::append(const QVariantMap& values, const UniqueRule* rule)
+{
+    requireWritable();
+    qint64 key = 0;
+    const auto insert = [&] { key = m_db->insert(m_table, values); };
+    if (rule)
+        saveUnique(*m_db, *rule, values, {}, insert);
+    else
+        insert();
     QVariantList row;
     for (const QString& f : m_fields) {
         QVariant v;
@@ -337,13 +373,17 @@ void ResultSet::append(const QVariantMap& values)
     setCurrent(r);
 }
 
-void ResultSet::edit(const QVariantMap& values)
+void ResultSet::edit(const QVariantMap& values, const UniqueRule* rule)
 {
     requireWritable();
     requireCurrent();
     const QVariant key = value(m_key);
-    if (m_db->update(m_table, values, key) != 1)
-        throw Error(QStringLiteral("این رکورد در این فاصله توسط کاربر دیگری حذف شده است."));
+    const QVariantMap loaded = loadedRow();
+    const auto update = [&] { m_db->updateUnchanged(m_table, values, key, loaded); };
+    if (rule && changesKey(*rule, values, loaded))
+        saveUnique(*m_db, *rule, values, key, update);
+    else
+        update();
     reloadRow(m_current, key);
     emit rowChanged(m_current);
 }
@@ -352,7 +392,7 @@ void ResultSet::remove()
 {
     requireWritable();
     requireCurrent();
-    m_db->remove(m_table, value(m_key));
+    m_db->removeUnchanged(m_table, value(m_key), loadedRow());
     const int r = m_current;
     m_rows.erase(m_rows.begin() + r);
     emit rowRemoved(r);

@@ -17,6 +17,7 @@ class QIODevice;
 namespace tarvest {
 
 class Database;
+struct UniqueRule;
 
 class ResultSet : public QObject {
     Q_OBJECT
@@ -69,10 +70,18 @@ public:
 
     // Writes through to the table. append() inserts a row (the database fills its
     // identity key), adds it at the end of the snapshot and makes it current;
-    // edit() changes the current row; remove() deletes it.
-    void append(const QVariantMap& values);
-    void edit(const QVariantMap& values);
+    // edit() changes the current row; remove() deletes it. Given a uniqueness rule,
+    // the insert, or an edit that changes the rule's key, runs under that key's lock
+    // (db/uniquekey.h) and throws DuplicateKey when the key is taken. edit() and
+    // remove() write only while the stored row still holds the values this snapshot
+    // loaded, and throw RecordChanged otherwise (reloadCurrent() then shows the
+    // stored row); edit() writes only the columns whose value changes.
+    void append(const QVariantMap& values, const UniqueRule* rule = nullptr);
+    void edit(const QVariantMap& values, const UniqueRule* rule = nullptr);
     void remove();
+    // Reads the current row again from its table; a row deleted meanwhile leaves the
+    // snapshot. Returns false when it was gone.
+    bool reloadCurrent();
 
     // Makes the first row whose field equals value current; false when none does.
     bool locate(const QString& field, const QVariant& value);
@@ -101,7 +110,8 @@ private:
     void requireCurrent() const;
     void requireWritable() const;
     void setCurrent(int row);
-    void reloadRow(int row, const QVariant& key);
+    bool reloadRow(int row, const QVariant& key);
+    QVariantMap loadedRow() const;
 
     Database* m_db = nullptr;
     QString m_sql;

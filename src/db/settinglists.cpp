@@ -2,6 +2,7 @@
 
 #include "db/database.h"
 #include "db/schema.h"
+#include "db/uniquekey.h"
 
 #include <QSqlQuery>
 
@@ -70,22 +71,14 @@ SettingAdd addSettingValue(Database& db, const QString& list, const QString& val
         return SettingAdd::Empty;
     const QVariantMap row = Database::prepareValues(*findTable(QStringLiteral("setting")),
                                                     {{QStringLiteral("component"), list}, {QStringLiteral("cmt"), value}});
-    db.begin();
+    // A list holds each value once: the check and the insert under the lock of the pair.
+    static const UniqueRule rule{QStringLiteral("setting"), {QStringLiteral("component"), QStringLiteral("cmt")}};
     try {
-        // On a server, adders of the same table take turns; SQLite lets one writer at a time anyway.
-        if (db.kind() == DbKind::Postgres)
-            db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('setting'))"));
-        QSqlQuery q = db.exec(QStringLiteral("INSERT INTO setting (component, cmt) SELECT ?, ? "
-                                             "WHERE NOT EXISTS (SELECT 1 FROM setting WHERE component = ? AND cmt = ?)"),
-                              {row.value(QStringLiteral("component")), row.value(QStringLiteral("cmt")),
-                               row.value(QStringLiteral("component")), row.value(QStringLiteral("cmt"))});
-        const bool added = q.numRowsAffected() > 0;
-        db.commit();
-        return added ? SettingAdd::Added : SettingAdd::Duplicate;
-    } catch (...) {
-        db.rollback();
-        throw;
+        saveUnique(db, rule, row, {}, [&] { db.insert(QStringLiteral("setting"), row); });
+    } catch (const DuplicateKey&) {
+        return SettingAdd::Duplicate;
     }
+    return SettingAdd::Added;
 }
 
 int removeSettingValue(Database& db, const QString& list, const QString& value)

@@ -9,7 +9,9 @@
 #include "gazetteer.h"
 #include "testdb.h"
 
+#include <QHash>
 #include <QSet>
+#include <QSqlQuery>
 
 using namespace tarvest;
 using namespace tarvest::test::gz;
@@ -258,6 +260,56 @@ TEST_P(CaseRulesTest, VillageNamesGetKaf)
         villages << q.value(0).toString();
     EXPECT_EQ(villages, (QStringList{"آبباریك", "آبباریك", "كوشك", "كوشك", "حسن آباد", "بنارویه", "دستگرد", "سه"}));
     EXPECT_EQ(db->scalar("SELECT shahrestan FROM abadiha WHERE cod = ?", {"401"}).toString(), Shahrekord);
+}
+
+TEST_P(CaseRulesTest, VillageNamesOfTwentyThousandVillagesChangeInOneTransactionTouchingOnlyThoseWithKeheh)
+{
+    // Every second village has a keheh in its name.
+    db->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+             "INSERT INTO abadiha (ostan, shahrestan, rosta) SELECT ?, ?, "
+             "CASE WHEN i % 2 = 0 THEN ? || CAST(i AS varchar(10)) ELSE ? || CAST(i AS varchar(10)) END FROM n",
+             {Fars, Larestan, QStringLiteral("کلاته "), QStringLiteral("ده ")});
+    const bool pg = db->kind() == DbKind::Postgres;
+    // Which rows a statement wrote: the row version on a server, a trigger on SQLite.
+    if (!pg) {
+        db->exec("CREATE TEMP TABLE touched (id integer)");
+        db->exec("CREATE TEMP TRIGGER note_touched AFTER UPDATE ON abadiha BEGIN INSERT INTO touched VALUES (new.id); END");
+    }
+    const auto versions = [&] {
+        QHash<qint64, QString> v;
+        if (pg) {
+            QSqlQuery q = db->exec("SELECT id, xmin::text FROM abadiha");
+            while (q.next())
+                v.insert(q.value(0).toLongLong(), q.value(1).toString());
+        }
+        return v;
+    };
+    const QHash<qint64, QString> before = versions();
+    const QString kehehPattern = QStringLiteral("%ک%");
+    const int withKeheh = db->scalar("SELECT count(*) FROM abadiha WHERE rosta LIKE ?", {kehehPattern}).toInt();
+    EXPECT_EQ(withKeheh, 10000 + 4); // and the two names of the small gazetteer, twice each
+
+    EXPECT_EQ(normaliseVillageNames(*db), withKeheh);
+
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM abadiha WHERE rosta LIKE ?", {kehehPattern}).toInt(), 0);
+    EXPECT_EQ(db->scalar("SELECT rosta FROM abadiha WHERE rosta LIKE ?", {QStringLiteral("% 20000")}).toString(),
+              QStringLiteral("كلاته 20000"));
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM abadiha WHERE rosta LIKE ?", {QStringLiteral("ده %")}).toInt(), 10000);
+    if (pg) {
+        const QHash<qint64, QString> after = versions();
+        QSet<QString> writers;
+        int touched = 0;
+        for (auto it = after.begin(); it != after.end(); ++it)
+            if (it.value() != before.value(it.key())) {
+                ++touched;
+                writers.insert(it.value());
+            }
+        EXPECT_EQ(touched, withKeheh);
+        EXPECT_EQ(writers.size(), 1) << "one transaction";
+    } else {
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM touched").toInt(), withKeheh);
+    }
+    EXPECT_EQ(normaliseVillageNames(*db), 0) << "a repeat touches nothing";
 }
 
 TARVEST_FOR_EACH_DATABASE(CaseRulesTest);

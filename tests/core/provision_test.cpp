@@ -1,6 +1,7 @@
 // Provisioning of an empty, a complete and an older database, on both kinds.
 #include "common/password.h"
 #include "db/database.h"
+#include "db/login.h"
 #include "db/provision.h"
 #include "db/schema.h"
 #include "testdb.h"
@@ -102,6 +103,33 @@ TEST_P(ProvisionTest, OlderDatabaseReceivesMissingColumnsButNoDefaultRows)
     EXPECT_EQ(byTable["dastrasi"].outcome, Outcome::Created);
     EXPECT_EQ(db->scalar("SELECT paper_no FROM komision WHERE pk = 7").toString(), "12/5");
     EXPECT_TRUE(describe(byTable["users"]).startsWith("users: already present (added: nam,"));
+}
+
+TEST_P(ProvisionTest, ServerColumnsNarrowerThanNeededAreWidenedAndAdminThenLogsIn)
+{
+    if (db->kind() != DbKind::Postgres)
+        GTEST_SKIP() << "a SQLite file keeps the widths of the table it was made with";
+    // An older server database: the password column of 25 characters, the administrator
+    // with a plain password that the first login replaces by its hash.
+    db->exec("CREATE TABLE users (id serial PRIMARY KEY, us varchar(25), ps varchar(25), lev varchar(25), "
+             "ver varchar(25), status varchar(25))");
+    db->exec("INSERT INTO users (us, ps, lev, ver, status) VALUES ('admin', '1', 'ostan', '1', ?)", {QStringLiteral("فعال")});
+
+    const auto steps = provision(*db);
+    const ProvisionStep& users = steps.front();
+    ASSERT_EQ(users.table, "users");
+    EXPECT_EQ(users.outcome, Outcome::AlreadyPresent) << describe(users).toStdString();
+    EXPECT_EQ(users.widenedColumns, QStringList{"ps to 128"});
+    EXPECT_TRUE(describe(users).contains("widened: ps to 128")) << describe(users).toStdString();
+    EXPECT_EQ(db->scalar("SELECT character_maximum_length FROM information_schema.columns "
+                         "WHERE table_name = 'users' AND column_name = 'ps'").toInt(), 128);
+
+    for (int attempt = 0; attempt < 2; ++attempt) // the plain password, then its stored hash
+        EXPECT_EQ(logIn(*db, "admin", "1").result, LoginOutcome::Result::LoggedIn) << "login " << attempt;
+    EXPECT_TRUE(isPasswordHash(db->scalar("SELECT ps FROM users WHERE us = 'admin'").toString()));
+
+    for (const ProvisionStep& s : provision(*db))
+        EXPECT_TRUE(s.widenedColumns.isEmpty()) << describe(s).toStdString();
 }
 
 TEST_P(ProvisionTest, FailureIsReportedWithItsReasonAndTheOtherTablesStillGetMade)

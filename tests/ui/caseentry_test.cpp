@@ -15,6 +15,7 @@
 #include "typing.h"
 #include "widgets/dateedit.h"
 #include "widgets/linklabel.h"
+#include "widgets/recordchanged.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -284,6 +285,42 @@ TEST_P(CaseEntryTest, EditingReplacesTheUserAndKeepsTheCaseCurrent)
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(" | ").toStdString();
     EXPECT_EQ(column(key, "city"), Markazi);
     EXPECT_EQ(column(other, "paper_no"), "2");
+}
+
+TEST_P(CaseEntryTest, ACaseChangedOnAnotherWorkstationIsNotOverwrittenAndReloadShowsTheChange)
+{
+    const qint64 key = store({{"darkhast", "علي"}});
+    // Workstation A has the same case open.
+    Session otherSession;
+    otherSession.setDatabase(tmp->openAnother());
+    otherSession.login = {"8", "ostan", "other"};
+    otherSession.cases.open("SELECT * FROM komision ORDER BY pk");
+    ASSERT_TRUE(otherSession.cases.locate("pk", key));
+    Tkomision other(otherSession);
+    ASSERT_TRUE(other.prepareEdit());
+    ASSERT_TRUE(screen->prepareEdit());
+
+    // A saves a new applicant name, then this workstation saves a comment.
+    other.findChild<QLineEdit*>("darkhast")->setText("رضا");
+    other.saveEdit();
+    ASSERT_EQ(column(key, "darkhast"), "رضا");
+    set("cmt", "توضیح");
+    dialogs.answers.enqueue(Dialogs::Answer::Yes);
+    screen->saveEdit();
+
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_TRUE(dialogs.asked.front().startsWith(RecordChanged().message())) << dialogs.asked.front().toStdString();
+    EXPECT_TRUE(dialogs.asked.front().endsWith(kReloadChangedRecord));
+    EXPECT_EQ(column(key, "darkhast"), "رضا") << "the first change is kept";
+    EXPECT_EQ(column(key, "cmt"), "") << "nothing of the refused save is written";
+    EXPECT_EQ(text("darkhast"), "رضا") << "the reload shows the other change";
+
+    set("cmt", "توضیح");
+    dialogs.shown.clear();
+    screen->saveEdit();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(" | ").toStdString();
+    EXPECT_EQ(column(key, "cmt"), "توضیح");
+    EXPECT_EQ(column(key, "darkhast"), "رضا");
 }
 
 TEST_P(CaseEntryTest, CountyOfficeCannotOpenApprovedOrRegisteredCases)

@@ -2,7 +2,9 @@
 
 #include "common/jalali.h"
 #include "db/database.h"
+#include "db/resultset.h"
 #include "db/settinglists.h"
+#include "db/uniquekey.h"
 
 #include <QSqlQuery>
 
@@ -168,6 +170,54 @@ QStringList editCaseProblems(Database& db, const CaseTexts& texts, const CaseTex
     return problems;
 }
 
+const UniqueRule& caseKeyRule()
+{
+    static const UniqueRule rule{u"komision"_s, {u"paper_no"_s, u"paper_dat"_s, u"city"_s, u"rosta"_s}};
+    return rule;
+}
+
+QVariantMap caseRow(const CaseTexts& texts, const QString& user)
+{
+    QVariantMap values;
+    for (auto it = texts.begin(); it != texts.end(); ++it)
+        values.insert(it.key(), it.value().isNull() ? u""_s : it.value());
+    values.insert(u"karbar"_s, user.isNull() ? u""_s : user);
+    return values;
+}
+
+QStringList saveNewCase(ResultSet& cases, const CaseTexts& texts, const QString& user)
+{
+    Database& db = *cases.database();
+    const QStringList problems = newCaseProblems(db, texts);
+    if (!problems.isEmpty())
+        return problems;
+    try {
+        cases.append(caseRow(texts, user), &caseKeyRule());
+    } catch (const DuplicateKey&) {
+        return {caseText::Duplicate};
+    }
+    return {};
+}
+
+QStringList saveCaseChanges(ResultSet& cases, const CaseTexts& texts, const QString& user)
+{
+    CaseTexts stored;
+    for (const QString& column : {u"paper_no"_s, u"paper_dat"_s, u"city"_s, u"rosta"_s})
+        stored.insert(column, cases.asString(column));
+    // A letter date never entered is the blank date in the field.
+    if (stored.value(u"paper_dat"_s).isEmpty())
+        stored.insert(u"paper_dat"_s, kBlankDate);
+    const QStringList problems = editCaseProblems(*cases.database(), texts, stored, cases.asInteger(u"pk"_s));
+    if (!problems.isEmpty())
+        return problems;
+    try {
+        cases.edit(caseRow(texts, user), &caseKeyRule());
+    } catch (const DuplicateKey&) {
+        return {caseText::Duplicate};
+    }
+    return {};
+}
+
 QStringList editRefusals(const QString& userLevel, const QString& approvedColumn,
                          const QString& provinceRegisteredColumn)
 {
@@ -235,17 +285,14 @@ QString arabicKaf(const QString& text)
     return out;
 }
 
-void normaliseVillageNames(Database& db)
+int normaliseVillageNames(Database& db)
 {
-    // All rows are read first, then written one by one.
-    QList<QPair<QVariant, QVariant>> rows;
-    QSqlQuery q = db.exec(u"SELECT id, rosta FROM abadiha ORDER BY id"_s);
-    while (q.next())
-        rows.append({q.value(0), q.value(1)});
-    for (const auto& [id, village] : rows) {
-        const QVariant name = village.isNull() ? village : QVariant(arabicKaf(village.toString()));
-        db.exec(u"UPDATE abadiha SET rosta = ? WHERE id = ?"_s, {name, id});
-    }
+    // The replacement arabicKaf makes, done by the database on the rows that hold a
+    // keheh; a single statement is one transaction on both kinds.
+    const QString keheh(QChar(0x06A9)), kaf(QChar(0x0643));
+    QSqlQuery q = db.exec(u"UPDATE abadiha SET rosta = replace(rosta, ?, ?) WHERE rosta LIKE ?"_s,
+                          {keheh, kaf, u"%"_s + keheh + u"%"_s});
+    return q.numRowsAffected();
 }
 
 } // namespace tarvest

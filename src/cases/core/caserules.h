@@ -13,6 +13,8 @@
 namespace tarvest {
 
 class Database;
+class ResultSet;
+struct UniqueRule;
 
 enum class CaseFieldKind {
     Text,  // a line of text (numbers are text too)
@@ -78,6 +80,24 @@ bool provinceHasCounty(Database& db, const QString& province, const QString& cou
 // excludeKey leaves out the case being edited.
 bool isDuplicateCase(Database& db, const CaseTexts& texts, std::optional<qint64> excludeKey = std::nullopt);
 
+// The case key: no two cases share letter number, letter date, county and village.
+const UniqueRule& caseKeyRule();
+
+// The row written for a case: every field, and the user who saves it (`karbar`).
+QVariantMap caseRow(const CaseTexts& texts, const QString& user);
+
+// Saves a new case into the case set (appended and made current): the checks of
+// newCaseProblems, then the insert under the case key's lock, where the duplicate
+// check runs again, so of two workstations saving the same key at once exactly one
+// succeeds. Returns the refusals, empty when the case was saved.
+QStringList saveNewCase(ResultSet& cases, const CaseTexts& texts, const QString& user);
+// Saves the changes to the current case of the case set: the checks of
+// editCaseProblems, then the update (under the case key's lock when the key
+// changes) of the changed columns while the stored case still holds what the case
+// set loaded. Returns the refusals, empty when saved; throws RecordChanged when
+// another workstation changed the case meanwhile.
+QStringList saveCaseChanges(ResultSet& cases, const CaseTexts& texts, const QString& user);
+
 // Every refusal of saving a new case, in the order shown: the required fields; the
 // province-and-county check only when those passed; the duplicate check always.
 QStringList newCaseProblems(Database& db, const CaseTexts& texts);
@@ -112,7 +132,9 @@ std::optional<EnableSet> enableSetFor(const QString& level);
 QString arabicKaf(const QString& text);
 
 // The gazetteer maintenance of village names: every row's rosta with its keheh
-// written as kaf, row by row. Stops at the first failing statement (tarvest::Error).
-void normaliseVillageNames(Database& db);
+// written as kaf, in one statement (one transaction) that touches only the rows
+// whose name changes. Returns the number of rows changed; a failure changes none
+// (tarvest::Error).
+int normaliseVillageNames(Database& db);
 
 } // namespace tarvest

@@ -1,0 +1,16 @@
+#pragma once
+// What every screen says when a save or a delete finds its record changed by another
+// workstation since it was loaded (RecordChanged): nothing was written; the user may
+// reload the record to see the other change.
+#include "db/database.h"
+
+#include <QString>
+
+namespace tarvest {
+
+inline const QString kReloadChangedRecord = QStringLiteral("آیا رکورد با تغییرات کاربر دیگر دوباره خوانده شود؟");
+
+// Shows the refusal with the reload question; true when the user chose to reload.
+bool offerReload(const RecordChanged& changed);
+
+} // namespace tarvest
