@@ -15,7 +15,7 @@ int main(int argc, char** argv)
         return tarvest::runProvisionCommand(args, out, err);
     if (command == QLatin1String("date"))
         return tarvest::runDateCommand(args, out, err);
-    err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO\n"
+    err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin date [YYYY-MM-DD]\n";
     return 2;
 }
