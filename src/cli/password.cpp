@@ -26,7 +26,8 @@ void supplyPassword(PgParams& params, const QString& passwordFile)
         if (!file.open(QIODevice::ReadOnly))
             throw Error(QStringLiteral("فايل رمز باز نشد: %1 (%2)").arg(passwordFile, file.errorString()));
         const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-                                                | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+                                                | QFileDevice::ReadOther | QFileDevice::WriteOther
+                                                | QFileDevice::ExeOther;
         if (QFileInfo(passwordFile).permissions() & others)
             throw Error(QStringLiteral("فايل رمز %1 را ديگران هم مي توانند بخوانند؛ دسترسي آن را فقط به مالک بدهيد "
                                        "(chmod 600) / the password file is readable by others")

@@ -53,7 +53,8 @@ struct ConnectionFailure {
         ServerRefused,       // server settings wrong or server unreachable
         FileMissing,         // the database file is not there
         UnknownKind,         // an authentication kind the program does not know
-        CentralSettingsExposed, // the Internet profile's file is readable by every account
+        // The Internet profile's settings file is readable by every account.
+        CentralSettingsExposed,
     };
     Kind kind;
     QString reason; // the database's own reason, for the record

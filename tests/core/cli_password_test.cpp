@@ -121,13 +121,15 @@ TEST(AdminPassword, ComesFromTheFileTheEnvironmentOrLibpqInThatOrder)
     const QString pgpass = writeFile(dir, "pgpass", "127.0.0.1:*:*:*:from-pgpass\n", ownerOnly);
     struct Case {
         const char* what;
-        QStringList before, after; // words around "--pg CONNINFO"
-        QStringList env;          // NAME=value
-        QString conninfoTail;     // added to the connection string
+        QStringList before, after;    // words around "--pg CONNINFO"
+        QStringList env;              // NAME=value
+        QString conninfoTail;         // added to the connection string
         std::optional<QString> heard; // nothing: refused before connecting
         int exit;
-        QString complaint;        // part of what the command writes to stderr
+        QString complaint; // part of what the command writes to stderr
     };
+    const QString missing = dir.filePath("none");
+    const QString warned = QStringLiteral("هشدار");
     const QStringList libpqToo = {"TARVEST_PG_PASSWORD=from-env", "PGPASSWORD=from-libpq"};
     const Case cases[] = {
         {"password file after the server", {}, {"--password-file", file}, libpqToo, {}, QString("from-file"), 1, {}},
@@ -135,18 +137,16 @@ TEST(AdminPassword, ComesFromTheFileTheEnvironmentOrLibpqInThatOrder)
         {"our variable next", {}, {}, libpqToo, {}, QString("from-env"), 1, {}},
         {"libpq's variable", {}, {}, {"PGPASSWORD=from-libpq"}, {}, QString("from-libpq"), 1, {}},
         {"libpq's password file", {}, {}, {"PGPASSFILE=" + pgpass}, {}, QString("from-pgpass"), 1, {}},
-        {"typed on the command line still works", {}, {}, {"TARVEST_PG_PASSWORD=from-env"}, " password=typed",
-         QString("typed"), 1, QStringLiteral("هشدار")},
+        {"typed in CONNINFO", {}, {}, {"TARVEST_PG_PASSWORD=x"}, " password=typed", QString("typed"), 1, warned},
         {"file readable by others", {}, {"--password-file", wide}, {}, {}, std::nullopt, 1, "chmod 600"},
         {"empty file", {}, {"--password-file", empty}, {}, {}, std::nullopt, 1, QStringLiteral("فايل رمز خالي است")},
-        {"missing file", {}, {"--password-file", dir.filePath("none")}, {}, {}, std::nullopt, 1,
-         QStringLiteral("فايل رمز باز نشد")},
+        {"missing file", {}, {"--password-file", missing}, {}, {}, std::nullopt, 1, QStringLiteral("فايل رمز باز نشد")},
         {"option without a file", {}, {"--password-file"}, {}, {}, std::nullopt, 2, "usage"},
     };
     for (const Case& c : cases) {
         PasswordListener server;
-        const QString conninfo =
-            QStringLiteral("host=127.0.0.1 port=%1 dbname=office user=clerk").arg(server.port()) + c.conninfoTail;
+        const QString conninfo = QStringLiteral("host=127.0.0.1 port=%1 dbname=office user=clerk").arg(server.port())
+                                 + c.conninfoTail;
         const QStringList args = QStringList{"provision"} + c.before + QStringList{"--pg", conninfo} + c.after;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"PGPASSWORD", "PGPASSFILE", "TARVEST_PG_PASSWORD", "PGSSLMODE", "PGGSSENCMODE"})

@@ -91,7 +91,8 @@ TEST(ConnectionSettings, TheFileIsReadableByItsOwnerOnlyFromItsCreation)
         QSettings wide(older, QSettings::IniFormat);
         ConnectionSettings{"db.office", "Tarvest", "SQL Server", "sa", "pw", {}}.write(wide);
     }
-    ASSERT_TRUE(QFile::setPermissions(older, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    ASSERT_TRUE(
+        QFile::setPermissions(older, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
     EXPECT_EQ(ConnectionSettings::read(*ownerOnlySettings(older)).password, "pw");
     EXPECT_EQ(modeOf(older), mode_t(0600));
 }
@@ -107,7 +108,10 @@ TEST(ConnectionProfiles, ACentralSettingsFileReadableByEveryoneIsRefused)
     }
     qputenv("TARVEST_INTERNET_CONFIG", path.toUtf8());
     std::unique_ptr<QSettings> s(store(dir));
-    struct Case { mode_t mode; ConnectionFailure::Kind kind; };
+    struct Case {
+        mode_t mode;
+        ConnectionFailure::Kind kind;
+    };
     const Case cases[] = {
         {0644, ConnectionFailure::Kind::CentralSettingsExposed},
         {0604, ConnectionFailure::Kind::CentralSettingsExposed},
@@ -122,7 +126,8 @@ TEST(ConnectionProfiles, ACentralSettingsFileReadableByEveryoneIsRefused)
         } catch (const ConnectionFailure& f) {
             EXPECT_EQ(int(f.kind), int(c.kind)) << std::oct << c.mode;
             if (c.kind == ConnectionFailure::Kind::CentralSettingsExposed) {
-                EXPECT_TRUE(f.message().startsWith(QStringLiteral("فايل تنظيمات سرور مرکزي"))) << f.message().toStdString();
+                EXPECT_TRUE(f.message().startsWith(QStringLiteral("فايل تنظيمات سرور مرکزي")))
+                    << f.message().toStdString();
                 EXPECT_TRUE(f.message().contains(path));
             } else {
                 EXPECT_EQ(f.message(), QStringLiteral("از اتصال خود به اينترنت مطمئن شويد"));
