@@ -68,7 +68,8 @@ bool Shell::buildConnection(Profile profile, bool fromSettingsScreen)
         m_session.setDatabase(openProfile(profile, *m_store, m_embeddedPath));
         return true;
     } catch (const ConnectionFailure& failure) {
-        if (failure.kind == ConnectionFailure::Kind::InternetUnreachable) {
+        if (failure.kind == ConnectionFailure::Kind::InternetUnreachable
+            || failure.kind == ConnectionFailure::Kind::CentralSettingsExposed) {
             Dialogs::instance().message(failure.message());
             return false;
         }

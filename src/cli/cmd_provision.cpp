@@ -1,20 +1,34 @@
 #include "cli/commands.h"
 
+#include "cli/password.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/provision.h"
 
 namespace tarvest {
 
-int runProvisionCommand(const QStringList& args, QTextStream& out, QTextStream& err)
+int runProvisionCommand(const QStringList& given, QTextStream& out, QTextStream& err)
 {
-    if (args.size() != 2 || (args[0] != QLatin1String("--sqlite") && args[0] != QLatin1String("--pg"))) {
-        err << "usage: tarvest-admin provision --sqlite FILE | --pg \"host=... port=... dbname=... user=...\"\n";
-        return 2;
-    }
+    QStringList args = given;
     try {
-        std::unique_ptr<Database> db = args[0] == QLatin1String("--sqlite") ? Database::openSqlite(args[1], true)
-                                                                            : Database::openPostgres(args[1]);
+        const QString passwordFile = takePasswordFileOption(args);
+        if (args.size() != 2 || (args[0] != QLatin1String("--sqlite") && args[0] != QLatin1String("--pg"))) {
+            err << "usage: tarvest-admin provision --sqlite FILE | --pg \"host=... port=... dbname=... user=...\" "
+                   "[--password-file FILE]\n";
+            return 2;
+        }
+        std::unique_ptr<Database> db;
+        if (args[0] == QLatin1String("--sqlite")) {
+            db = Database::openSqlite(args[1], true);
+        } else {
+            PgParams params = PgParams::parse(args[1]);
+            if (!params.password.isEmpty())
+                err << QStringLiteral("هشدار: رمزي که در خط فرمان نوشته شود را ديگر کاربران اين رايانه مي بينند؛ "
+                                      "--password-file يا TARVEST_PG_PASSWORD را به کار ببريد / warning: a password "
+                                      "on the command line is visible to other users\n");
+            supplyPassword(params, passwordFile);
+            db = Database::openPostgres(params);
+        }
         const QList<ProvisionStep> steps = provision(*db);
         for (const ProvisionStep& s : steps)
             out << describe(s) << '\n';

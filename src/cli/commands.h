@@ -11,8 +11,10 @@ namespace tarvest {
 // YYYY-MM-DD, as the ten-character date text ("2029-03-20" -> "1408/01/01").
 int runDateCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
-// "provision --sqlite FILE | --pg CONNINFO": creates the tables a database lacks
-// and prints, per table, created / already present / failed with the reason.
+// "provision --sqlite FILE | --pg CONNINFO [--password-file FILE]": creates the tables
+// a database lacks and prints, per table, created / already present / failed with the
+// reason. The server's password comes from the file, TARVEST_PG_PASSWORD or libpq's own
+// PGPASSWORD / PGPASSFILE (cli/password.h) rather than from CONNINFO.
 int runProvisionCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 } // namespace tarvest

@@ -5,6 +5,7 @@
 #include "db/embedded.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -103,9 +104,22 @@ bool ConnectionSettings::exist(QSettings& store)
 
 std::unique_ptr<QSettings> userSettings()
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QCoreApplication::organizationName(),
-                                       QCoreApplication::applicationName());
+    const QSettings located(QSettings::NativeFormat, QSettings::UserScope, QCoreApplication::organizationName(),
+                            QCoreApplication::applicationName());
+    return ownerOnlySettings(located.fileName());
+}
+
+std::unique_ptr<QSettings> ownerOnlySettings(const QString& path)
+{
+    // The file is made empty and owner-only before anything is written to it: QSettings
+    // then writes through a temporary file that takes the existing file's permissions,
+    // so the saved server password is never readable by others, whatever the umask.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner); // an older, wider file
+    file.close();
+    return std::make_unique<QSettings>(path, QSettings::NativeFormat);
 }
 
 void restrictToOwner(QSettings& store)
@@ -139,6 +153,10 @@ QString ConnectionFailure::message() const
         return QStringLiteral("از اتصال خود به اينترنت مطمئن شويد");
     case Kind::FileMissing:
         return QStringLiteral("فايل اكسس يافت نشد");
+    case Kind::CentralSettingsExposed:
+        return QStringLiteral("فايل تنظيمات سرور مرکزي (%1) را همه کاربران اين رايانه مي توانند بخوانند و به همين دليل "
+                              "استفاده نشد؛ لطفا با مدير شبکه تماس حاصل کنيد تا دسترسي ديگران به آن را بردارد")
+            .arg(reason);
     case Kind::ServerRefused:
     case Kind::UnknownKind:
         break;
@@ -159,6 +177,11 @@ std::unique_ptr<Database> openProfile(Profile profile, QSettings& store, const Q
         if (!QFileInfo::exists(path))
             throw ConnectionFailure{ConnectionFailure::Kind::InternetUnreachable,
                                     QStringLiteral("no central server configured in %1").arg(path)};
+        // The file holds the central server's password: one that every account on the
+        // workstation may read is refused (owner and group, such as the office's staff
+        // group, may read it).
+        if (QFileInfo(path).permissions() & QFileDevice::ReadOther)
+            throw ConnectionFailure{ConnectionFailure::Kind::CentralSettingsExposed, path};
         QSettings central(path, QSettings::IniFormat);
         PgParams p;
         splitServer(central.value(QStringLiteral("server")).toString(), p);

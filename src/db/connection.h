@@ -36,6 +36,9 @@ struct ConnectionSettings {
 
 // The per-user store of the settings (readable by its owner only).
 std::unique_ptr<QSettings> userSettings();
+// A settings file at path that is readable by its owner only from its creation on; an
+// existing file that others could read is narrowed first.
+std::unique_ptr<QSettings> ownerOnlySettings(const QString& path);
 void restrictToOwner(QSettings& store);
 
 // The reversible transformation of the stored server password: reverse the text and
@@ -50,6 +53,8 @@ struct ConnectionFailure {
         ServerRefused,       // server settings wrong or server unreachable
         FileMissing,         // the database file is not there
         UnknownKind,         // an authentication kind the program does not know
+        // The Internet profile's settings file is readable by every account.
+        CentralSettingsExposed,
     };
     Kind kind;
     QString reason; // the database's own reason, for the record

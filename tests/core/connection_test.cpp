@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QSettings>
 
+#include <sys/stat.h>
+
 using namespace tarvest;
 using namespace tarvest::test;
 
@@ -16,6 +18,22 @@ QSettings* store(QTemporaryDir& dir)
 {
     return new QSettings(dir.filePath("tarvest.conf"), QSettings::IniFormat);
 }
+
+// The permission bits of a file, as ls shows them.
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return mode_t(-1);
+    return st.st_mode & 0777;
+}
+
+// Runs with the given umask and restores the previous one afterwards.
+struct Umask {
+    explicit Umask(mode_t mask) : previous(::umask(mask)) {}
+    ~Umask() { ::umask(previous); }
+    mode_t previous;
+};
 
 TEST(PasswordScramble, ReversesAndShiftsAndRoundTrips)
 {
@@ -48,6 +66,75 @@ TEST(ConnectionSettings, ValueNamesAreReadWithoutRegardToCaseAndThePasswordIsSto
     EXPECT_EQ(ConnectionSettings::read(*s).password, "korvex@*#");
     EXPECT_EQ(QFile::permissions(s->fileName()) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0)
         << "the settings file is readable by its owner only";
+}
+
+TEST(ConnectionSettings, TheFileIsReadableByItsOwnerOnlyFromItsCreation)
+{
+    QTemporaryDir dir;
+    const Umask anyoneMayRead(0); // a naive file would come out readable and writable by everyone
+    const QString path = dir.filePath("config/vartalis/Tarvest.conf");
+    {
+        std::unique_ptr<QSettings> s = ownerOnlySettings(path);
+        EXPECT_EQ(modeOf(path), mode_t(0600)) << "before anything is written";
+        ConnectionSettings{"db.office", "Tarvest", "SQL Server", "sa", "korvex@*#", {}}.write(*s);
+        s->setValue("lastUser", "ali");
+        s->sync();
+        EXPECT_EQ(s->status(), QSettings::NoError);
+        EXPECT_EQ(modeOf(path), mode_t(0600)) << "after saving";
+    }
+    EXPECT_EQ(ConnectionSettings::read(*ownerOnlySettings(path)).password, "korvex@*#");
+    EXPECT_EQ(modeOf(path), mode_t(0600));
+
+    // A file an earlier version left readable by others is narrowed and keeps its values.
+    const QString older = dir.filePath("older.conf");
+    {
+        QSettings wide(older, QSettings::IniFormat);
+        ConnectionSettings{"db.office", "Tarvest", "SQL Server", "sa", "pw", {}}.write(wide);
+    }
+    ASSERT_TRUE(
+        QFile::setPermissions(older, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    EXPECT_EQ(ConnectionSettings::read(*ownerOnlySettings(older)).password, "pw");
+    EXPECT_EQ(modeOf(older), mode_t(0600));
+}
+
+TEST(ConnectionProfiles, ACentralSettingsFileReadableByEveryoneIsRefused)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("internet.conf");
+    {
+        QSettings central(path, QSettings::IniFormat);
+        central.setValue("server", "127.0.0.1:1"); // nothing listens: an allowed file fails to connect
+        central.setValue("password", "central-secret");
+    }
+    qputenv("TARVEST_INTERNET_CONFIG", path.toUtf8());
+    std::unique_ptr<QSettings> s(store(dir));
+    struct Case {
+        mode_t mode;
+        ConnectionFailure::Kind kind;
+    };
+    const Case cases[] = {
+        {0644, ConnectionFailure::Kind::CentralSettingsExposed},
+        {0604, ConnectionFailure::Kind::CentralSettingsExposed},
+        {0640, ConnectionFailure::Kind::InternetUnreachable}, // the staff group may read it
+        {0600, ConnectionFailure::Kind::InternetUnreachable},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
+        try {
+            openProfile(Profile::Internet, *s);
+            ADD_FAILURE() << "connected with mode " << std::oct << c.mode;
+        } catch (const ConnectionFailure& f) {
+            EXPECT_EQ(int(f.kind), int(c.kind)) << std::oct << c.mode;
+            if (c.kind == ConnectionFailure::Kind::CentralSettingsExposed) {
+                EXPECT_TRUE(f.message().startsWith(QStringLiteral("فايل تنظيمات سرور مرکزي")))
+                    << f.message().toStdString();
+                EXPECT_TRUE(f.message().contains(path));
+            } else {
+                EXPECT_EQ(f.message(), QStringLiteral("از اتصال خود به اينترنت مطمئن شويد"));
+            }
+        }
+    }
+    qunsetenv("TARVEST_INTERNET_CONFIG");
 }
 
 TEST(ConnectionProfiles, LocalWithoutSettingsOpensTheEmbeddedDatabase)
@@ -121,6 +208,7 @@ TEST(ConnectionProfiles, ServerKindAndInternetReachPostgres)
     central.setValue("database", server.database);
     central.setValue("user", server.user);
     central.sync();
+    QFile::setPermissions(central.fileName(), QFile::ReadOwner | QFile::WriteOwner);
     qputenv("TARVEST_INTERNET_CONFIG", central.fileName().toUtf8());
     EXPECT_EQ(openProfile(Profile::Internet, *s)->kind(), DbKind::Postgres);
     qunsetenv("TARVEST_INTERNET_CONFIG");

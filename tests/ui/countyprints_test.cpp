@@ -151,6 +151,9 @@ TEST_P(CountyPrints, DeclarationFormIsSignedWithTheRightPassword)
     ASSERT_EQ(dialogs.asked.size(), 16);
     EXPECT_EQ(dialogs.asked[0], "Signature | " + QStringLiteral("رمز امضا"));
     EXPECT_EQ(dialogs.asked[1], "Mozo | " + QStringLiteral("موضوع تقاضا"));
+    // The password is typed into a masked box, like the delete password; the
+    // checklist answers are not.
+    EXPECT_EQ(dialogs.masked, QStringList{"Signature | " + QStringLiteral("رمز امضا")});
     EXPECT_TRUE(dialogs.shown.isEmpty());
     const report::Element& picture = signedForm.layout.element(labels::Signature);
     EXPECT_FALSE(picture.image.isNull());

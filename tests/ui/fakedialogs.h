@@ -21,9 +21,11 @@ public:
         asked << text;
         return answers.isEmpty() ? Answer::Cancel : answers.dequeue();
     }
-    QString input(const QString& caption, const QString& prompt, const QString& defaultText, bool) override
+    QString input(const QString& caption, const QString& prompt, const QString& defaultText, bool secret) override
     {
         asked << caption + " | " + prompt;
+        if (secret)
+            masked << caption + " | " + prompt;
         return inputs.isEmpty() ? defaultText : inputs.dequeue();
     }
     QString openFileName(const QString&, const QString&) override { return files.isEmpty() ? QString() : files.dequeue(); }
@@ -42,6 +44,7 @@ public:
     QStringList shown;            // every message, warning and error, in order
     QStringList errors;           // the error boxes alone
     QStringList asked;            // questions and input boxes
+    QStringList masked;           // the input boxes that hide what is typed
     QStringList suggestedNames;   // names offered by save dialogs
     QStringList opened;           // files opened with the desktop's program
     QQueue<Answer> answers;       // answers to questions (Cancel when empty)

@@ -30,7 +30,8 @@ void sign(Session& session, report::Layout& layout, const QString& county)
     namespace labels = caseprint::labels;
     Dialogs& dialogs = Dialogs::instance();
     layout.bringToFront(labels::Signature);
-    const QString password = dialogs.input(QStringLiteral("Signature"), QStringLiteral("رمز امضا"), QStringLiteral("?"));
+    const QString password = dialogs.input(QStringLiteral("Signature"), QStringLiteral("رمز امضا"), QStringLiteral("?"),
+                                           true);
     const std::optional<QByteArray> stored =
         session.db() ? caseprint::signaturePicture(*session.db(), county, password) : std::nullopt;
     if (!stored) {
