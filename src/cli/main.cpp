@@ -13,9 +13,12 @@ int main(int argc, char** argv)
     const QString command = args.isEmpty() ? QString() : args.takeFirst();
     if (command == QLatin1String("provision"))
         return tarvest::runProvisionCommand(args, out, err);
+    if (command == QLatin1String("sample"))
+        return tarvest::runSampleCommand(args, out, err);
     if (command == QLatin1String("date"))
         return tarvest::runDateCommand(args, out, err);
     err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO\n"
+           "       tarvest-admin sample --sqlite FILE | --pg CONNINFO\n"
            "       tarvest-admin date [YYYY-MM-DD]\n";
     return 2;
 }
