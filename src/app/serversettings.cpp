@@ -2,6 +2,7 @@
 
 #include "app/login.h"
 #include "app/shell.h"
+#include "common/bidi.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/connection.h"
@@ -170,7 +171,7 @@ void Tserver::showKind()
 {
     const bool file = m_file->isChecked();
     m_serverLabel->setText(file ? QStringLiteral("فايل بانک اطلاعاتي :") : QStringLiteral("نام سرور PostgreSQL :"));
-    m_serverHint->setText(file ? QString() : QStringLiteral("(نام يا نشاني سرور و درگاه، مانند 192.168.1.10:5432)"));
+    m_serverHint->setText(file ? QString() : QStringLiteral("(نام يا نشاني سرور و درگاه، مانند %1)").arg(isolateLeftToRight(QStringLiteral("192.168.1.10:5432"))));
     m_serverHint->setVisible(!file);
     m_chooseFile->setVisible(file);
     // A file needs only its path.

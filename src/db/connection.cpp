@@ -1,5 +1,6 @@
 #include "db/connection.h"
 
+#include "common/bidi.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/embedded.h"
@@ -249,12 +250,12 @@ QString connectionProblem(const ConnectionFailure& failure)
 QString describeDatabase(const Database& db)
 {
     if (db.kind() == DbKind::Sqlite)
-        return QStringLiteral("فايل بانک اطلاعاتي: %1").arg(db.description());
+        return QStringLiteral("فايل بانک اطلاعاتي: %1").arg(isolateLeftToRight(db.description()));
     const PgParams p = PgParams::parse(db.description());
-    return QStringLiteral("سرور PostgreSQL: %1:%2، بانک اطلاعاتي: %3")
-        .arg(p.host.isEmpty() ? QStringLiteral("localhost") : p.host)
-        .arg(p.port)
-        .arg(p.database);
+    return QStringLiteral("سرور PostgreSQL: %1، بانک اطلاعاتي: %2")
+        .arg(isolateLeftToRight((p.host.isEmpty() ? QStringLiteral("localhost") : p.host) + u':'
+                                + QString::number(p.port)),
+             isolateLeftToRight(p.database));
 }
 
 QString describeProfile(Profile profile, QSettings& store, const QString& embeddedPath)
@@ -263,11 +264,12 @@ QString describeProfile(Profile profile, QSettings& store, const QString& embedd
         return QStringLiteral("سرور مرکزي (Internet)");
     if (!ConnectionSettings::exist(store))
         return QStringLiteral("فايل بانک اطلاعاتي: %1")
-            .arg(embeddedPath.isEmpty() ? embeddedDatabasePath() : embeddedPath);
+            .arg(isolateLeftToRight(embeddedPath.isEmpty() ? embeddedDatabasePath() : embeddedPath));
     const ConnectionSettings s = ConnectionSettings::read(store);
     if (s.authentication == QLatin1String("Access"))
-        return QStringLiteral("فايل بانک اطلاعاتي: %1").arg(s.server);
-    return QStringLiteral("سرور PostgreSQL: %1، بانک اطلاعاتي: %2").arg(s.server, s.database);
+        return QStringLiteral("فايل بانک اطلاعاتي: %1").arg(isolateLeftToRight(s.server));
+    return QStringLiteral("سرور PostgreSQL: %1، بانک اطلاعاتي: %2")
+        .arg(isolateLeftToRight(s.server), isolateLeftToRight(s.database));
 }
 
 } // namespace tarvest
