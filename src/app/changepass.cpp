@@ -72,6 +72,13 @@ void Tchange_pass::change()
     close();
 }
 
+void Tchange_pass::reject()
+{
+    // A dialog's Escape hides it without a close event; the login window must come
+    // back all the same, or the program would end with no window.
+    close();
+}
+
 void Tchange_pass::closeEvent(QCloseEvent* event)
 {
     // Back to the login window, which still holds the old password in its field.

@@ -15,6 +15,8 @@ public:
     explicit Tchange_pass(Shell& shell, QWidget* parent = nullptr);
 
     void change(); // "تغيير"
+    // Escape and "انصراف": back to the login window, as the close box does.
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

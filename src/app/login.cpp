@@ -48,6 +48,16 @@ Tlogin::Tlogin(Shell& shell, QWidget* parent)
     profileRow->addWidget(m_internet);
     profileRow->addWidget(m_local);
 
+    // Which database a login here opens, so an office with several sees which one.
+    m_database = new QLabel(this);
+    m_database->setObjectName(QStringLiteral("databaseInfo"));
+    m_database->setWordWrap(true);
+    m_database->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont small = m_database->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    m_database->setFont(small);
+    connect(m_internet, &QRadioButton::toggled, this, &Tlogin::showDatabase);
+
     m_us = new QLineEdit(this);
     m_us->setObjectName(QStringLiteral("us"));
     m_ps = new QLineEdit(this);
@@ -104,10 +114,12 @@ Tlogin::Tlogin(Shell& shell, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(profiles);
+    layout->addWidget(m_database);
     layout->addLayout(grid);
     layout->addLayout(buttons);
     layout->addLayout(links);
     layout->addWidget(fontLine);
+    m_database->setText(QStringLiteral("فايل بانک اطلاعاتي: ") + QString(40, u' '));
     setFixedSize(360, sizeHint().height());
 
     setTabOrder(m_ps, m_ok);
@@ -136,9 +148,15 @@ QString Tlogin::typedPassword() const
     return m_ps->text();
 }
 
+void Tlogin::showDatabase()
+{
+    m_database->setText(m_shell.databaseText(Profile(profileItem())));
+}
+
 void Tlogin::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    showDatabase();
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
     const QString last = m_shell.lastUser();
@@ -155,6 +173,18 @@ void Tlogin::closeEvent(QCloseEvent* event)
     // The login window is the program: closing it ends the run.
     event->accept();
     m_shell.quit();
+}
+
+void Tlogin::keyPressEvent(QKeyEvent* event)
+{
+    // Escape quits from any control of the window (the buttons and the profile
+    // choice pass it on to here), as "انصراف" does.
+    if (event->key() == Qt::Key_Escape) {
+        m_cancel->click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool Tlogin::eventFilter(QObject* watched, QEvent* event)
@@ -180,7 +210,9 @@ bool Tlogin::eventFilter(QObject* watched, QEvent* event)
 
 bool Tlogin::connect_()
 {
-    return m_shell.buildConnection(Profile(profileItem()));
+    const bool connected = m_shell.buildConnection(Profile(profileItem()));
+    showDatabase();
+    return connected;
 }
 
 void Tlogin::logIn()
@@ -198,7 +230,7 @@ void Tlogin::logIn()
             Dialogs::instance().message(QStringLiteral("کاربر شما غير فعال شده است"));
             return;
         case LoginOutcome::Result::Outdated:
-            m_shell.setLastUser(m_us->text());
+            m_shell.setLastUser(out.state.userName);
             Dialogs::instance().message(QStringLiteral("اين نسخه قديمي است و قابل اجرا نيست. جديدترين نسخه  -  ")
                                         + out.newestVersion
                                         + QStringLiteral(" در ادامه نسخه جديد را دانلود و استفاده نماييد "));
@@ -209,10 +241,11 @@ void Tlogin::logIn()
         case LoginOutcome::Result::LoggedIn:
             break;
         }
-        m_shell.setLastUser(m_us->text());
+        m_shell.setLastUser(out.state.userName);
         session.login = out.state;
         Tmain& main = m_shell.main();
         main.setUnreadMessages(out.unreadMessages);
+        main.showSessionInfo();
         main.showMaximized();
         hide();
         activatePersianKeyboard();
@@ -275,6 +308,7 @@ void Tlogin::openConnectionSettings()
     Dialogs::instance().message(QStringLiteral("مسير بانك اطلاعاتي را مي توانيد تغيير دهيد"));
     m_shell.server().prepare();
     showModal(&m_shell.server());
+    showDatabase();
 }
 
 void Tlogin::fetchFontHelp()

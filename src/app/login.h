@@ -3,6 +3,7 @@
 // checks the user, and opens the main window.
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -30,10 +31,12 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool connect_();
+    void showDatabase();
     void offerNewestPackage();
     // Saves the stored file of the attachment titled `title` under a name the user
     // chooses (suggested `suggestedName`); returns the file written, or empty.
@@ -46,6 +49,7 @@ private:
     QRadioButton* m_local;
     QPushButton* m_ok;
     QPushButton* m_cancel;
+    QLabel* m_database;
 };
 
 } // namespace tarvest

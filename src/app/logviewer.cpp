@@ -188,6 +188,8 @@ void Tlog::prepare()
 
 void Tlog::search()
 {
+    if (!DateEdit::acceptAll(this)) // the date range is read as it stands
+        return;
     try {
         Database* db = m_session.db();
         if (!db)

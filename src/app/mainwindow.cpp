@@ -6,12 +6,18 @@
 #include "cases/calculator.h"
 #include "cases/casesearchscreen.h"
 #include "common/errors.h"
+#include "db/connection.h"
+#include "db/database.h"
 #include "db/login.h"
 #include "widgets/dialogs.h"
 #include "widgets/screen.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QStatusBar>
+#include <QStyle>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -64,7 +70,7 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     addPendingCommand(basics, "abadiha", QStringLiteral("فرهنگ آبادي ها"));
     addPendingCommand(basics, "phone", QStringLiteral("دفترچه تلفن"));
     addCommand(basics, "zamaem", QStringLiteral("ضمائم"), [this] {
-        if (m_shell.session().login.userName != QLatin1String("admin")) {
+        if (!m_shell.session().login.isAdministrator()) {
             Dialogs::instance().message(QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
             return;
         }
@@ -84,6 +90,13 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
             "اين نرم افزار در بهار سال 1392 به درخواست معاونت عمران روستايي براي ثبت و پيگيري پرونده هاي تغيير كاربري اراضي روستايي تهيه شده است."));
     });
     addCommand(bar, "exit", QStringLiteral("خروج"), [this] { close(); });
+
+    m_databaseInfo = new QLabel(this);
+    m_databaseInfo->setObjectName(QStringLiteral("databaseInfo"));
+    m_userInfo = new QLabel(this);
+    m_userInfo->setObjectName(QStringLiteral("userInfo"));
+    statusBar()->addWidget(m_userInfo);
+    statusBar()->addPermanentWidget(m_databaseInfo);
 
     m_timer = new QTimer(this);
     m_timer->setInterval(5000);
@@ -141,6 +154,48 @@ bool Tmain::checkPageAccess(const QString& page, AccessTarget* target)
     return true;
 }
 
+void Tmain::showSessionInfo()
+{
+    const Session& session = m_shell.session();
+    m_databaseInfo->setText(session.db() ? describeDatabase(*session.db()) : QString());
+    m_userInfo->setText(QStringLiteral("كاربر جاري: %1    سطح دسترسي: %2")
+                            .arg(session.login.userName, session.login.level));
+}
+
+void Tmain::openMenuFromKeyboard()
+{
+    QMenuBar* bar = menuBar();
+    const QList<QAction*> items = bar->actions();
+    if (items.isEmpty())
+        return;
+    bar->setFocus(Qt::ShortcutFocusReason);
+    bar->setActiveAction(items.first());
+}
+
+void Tmain::keyPressEvent(QKeyEvent* event)
+{
+    m_altAlone = event->key() == Qt::Key_Alt && event->modifiers() == Qt::AltModifier;
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        openMenuFromKeyboard();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void Tmain::keyReleaseEvent(QKeyEvent* event)
+{
+    // Alt pressed and released alone opens the menu, unless the style does so itself.
+    const bool altAlone = m_altAlone && event->key() == Qt::Key_Alt;
+    m_altAlone = false;
+    if (altAlone && !style()->styleHint(QStyle::SH_MenuBar_AltKeyNavigation, nullptr, this)) {
+        openMenuFromKeyboard();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyReleaseEvent(event);
+}
+
 void Tmain::setUnreadMessages(int count)
 {
     m_lastUnread = count;
@@ -194,7 +249,7 @@ void Tmain::openCases()
     Tkomision_rep& cases = *m_screens->cases;
     if (!checkPageAccess(QStringLiteral("komision"), &cases))
         return;
-    cases.resize(std::max(600, width() - 30), std::max(400, height() - 50));
+    fitInsideAvailableArea(&cases, QSize(std::max(600, width() - 30), std::max(400, height() - 50)), this);
     cases.prepare();
     showModal(&cases);
 }

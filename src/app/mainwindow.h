@@ -6,6 +6,7 @@
 #include <functional>
 
 class QAction;
+class QLabel;
 class QTimer;
 
 namespace tarvest {
@@ -31,11 +32,19 @@ public:
     // even when viewing is refused). True when the screen may open.
     bool checkPageAccess(const QString& page, AccessTarget* target);
 
+    // The status line: which database is open, the user and the level.
+    void showSessionInfo();
+    // Opens the main menu from the keyboard (F10, or Alt alone): its first command is
+    // highlighted and the arrow keys walk the menu.
+    void openMenuFromKeyboard();
+
     QAction* menuAction(const QString& objectName) const;
     QTimer* messageTimer() const { return m_timer; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     QAction* addCommand(QWidget* menu, const char* name, const QString& caption, std::function<void()> run);
@@ -50,6 +59,9 @@ private:
     QAction* m_messages = nullptr;
     QTimer* m_timer = nullptr;
     int m_lastUnread = 0;
+    bool m_altAlone = false; // Alt is down and no other key came since
+    QLabel* m_databaseInfo = nullptr;
+    QLabel* m_userInfo = nullptr;
     struct Screens;
     std::unique_ptr<Screens> m_screens;
 };

@@ -2,13 +2,17 @@
 
 #include "app/login.h"
 #include "app/shell.h"
+#include "common/bidi.h"
 #include "common/errors.h"
+#include "db/database.h"
 #include "db/connection.h"
 #include "db/provision.h"
 #include "widgets/dialogs.h"
 #include "widgets/linklabel.h"
 
 #include <QFormLayout>
+#include <QLabel>
+#include <QToolButton>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -51,31 +55,55 @@ Tserver::Tserver(Shell& shell, QWidget* parent)
     m_password->setText(QString::fromUtf16(kPresetPassword));
 
     auto* form = new QFormLayout;
-    auto addRow = [&](const char* labelName, const QString& caption, QLineEdit* edit, const char16_t* preset) {
+    auto addRow = [&](const char* labelName, const QString& caption, QWidget* field, QLineEdit* edit,
+                      const char16_t* preset) {
         auto* label = new LinkLabel(caption, this);
         label->setObjectName(QLatin1String(labelName));
         connect(label, &LinkLabel::clicked, edit, [edit, preset] { edit->setText(QString::fromUtf16(preset)); });
-        form->addRow(label, edit);
+        form->addRow(label, field);
+        return label;
     };
-    addRow("LabelSqlServerName", QStringLiteral("نام سرور SQL :"), m_server, kPresetServer);
-    addRow("LabelDataBase", QStringLiteral("نام ديتابيس :"), m_database, kPresetDatabase);
-    addRow("LabelUserName", QStringLiteral("کلمه کاربري SQL Server :"), m_user, kPresetUser);
-    addRow("LabelPassword", QStringLiteral("رمز عبور SQL Server :"), m_password, kPresetPassword);
+    // The server field: a PostgreSQL server's host and port, or a database file's path
+    // with a chooser beside it.
+    auto* serverRow = new QWidget(this);
+    auto* serverLine = new QHBoxLayout(serverRow);
+    serverLine->setContentsMargins(0, 0, 0, 0);
+    serverLine->addWidget(m_server, 1);
+    m_chooseFile = new QToolButton(serverRow);
+    m_chooseFile->setObjectName(QStringLiteral("chooseFile"));
+    m_chooseFile->setText(QStringLiteral("..."));
+    m_chooseFile->setToolTip(QStringLiteral("انتخاب فايل بانک اطلاعاتي"));
+    serverLine->addWidget(m_chooseFile);
+    m_serverHint = new QLabel(serverRow);
+    m_serverHint->setObjectName(QStringLiteral("serverHint"));
+    serverLine->addWidget(m_serverHint);
+    m_serverLabel = addRow("LabelSqlServerName", QString(), serverRow, m_server, kPresetServer);
+    addRow("LabelDataBase", QStringLiteral("نام ديتابيس :"), m_database, m_database, kPresetDatabase);
+    addRow("LabelUserName", QStringLiteral("کلمه کاربري PostgreSQL :"), m_user, m_user, kPresetUser);
+    addRow("LabelPassword", QStringLiteral("رمز عبور PostgreSQL :"), m_password, m_password, kPresetPassword);
 
     auto* group = new QGroupBox(QStringLiteral("نحوه اتصال به سرور: "), this);
     group->setObjectName(QStringLiteral("RadioGroup1"));
-    m_windows = new QRadioButton(QStringLiteral("Windows Authentication"), group);
+    m_windows = new QRadioButton(QStringLiteral("سرور PostgreSQL، با احراز هويت سيستم عامل (Windows Authentication)"), group);
     m_windows->setObjectName(QStringLiteral("rbWindows"));
-    m_sql = new QRadioButton(QStringLiteral("SQL Server Authentication"), group);
+    m_sql = new QRadioButton(QStringLiteral("سرور PostgreSQL، با نام کاربري و رمز عبور (SQL Server Authentication)"), group);
     m_sql->setObjectName(QStringLiteral("rbSQL"));
     m_sql->setChecked(true);
     // A single database file: the server field then holds the file's path.
-    m_file = new QRadioButton(QStringLiteral("Access (فايل بانک اطلاعاتي)"), group);
+    m_file = new QRadioButton(QStringLiteral("فايل بانک اطلاعاتي (Access)"), group);
     m_file->setObjectName(QStringLiteral("rbAccess"));
     auto* radios = new QVBoxLayout(group);
     radios->addWidget(m_windows);
     radios->addWidget(m_sql);
     radios->addWidget(m_file);
+    for (QRadioButton* kind : {m_windows, m_sql, m_file})
+        connect(kind, &QRadioButton::toggled, this, &Tserver::showKind);
+    connect(m_chooseFile, &QToolButton::clicked, this, [this] {
+        const QString chosen = Dialogs::instance().openFileName(
+            QStringLiteral("فايل بانک اطلاعاتي"), QStringLiteral("بانک اطلاعاتي (*.sqlite *.db);;همه فايل ها (*)"));
+        if (!chosen.isEmpty())
+            m_server->setText(chosen);
+    });
 
     auto* ok = new QPushButton(QStringLiteral("تاييد"), this);
     ok->setObjectName(QStringLiteral("Button1"));
@@ -85,8 +113,12 @@ Tserver::Tserver(Shell& shell, QWidget* parent)
     provisionLabel->setObjectName(QStringLiteral("Label1"));
     provisionLabel->setToolTip(QStringLiteral("ساخت جدول هاي بانک اطلاعاتي"));
 
+    auto* test = new QPushButton(QStringLiteral("آزمايش اتصال"), this);
+    test->setObjectName(QStringLiteral("testConnection"));
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
+    buttons->addWidget(test);
     buttons->addWidget(end);
     buttons->addStretch();
     buttons->addWidget(provisionLabel);
@@ -97,6 +129,8 @@ Tserver::Tserver(Shell& shell, QWidget* parent)
     layout->addLayout(buttons);
 
     connect(ok, &QPushButton::clicked, this, &Tserver::save);
+    connect(test, &QPushButton::clicked, this, &Tserver::testConnection);
+    showKind();
     connect(end, &QPushButton::clicked, this, [this] { m_shell.quit(); });
     connect(provisionLabel, &LinkLabel::clicked, this, &Tserver::provision);
 }
@@ -120,6 +154,44 @@ void Tserver::prepare()
     }
 }
 
+ConnectionSettings Tserver::typedSettings() const
+{
+    ConnectionSettings s;
+    s.server = m_server->text();
+    s.database = m_database->text();
+    s.authentication = m_file->isChecked()
+        ? QStringLiteral("Access")
+        : (m_windows->isChecked() ? QStringLiteral("Windows") : QStringLiteral("SQL Server"));
+    s.userName = m_user->text();
+    s.password = m_password->text();
+    return s;
+}
+
+void Tserver::showKind()
+{
+    const bool file = m_file->isChecked();
+    m_serverLabel->setText(file ? QStringLiteral("فايل بانک اطلاعاتي :") : QStringLiteral("نام سرور PostgreSQL :"));
+    m_serverHint->setText(file ? QString() : QStringLiteral("(نام يا نشاني سرور و درگاه، مانند %1)").arg(isolateLeftToRight(QStringLiteral("192.168.1.10:5432"))));
+    m_serverHint->setVisible(!file);
+    m_chooseFile->setVisible(file);
+    // A file needs only its path.
+    for (QWidget* serverOnly : {static_cast<QWidget*>(m_database), static_cast<QWidget*>(m_user),
+                                static_cast<QWidget*>(m_password)})
+        serverOnly->setEnabled(!file);
+}
+
+bool Tserver::testConnection()
+{
+    try {
+        const std::unique_ptr<Database> db = openSettings(typedSettings());
+        Dialogs::instance().message(QStringLiteral("اتصال برقرار شد: ") + describeDatabase(*db));
+        return true;
+    } catch (const ConnectionFailure& failure) {
+        Dialogs::instance().warning(QStringLiteral("خطا! ") + connectionProblem(failure));
+        return false;
+    }
+}
+
 void Tserver::save()
 {
     struct Check { QLineEdit* field; const char16_t* message; };
@@ -140,13 +212,7 @@ void Tserver::save()
             return;
         }
     }
-    ConnectionSettings s;
-    s.server = m_server->text();
-    s.database = m_database->text();
-    s.authentication = file ? QStringLiteral("Access")
-                            : (m_windows->isChecked() ? QStringLiteral("Windows") : QStringLiteral("SQL Server"));
-    s.userName = m_user->text();
-    s.password = m_password->text();
+    const ConnectionSettings s = typedSettings();
     QSettings& store = m_shell.store();
     s.write(store);
     if (store.status() != QSettings::NoError)
@@ -166,8 +232,8 @@ void Tserver::provision()
     QStringList failed;
     for (const ProvisionStep& s : steps)
         if (s.outcome == ProvisionStep::Outcome::Failed)
-            failed << describe(s);
-    Dialogs::instance().warning(QStringLiteral("خطا! ساخت اين جدول ها انجام نشد:\n") + failed.join(u'\n'));
+            failed << describeInPersian(s);
+    Dialogs::instance().warning(QStringLiteral("خطا! آماده سازي بانک اطلاعاتي كامل نشد:\n") + failed.join(u'\n'));
 }
 
 } // namespace tarvest

@@ -82,6 +82,13 @@ bool Shell::buildConnection(Profile profile, bool fromSettingsScreen)
     }
 }
 
+QString Shell::databaseText(Profile profile)
+{
+    if (m_session.db())
+        return describeDatabase(*m_session.db());
+    return describeProfile(profile, *m_store, m_embeddedPath);
+}
+
 void Shell::quit()
 {
     if (m_quit)

@@ -41,6 +41,10 @@ public:
     // caller, already open) and returns false.
     bool buildConnection(Profile profile, bool fromSettingsScreen = false);
 
+    // Which database the profile opens (the one open now when it is open): the file's
+    // path, or server and database, for the windows to show.
+    QString databaseText(Profile profile);
+
     // Ends the program; tests replace it to watch for the end.
     void quit();
     void setQuitHandler(std::function<void()> handler) { m_quit = std::move(handler); }

@@ -2,6 +2,7 @@
 
 #include "cases/core/caserules.h"
 #include "cases/valuationbinder.h"
+#include "common/digits.h"
 #include "common/errors.h"
 #include "common/jalali.h"
 #include "db/database.h"
@@ -26,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace tarvest {
@@ -134,6 +136,7 @@ struct Tkomision::Impl {
     QPushButton* insBtn = nullptr;
     QPushButton* editBtn = nullptr;
     PlaceLists* places = nullptr;
+    ValuationBinder* valuation = nullptr;
     QVariant editKey; // pk of the case being edited
 
     QString text(const CaseField& f) const
@@ -164,6 +167,10 @@ struct Tkomision::Impl {
         CaseTexts all;
         for (const CaseField& f : caseFields())
             all.insert(f.name, text(f));
+        // A number set by a computation or loaded from an older case may still
+        // carry other-script digits; it is stored with Latin ones.
+        for (const QString& name : caseNumberFields())
+            all.insert(name, normalizeDigits(all.value(name)));
         return all;
     }
 
@@ -328,7 +335,11 @@ Tkomision::Tkomision(Session& session, QWidget* parent) : QDialog(parent), d(std
     v.takhfif_darsad = d->texts[u"takhfif_darsad"_s];
     v.malek_varizi = d->texts[u"malek_varizi"_s];
     v.feeCaption = captions[u"malek_varizi"_s];
-    new ValuationBinder(v, this);
+    d->valuation = new ValuationBinder(v, this);
+    for (const QString& name : caseNumberFields())
+        showLatinDigits(d->texts.value(name));
+    limitToColumnWidths(this, u"komision"_s);
+    keepOpenOnEscape(this);
 
     auto* enter = new EnterChain(this);
     for (const QString& name : enterOrder())
@@ -390,6 +401,10 @@ void Tkomision::showEvent(QShowEvent* event)
 
 void Tkomision::prepareNew()
 {
+    // The presets run the valuation reactions over what the last case left; they
+    // remind of nothing on a blank case.
+    d->valuation->setQuiet(true);
+    const auto loud = qScopeGuard([this] { d->valuation->setQuiet(false); });
     d->setText(u"ostan"_s, {});
     d->applyLevel();
     d->approved->setChecked(false);
@@ -441,6 +456,10 @@ void Tkomision::saveNew()
     if (!db)
         return;
     const CaseTexts all = d->collect();
+    if (const QStringList tooLong = caseWidthProblems(all); !tooLong.isEmpty()) {
+        Impl::report(tooLong);
+        return;
+    }
     try {
         ResultSet& cases = d->session.cases;
         // Saving before any search ran: the cases start as an empty list.
@@ -465,6 +484,10 @@ void Tkomision::saveEdit()
     if (!db || !d->editKey.isValid())
         return;
     const CaseTexts all = d->collect();
+    if (const QStringList tooLong = caseWidthProblems(all); !tooLong.isEmpty()) {
+        Impl::report(tooLong);
+        return;
+    }
     try {
         if (!cases.locate(u"pk"_s, d->editKey))
             throw Error(u"این رکورد در این فاصله توسط کاربر دیگری حذف شده است."_s);

@@ -390,6 +390,8 @@ bool Tkomision_rep::search()
     Database* db = m_session.db();
     if (!db)
         return false;
+    if (!DateEdit::acceptAll(this)) // the date ranges are read as they stand
+        return false;
     const std::optional<CaseFilters> f = filters();
     if (!f)
         return false;

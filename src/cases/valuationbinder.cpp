@@ -68,7 +68,7 @@ struct ValuationBinder::Impl : QObject {
         shareRunning = true;
         const valuation::ShareOutcome out = valuation::ownerShare(
             {f.masahat_khales->text(), f.price_metr->text(), f.melk_arzesh->text(), f.malek_pardakhti->text()});
-        if (out.largeAreaReminder)
+        if (out.largeAreaReminder && !quiet)
             Dialogs::instance().message(valuation::kLargeAreaReminder);
         write(f.masahat_khales, out.fields.masahat_khales);
         write(f.price_metr, out.fields.price_metr);
@@ -109,11 +109,17 @@ struct ValuationBinder::Impl : QObject {
 
     ValuationFields f;
     bool shareRunning = false;
+    bool quiet = false;
 };
 
 ValuationBinder::ValuationBinder(const ValuationFields& fields, QObject* parent)
     : QObject(parent), d(new Impl(fields, this))
 {
+}
+
+void ValuationBinder::setQuiet(bool quiet)
+{
+    d->quiet = quiet;
 }
 
 } // namespace tarvest

@@ -33,6 +33,11 @@ public:
     // child of `parent` (the screen) and lives as long as it.
     ValuationBinder(const ValuationFields& fields, QObject* parent);
 
+    // While the screen presets its fields (a blank new case), the reactions run but
+    // show no message: the large-area reminder belongs to a plot the user works on,
+    // not to the case shown before.
+    void setQuiet(bool quiet);
+
 private:
     struct Impl;
     Impl* d;

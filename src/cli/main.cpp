@@ -14,12 +14,17 @@ int main(int argc, char** argv)
     const QString command = args.isEmpty() ? QString() : args.takeFirst();
     if (command == QLatin1String("provision"))
         return tarvest::runProvisionCommand(args, out, err);
+    if (command == QLatin1String("sample"))
+        return tarvest::runSampleCommand(args, out, err);
     // Internal: the parsing of a legacy .xls file for the program, in a process of its own.
     if (command == QLatin1String("read-xls"))
         return tarvest::runXlsReaderChild(args);
     if (command == QLatin1String("date"))
         return tarvest::runDateCommand(args, out, err);
-    err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
+    err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]
+"
+           "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE]
+"
            "       tarvest-admin date [YYYY-MM-DD]\n";
     return 2;
 }

@@ -1,5 +1,6 @@
 #include "common/decimal.h"
 
+#include "common/digits.h"
 #include "common/errors.h"
 
 #include <QRegularExpression>
@@ -102,7 +103,11 @@ Decimal Decimal::fromInteger(long long value)
 
 std::optional<Decimal> Decimal::parse(QStringView input)
 {
-    const QStringView text = input.trimmed();
+    // Persian and Arabic-Indic digits are digits, and the Persian decimal separator a
+    // point, wherever a number is typed.
+    QString ascii = normalizeDigits(input.toString());
+    ascii.replace(QChar(0x066B), QChar(u'.'));
+    const QStringView text = QStringView(ascii).trimmed();
     qsizetype i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))

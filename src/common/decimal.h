@@ -21,8 +21,9 @@ public:
 
     // A decimal number with "." as separator: optional blanks around it, an optional
     // sign, digits with at most one ".", at least one digit, an optional exponent
-    // ("1.5e3"). Anything else ("", "abc", "1,000", other-script digits) gives nullopt,
-    // as does a number beyond the range.
+    // ("1.5e3"). Persian and Arabic-Indic digits count as digits and the Persian
+    // decimal separator (U+066B) as the point ("۱۲٫۵" is 12.5). Anything else ("",
+    // "abc", "1,000") gives nullopt, as does a number beyond the range.
     static std::optional<Decimal> parse(QStringView text);
 
     // The shortest general form: at most `significant` significant digits (rounded

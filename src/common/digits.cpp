@@ -94,9 +94,15 @@ QString roundDecimalTextToWhole(QStringView text)
 
 QString cleanAmountText(QStringView text)
 {
-    QString normalized = normalizeDigits(text.toString());
-    normalized.replace(QChar(kPersianDecimalSeparator), u'.');
-    return groupDigits(roundDecimalTextToWhole(normalized));
+    // Only the digits count: a point or a Persian separator inside an amount is one
+    // more grouping mark typed by hand ("1.250.000"), never a fraction.
+    const QString normalized = normalizeDigits(text.toString());
+    QString digits;
+    digits.reserve(normalized.size());
+    for (QChar c : normalized)
+        if (isAsciiDigit(c))
+            digits += c;
+    return groupDigits(digits);
 }
 
 qint64 parseWholeRials(QStringView text)
@@ -136,6 +142,15 @@ QString cleanQuantityText(QStringView text)
         }
     }
     return out;
+}
+
+bool hasSecondDecimalPoint(QStringView text)
+{
+    int points = 0;
+    for (QChar c : text)
+        if (c == u'.' || c == kPersianDecimalSeparator)
+            ++points;
+    return points > 1;
 }
 
 double parseQuantity(QStringView text)

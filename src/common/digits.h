@@ -20,10 +20,10 @@ QString groupDigits(QStringView digits);
 // number, "" when the text has no digit. "1,250,000.5" -> "1250000", "1500.75" -> "1501".
 QString roundDecimalTextToWhole(QStringView text);
 
-// The cleaned text of an amount field in whole rials: other-script digits count as
-// digits, a decimal part is rounded away (half to even), every other character is
-// dropped, and the digits are grouped in threes. No digit gives "".
-// "-1500.75" -> "1,501", "9876543" -> "9,876,543".
+// The cleaned text of an amount field in whole rials: its digits (other-script digits
+// count as digits) grouped in threes; every other character, points and separators
+// included, is dropped. No digit gives "".
+// "1.250.000" -> "1,250,000", "-1500.75" -> "150,075", "9876543" -> "9,876,543".
 QString cleanAmountText(QStringView text);
 
 // The whole rials held by an amount text: its digits read as a 64-bit number.
@@ -32,7 +32,11 @@ qint64 parseWholeRials(QStringView text);
 
 // The cleaned text of a quantity field: digits (other scripts mapped to ASCII) and the
 // first decimal point ("." or the Persian separator U+066B); everything else dropped.
-// "12.5m2" -> "12.52", "1.2.3" -> "1.23".
+// "12.5m2" -> "12.52", "1.2.3" -> "1.23". (A typed second point is refused by the
+// field before it gets here.)
+
+// Whether a typed quantity text holds more than one decimal point ("." or U+066B).
+bool hasSecondDecimalPoint(QStringView text);
 QString cleanQuantityText(QStringView text);
 
 // The value of a quantity text: "" gives 0; a text that is not a decimal number

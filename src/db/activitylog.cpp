@@ -5,7 +5,7 @@
 #include "common/workstation.h"
 #include "db/database.h"
 
-#include <QLocale>
+#include <QTime>
 
 namespace tarvest {
 
@@ -15,7 +15,9 @@ void writeLogRecord(Database& db, const QString& userName, const QString& descri
               {{"karbar", userName},
                {"ip", Workstation::address()},
                {"computer_name", Workstation::hostName()},
-               {"saat", QLocale().toString(Clock::timeOfDay(), QLocale::LongFormat)},
+               // The time of day beside the date, as every workstation writes it:
+               // HH:MM:SS in Latin digits, without a zone or a locale's own digits.
+               {"saat", Clock::timeOfDay().toString(QStringLiteral("HH:mm:ss"))},
                {"tarikh", TodayJalali()},
                {"cmt", description}});
 }

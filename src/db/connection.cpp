@@ -1,5 +1,6 @@
 #include "db/connection.h"
 
+#include "common/bidi.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/embedded.h"
@@ -204,7 +205,11 @@ std::unique_ptr<Database> openProfile(Profile profile, QSettings& store, const Q
             throw ConnectionFailure{ConnectionFailure::Kind::FileMissing, e.message()};
         }
     }
-    const ConnectionSettings s = ConnectionSettings::read(store);
+    return openSettings(ConnectionSettings::read(store));
+}
+
+std::unique_ptr<Database> openSettings(const ConnectionSettings& s)
+{
     if (s.authentication == QLatin1String("SQL Server")) {
         PgParams p;
         splitServer(s.server, p);
@@ -235,6 +240,59 @@ std::unique_ptr<Database> openProfile(Profile profile, QSettings& store, const Q
         }
     }
     throw ConnectionFailure{ConnectionFailure::Kind::UnknownKind, s.authentication};
+}
+
+QString connectionProblem(const ConnectionFailure& failure)
+{
+    const QString why = failure.reason;
+    auto has = [&why](const char* text) { return why.contains(QLatin1String(text), Qt::CaseInsensitive); };
+    switch (failure.kind) {
+    case ConnectionFailure::Kind::InternetUnreachable:
+        return failure.message();
+    case ConnectionFailure::Kind::FileMissing:
+        return QStringLiteral("فايل بانک اطلاعاتي يافت نشد يا باز نشد: %1").arg(why);
+    case ConnectionFailure::Kind::UnknownKind:
+        return QStringLiteral("نوع اتصال «%1» شناخته نيست.").arg(why);
+    case ConnectionFailure::Kind::ServerRefused:
+        break;
+    }
+    if (has("could not translate host name") || has("Name or service not known") || has("nodename nor servname"))
+        return QStringLiteral("نام سرور شناخته نشد؛ نام يا نشاني سرور را بررسي کنيد.");
+    if (has("Connection refused"))
+        return QStringLiteral("سرور اتصال را نپذيرفت؛ PostgreSQL روي اين سرور و درگاه در حال کار نيست.");
+    if (has("timeout expired") || has("timed out") || has("No route to host") || has("Network is unreachable"))
+        return QStringLiteral("سرور پاسخ نداد؛ شبکه يا نشاني سرور را بررسي کنيد.");
+    if (has("password authentication failed") || has("no password supplied") || has("authentication failed")
+        || has("Peer authentication failed") || (has("role") && has("does not exist")))
+        return QStringLiteral("نام کاربري يا رمز عبور پذيرفته نشد.");
+    if (has("database") && has("does not exist"))
+        return QStringLiteral("بانک اطلاعاتي با اين نام روي سرور وجود ندارد.");
+    return QStringLiteral("اتصال برقرار نشد: %1").arg(why);
+}
+
+QString describeDatabase(const Database& db)
+{
+    if (db.kind() == DbKind::Sqlite)
+        return QStringLiteral("فايل بانک اطلاعاتي: %1").arg(isolateLeftToRight(db.description()));
+    const PgParams p = PgParams::parse(db.description());
+    return QStringLiteral("سرور PostgreSQL: %1، بانک اطلاعاتي: %2")
+        .arg(isolateLeftToRight((p.host.isEmpty() ? QStringLiteral("localhost") : p.host) + u':'
+                                + QString::number(p.port)),
+             isolateLeftToRight(p.database));
+}
+
+QString describeProfile(Profile profile, QSettings& store, const QString& embeddedPath)
+{
+    if (profile == Profile::Internet)
+        return QStringLiteral("سرور مرکزي (Internet)");
+    if (!ConnectionSettings::exist(store))
+        return QStringLiteral("فايل بانک اطلاعاتي: %1")
+            .arg(isolateLeftToRight(embeddedPath.isEmpty() ? embeddedDatabasePath() : embeddedPath));
+    const ConnectionSettings s = ConnectionSettings::read(store);
+    if (s.authentication == QLatin1String("Access"))
+        return QStringLiteral("فايل بانک اطلاعاتي: %1").arg(isolateLeftToRight(s.server));
+    return QStringLiteral("سرور PostgreSQL: %1، بانک اطلاعاتي: %2")
+        .arg(isolateLeftToRight(s.server), isolateLeftToRight(s.database));
 }
 
 } // namespace tarvest

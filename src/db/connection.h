@@ -67,5 +67,17 @@ QString internetConfigPath();
 
 // Opens the database of a profile. Throws ConnectionFailure.
 std::unique_ptr<Database> openProfile(Profile profile, QSettings& store, const QString& embeddedPath = {});
+// Opens the database the given settings name (what the Local profile does with the
+// saved ones). Throws ConnectionFailure.
+std::unique_ptr<Database> openSettings(const ConnectionSettings& settings);
+
+// Why a connection failed, in Persian words an office can act on: the server
+// refused, the host is unknown, the password was wrong, no such database, ...
+QString connectionProblem(const ConnectionFailure& failure);
+
+// Which database is open, for the windows: the file's path, or server and database.
+QString describeDatabase(const Database& db);
+// Which database a profile will open, before it is opened.
+QString describeProfile(Profile profile, QSettings& store, const QString& embeddedPath = {});
 
 } // namespace tarvest

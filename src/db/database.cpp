@@ -114,17 +114,30 @@ QVariant toWholeNumber(const Column& c, const QVariant& v)
         return v;
     if (v.typeId() == QMetaType::Bool)
         return v.toBool() ? 1 : 0;
+    qint64 n = 0;
     if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray) {
         const QString s = asciiNumberText(v.toString());
         if (s.isEmpty())
             return qint64(0);
         bool ok = false;
-        const qint64 n = s.toLongLong(&ok);
+        n = s.toLongLong(&ok);
         if (!ok)
-            throw Error(QStringLiteral("مقدار «%1» برای ستون %2 عدد صحیح نیست.").arg(v.toString(), c.name));
-        return n;
+            throw Error(QStringLiteral("خطا! مقدار «%1» براي ستون %2 عدد صحيح نيست.").arg(v.toString(), c.name));
+    } else {
+        bool ok = false;
+        n = v.toLongLong(&ok);
+        if (!ok || (v.typeId() == QMetaType::ULongLong && v.toULongLong() > qulonglong(std::numeric_limits<qint64>::max())))
+            return v; // left to the database to judge
     }
-    return v;
+    // A 32-bit column would refuse (PostgreSQL) or silently keep (SQLite) a larger
+    // number; both kinds refuse it here, before the statement, alike.
+    if (c.type == ColType::Int
+        && (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max()))
+        throw Error(QStringLiteral("خطا! عدد %1 براي ستون %2 بيش از اندازه بزرگ است (حداكثر %3).")
+                        .arg(n)
+                        .arg(c.name)
+                        .arg(std::numeric_limits<qint32>::max()));
+    return n;
 }
 
 QVariant toFloatValue(const Column& c, const QVariant& v)

@@ -37,6 +37,10 @@ LoginOutcome logIn(Database& db, const QString& userName, const QString& passwor
         out.result = LoginOutcome::Result::Inactive;
         return out;
     }
+    // From here on the user is known by the stored name, whatever letter case was
+    // typed: "ADMIN" is the administrator, and the log says "admin".
+    const QString name = user->us;
+    out.state.userName = name;
 
     // Version test: this login marks its own row, so a login of "admin" itself passes.
     db.update(QStringLiteral("users"), {{"ver", QString::number(kProgramVersion)}}, user->id);
@@ -46,15 +50,15 @@ LoginOutcome logIn(Database& db, const QString& userName, const QString& passwor
     if (isNumber && version > kProgramVersion) {
         out.result = LoginOutcome::Result::Outdated;
         out.newestVersion = newest.toString();
-        writeLogRecord(db, userName,
+        writeLogRecord(db, name,
                        QStringLiteral("  ورود ناموفق به نرم افزار بدليل استفاده از نسخه قديمي   ")
-                           + out.newestVersion + QStringLiteral(" ") + userName);
+                           + out.newestVersion + QStringLiteral(" ") + name);
         return out;
     }
 
-    writeLogRecord(db, userName, QStringLiteral("  ورود موفق به نرم افزار  ") + userName + QStringLiteral(" ") + user->nam);
+    writeLogRecord(db, name, QStringLiteral("  ورود موفق به نرم افزار  ") + name + QStringLiteral(" ") + user->nam);
     out.result = LoginOutcome::Result::LoggedIn;
-    out.state = LoginState{QString::number(user->id), user->lev, userName};
+    out.state = LoginState{QString::number(user->id), user->lev, name};
     out.unreadMessages = unreadMessageCount(db, out.state.userId);
     return out;
 }

@@ -26,7 +26,7 @@ std::optional<UserRow> findUser(Database& db, const QString& userName, const QSt
 struct LoginOutcome {
     enum class Result { WrongPassword, Inactive, Outdated, LoggedIn };
     Result result = Result::WrongPassword;
-    LoginState state;     // set when logged in
+    LoginState state;     // set when logged in; the stored user name also when outdated
     QString newestVersion; // the admin row's version text, when outdated
     int unreadMessages = 0;
 };

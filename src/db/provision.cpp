@@ -6,6 +6,7 @@
 #include "db/schema.h"
 
 #include <QSqlQuery>
+#include <QHash>
 
 namespace tarvest {
 
@@ -18,17 +19,19 @@ void insertDefaultRows(Database& db, const Table& table)
     if (table.name == QLatin1String("users")) {
         db.insert("users", {{"us", "admin"},
                             {"ps", hashPassword(QStringLiteral("1"))},
-                            {"lev", "ostan"},
+                            {"lev", "admin"},
                             {"ver", "1"},
                             {"status", QStringLiteral("فعال")}});
     } else if (table.name == QLatin1String("dastrasi")) {
-        // The administrator's right on the users page, so that every other right
-        // can be granted from there.
-        QVariant adminId = db.scalar(QStringLiteral("SELECT min(id) FROM users WHERE us = ?"), {"admin"});
+        // Every right on every page, so that a new office reaches each screen at once
+        // and grants the other users their rights from the users page.
+        // An older database without an "admin" row grants nobody anything.
+        const QVariant adminId = db.scalar(QStringLiteral("SELECT min(id) FROM users WHERE us = ?"), {"admin"});
         if (adminId.isNull())
-            adminId = 1;
-        db.insert("dastrasi", {{"prs_id", adminId}, {"page_name", "karbaran"},
-                               {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
+            return;
+        for (const QString& page : pageNames())
+            db.insert("dastrasi", {{"prs_id", adminId}, {"page_name", page},
+                                   {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
     }
 }
 
@@ -54,6 +57,17 @@ void widenColumns(Database& db, const Table& table, ProvisionStep& step)
         step.widenedColumns << QStringLiteral("%1 to %2").arg(c->name).arg(c->width);
     }
 }
+
+} // namespace
+
+const QStringList& pageNames()
+{
+    static const QStringList names = {"komision", "asnad", "ghimat", "arazi", "seting", "vagozari",
+                                      "abadiha", "phone", "karbaran", "kom_z", "zamaem"};
+    return names;
+}
+
+namespace {
 
 ProvisionStep provisionTable(Database& db, const Table& table, const QStringList& existingTables)
 {
@@ -133,6 +147,51 @@ QString describe(const ProvisionStep& step)
         break;
     }
     return step.table + ": failed: " + step.reason;
+}
+
+QString tablePurpose(const QString& table)
+{
+    static const QHash<QString, QString> purposes = {
+        {"users", QStringLiteral("كاربران")},
+        {"setting", QStringLiteral("تنظيمات و ليست ها")},
+        {"log", QStringLiteral("لاگ فعاليت ها")},
+        {"payamha", QStringLiteral("پيام ها")},
+        {"dastrasi", QStringLiteral("دسترسي صفحات")},
+        {"dastrasi2", QStringLiteral("دسترسي شهرستان ها")},
+        {"zamaem", QStringLiteral("ضمائم برنامه")},
+        {"phone", QStringLiteral("دفترچه تلفن")},
+        {"abadiha", QStringLiteral("فرهنگ آبادي ها")},
+        {"komision", QStringLiteral("پرونده هاي كميسيون")},
+        {"komision_pic", QStringLiteral("ضمائم پرونده ها")},
+        {"asnad", QStringLiteral("اسناد")},
+        {"sayerkar", QStringLiteral("ساير كارشناسان")},
+        {"sanad_temp", QStringLiteral("صورتحساب اسناد")},
+        {"ghimat", QStringLiteral("قيمت گذاري ها")},
+        {"vagozarityp", QStringLiteral("انواع واگذاري")},
+        {"kashfghimat", QStringLiteral("كشف كنندگان قيمت")},
+        {"pic_new", QStringLiteral("ضمائم موقت")},
+        {"arazi", QStringLiteral("شناسايي اراضي")},
+        {"sh", QStringLiteral("ورود اكسل اراضي")},
+    };
+    return purposes.value(table.toLower(), table);
+}
+
+QString describeInPersian(const ProvisionStep& step)
+{
+    if (step.table == QLatin1String("*"))
+        return QStringLiteral("فهرست جدول هاي بانک اطلاعاتي خوانده نشد: %1").arg(step.reason);
+    const QString name = QStringLiteral("جدول %1 (%2)").arg(tablePurpose(step.table), step.table);
+    switch (step.outcome) {
+    case ProvisionStep::Outcome::Created:
+        return name + QStringLiteral(": ساخته شد");
+    case ProvisionStep::Outcome::AlreadyPresent:
+        return name + QStringLiteral(": از قبل موجود است")
+             + (step.addedColumns.isEmpty() ? QString()
+                                            : QStringLiteral(" (ستون هاي افزوده: %1)").arg(step.addedColumns.join(u'،')));
+    case ProvisionStep::Outcome::Failed:
+        break;
+    }
+    return name + QStringLiteral(": ساخته نشد؛ ") + step.reason;
 }
 
 } // namespace tarvest

@@ -20,10 +20,20 @@ struct ProvisionStep {
     QString reason;           // the database's reason when the step failed
 };
 
+// The eleven pages a user may hold rights on (table dastrasi), in the menu's order.
+const QStringList& pageNames();
+
+// A table created here gets its default rows: the user "admin" (password "1", level
+// "admin", without a county restriction) with every right on every page.
 QList<ProvisionStep> provision(Database& db);
 bool provisionSucceeded(const QList<ProvisionStep>& steps);
 // One line per table: "users: created", "komision: already present (added: ostan)",
 // "users: already present (widened: ps to 128)", "phone: failed: <reason>".
 QString describe(const ProvisionStep& step);
+// What a table holds, in the words of the office ("users" -> "كاربران").
+QString tablePurpose(const QString& table);
+// The same line for the screen, in Persian, naming the table by its purpose:
+// "جدول كاربران (users): ساخته نشد؛ <reason>".
+QString describeInPersian(const ProvisionStep& step);
 
 } // namespace tarvest

@@ -238,6 +238,18 @@ QString createIndexSql(const Table& table, const QString& column)
     return "CREATE INDEX IF NOT EXISTS " + indexName(table, column) + " ON " + table.name + " (" + column + ")";
 }
 
+int textWidth(const QString& tableName, const QString& column)
+{
+    const Table* table = findTable(tableName);
+    const Column* c = table ? table->column(column) : nullptr;
+    return c && c->type == ColType::NVarChar ? c->width : 0;
+}
+
+QString tooLongMessage(const QString& caption, int width)
+{
+    return QStringLiteral("خطا! «%1» حداكثر %2 نويسه مي پذيرد").arg(caption).arg(width);
+}
+
 void checkTextWidths(const Table& table, const QVariantMap& values)
 {
     for (auto it = values.begin(); it != values.end(); ++it) {

@@ -52,6 +52,13 @@ QString indexName(const Table& table, const QString& column);
 // Creates the index unless it exists; the same text on both kinds.
 QString createIndexSql(const Table& table, const QString& column);
 
+// The most characters a text column takes; 0 for a column without a limit, a column
+// that is not text, or one the schema does not know.
+int textWidth(const QString& table, const QString& column);
+// The refusal of a text longer than its field, naming the field by its caption:
+// "خطا! «شماره تماس متقاضي» حداكثر 20 نويسه مي پذيرد".
+QString tooLongMessage(const QString& caption, int width);
+
 // Refuses, before any statement runs, a text longer than its column: throws
 // tarvest::Error naming the column and its width. Unknown columns are left to
 // the database to report.

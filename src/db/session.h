@@ -16,8 +16,10 @@ class Database;
 struct LoginState {
     QString userId;   // users.id, as text
     QString level;    // users.lev: "city", "ostan", "keshvar", "admin", or a case-entry role
-    QString userName; // the user name as typed at login
+    QString userName; // the user name as stored in users.us (matched without regard to case)
     bool isLoggedIn() const { return !userId.isEmpty(); }
+    // The user named "admin" (not the level): the attachments screen and all messages.
+    bool isAdministrator() const { return userName == QLatin1String("admin"); }
 };
 
 // A user's rights on one page (table dastrasi).

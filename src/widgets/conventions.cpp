@@ -2,10 +2,15 @@
 
 #include "common/digits.h"
 #include "db/resultset.h"
+#include "db/schema.h"
+#include "widgets/dateedit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
@@ -115,6 +120,10 @@ bool EnterChain::eventFilter(QObject* watched, QEvent* event)
     if (i < 0)
         return false;
     if (m_links[i].action) {
+        // An action reads the dates of its window: an impossible or partial one
+        // stops it with the date message, as leaving the field would.
+        if (!DateEdit::acceptAll(static_cast<QWidget*>(watched)->window()))
+            return true;
         // The action may show a window or rebuild the form; keep a copy.
         const auto action = m_links[i].action;
         action();
@@ -222,6 +231,59 @@ bool filterOn(const QWidget* field)
 void acceptDigitKeysOnly(QWidget* field)
 {
     field->installEventFilter(new DigitKeyFilter(field));
+}
+
+// ---- Column widths, Latin digits, Escape -------------------------------------------
+
+void limitToColumnWidths(QWidget* screen, const QString& table)
+{
+    for (QLineEdit* field : screen->findChildren<QLineEdit*>()) {
+        // Date fields keep their mask; a list's own line edit would cut a chosen value
+        // short without a word, so a list's text is checked when saving instead.
+        if (qobject_cast<DateEdit*>(field) || qobject_cast<QComboBox*>(field->parentWidget()))
+            continue;
+        if (const int width = textWidth(table, field->objectName()); width > 0)
+            field->setMaxLength(width);
+    }
+}
+
+void showLatinDigits(QLineEdit* field)
+{
+    QObject::connect(field, &QLineEdit::textEdited, field, [field](const QString& text) {
+        const QString ascii = normalizeDigits(text);
+        if (ascii == text)
+            return;
+        const int caret = field->cursorPosition(); // one character for one: the caret stays
+        field->setText(ascii);
+        field->setCursorPosition(caret);
+        field->setModified(true);
+    });
+}
+
+namespace {
+
+class EscapeKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // A dialog closes on Escape in its own key handling, after its fields
+        // passed the key on; it stops here.
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void keepOpenOnEscape(QDialog* screen)
+{
+    screen->installEventFilter(new EscapeKeeper(screen));
 }
 
 // ---- Title click sorting ---------------------------------------------------------

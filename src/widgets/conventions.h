@@ -13,6 +13,8 @@
 
 class QAbstractButton;
 class QCheckBox;
+class QDialog;
+class QLineEdit;
 class QTableView;
 class QWidget;
 
@@ -43,6 +45,8 @@ public:
 
     // Enter moves the focus to the next control of the chain.
     EnterChain& add(QWidget* control);
+    // (An action or button started by Enter runs only when every edited date field
+    // of the window holds a blank or a real date; otherwise the date message shows.)
     // Enter runs the action (a search, a calculation, a login).
     EnterChain& add(QWidget* control, std::function<void()> action);
     // Enter clicks the button, as if the user clicked it.
@@ -93,6 +97,20 @@ bool filterOn(const QWidget* field);
 // Arabic-Indic digits turn into them), Backspace and Enter; any other typed
 // character is discarded before it reaches the field.
 void acceptDigitKeysOnly(QWidget* field);
+
+// Every text field of an entry screen takes at most the width of the column it edits
+// (the field's objectName is the column's name), so the clerk sees the limit while
+// typing. Date fields keep their own ten characters; the text of a list (which may be
+// a chosen value) is left whole, for the save to refuse by the field's caption.
+void limitToColumnWidths(QWidget* screen, const QString& table);
+
+// A number field whose Persian and Arabic-Indic digits are written as Latin digits as
+// they are typed or pasted, so the field shows, computes and stores one kind of digit.
+void showLatinDigits(QLineEdit* field);
+
+// An entry screen that Escape never closes: what was typed stays; the window's close
+// box (and the screen's own commands) still close it.
+void keepOpenOnEscape(QDialog* screen);
 
 // Sorting of a grid by a click on a column title. The grid must show a
 // ResultSetModel; for any other model a click does nothing. The clicked title

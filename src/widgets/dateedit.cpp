@@ -94,6 +94,34 @@ void DateEdit::focusOutEvent(QFocusEvent* event)
     refuseLeaving();
 }
 
+bool DateEdit::acceptText()
+{
+    if (m_refusing)
+        return false; // leaving was refused a moment ago; its message is on its way
+    if (!isModified())
+        return true;
+    const QString text = dateText();
+    if (text == kBlankDate || isValidJalaliDateText(text)) {
+        setModified(false);
+        m_acceptedText = text;
+        return true;
+    }
+    setFocus(Qt::OtherFocusReason);
+    Dialogs::instance().warning(invalidDateMessage());
+    return false;
+}
+
+bool DateEdit::acceptAll(QWidget* window)
+{
+    if (!window)
+        return true;
+    for (DateEdit* date : window->findChildren<DateEdit*>()) {
+        if (date->isEnabled() && date->isVisibleTo(window) && !date->acceptText())
+            return false;
+    }
+    return true;
+}
+
 void DateEdit::refuseLeaving()
 {
     // Focus is taken back after the focus change is complete, then the message is shown;

@@ -19,6 +19,13 @@ public:
     // complete, real Jalali date.
     static QString invalidDateMessage();
 
+    // Checks the text before an action reads it: an edited field holding neither a
+    // blank nor a real date shows the date message, takes the focus and gives false.
+    bool acceptText();
+    // acceptText for every shown date field of a window, in order; false at the first
+    // refused one.
+    static bool acceptAll(QWidget* window);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;

@@ -2,12 +2,25 @@
 
 #include "common/digits.h"
 
+#include <QValidator>
+
 namespace tarvest {
 
 namespace {
 // Size of a field placed without a layout.
 constexpr int kDefaultWidth = 100;
 constexpr int kDefaultHeight = 50;
+
+// Refuses a typed or pasted text with a second decimal point, so the keystroke is
+// ignored and the quantity stays as it was; every other text goes on to the cleaning.
+class OnePointValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        return hasSecondDecimalPoint(normalizeDigits(input)) ? Invalid : Acceptable;
+    }
+};
 } // namespace
 
 TMonEdit::TMonEdit(QWidget* parent)
@@ -38,6 +51,7 @@ TRealEdit::TRealEdit(QWidget* parent)
     : QLineEdit(parent)
 {
     resize(kDefaultWidth, kDefaultHeight);
+    setValidator(new OnePointValidator(this));
     connect(this, &QLineEdit::textChanged, this, &TRealEdit::clean);
 }
 

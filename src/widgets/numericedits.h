@@ -1,6 +1,6 @@
 #pragma once
 // The two numeric entry fields: TMonEdit for amounts in whole rials shown with thousands
-// separators, TRealEdit for decimal quantities (areas, coefficients). Each cleans its
+// separators (only the digits of what is typed count), TRealEdit for decimal quantities (areas, coefficients). Each cleans its
 // text after every change, typed or set by a screen, and puts the caret at the end.
 #include <QLineEdit>
 
@@ -21,6 +21,7 @@ private:
     QString m_lastFormatted; // the text this field produced the last time it cleaned itself
 };
 
+// A typed or pasted second decimal point is refused: the text stays as it was.
 class TRealEdit : public QLineEdit {
     Q_OBJECT
 public:

@@ -15,6 +15,11 @@ namespace tarvest {
 void showModal(QWidget* screen);
 void setModalShower(std::function<void(QWidget*)> shower); // empty returns to the default
 
+// Gives a screen the wanted size where the screen's available area (without panels)
+// allows it, its title bar and frame included, and centres it there. `near` chooses
+// the monitor (the main window); without it, the primary one.
+void fitInsideAvailableArea(QWidget* screen, QSize wanted, const QWidget* near = nullptr);
+
 // A screen whose commands follow the page rights of the user.
 class AccessTarget {
 public:

@@ -109,6 +109,36 @@ TEST_P(DatabaseTest, NumberColumnsTakeTypedTextAndRefuseWhatIsNotANumber)
     EXPECT_THROW(db->insert("no_such_table", {{"a", "1"}}), Error);
 }
 
+TEST_P(DatabaseTest, WholeNumbersBeyond32BitsAreRefusedBeforeTheStatement)
+{
+    struct Case { const char* column; QVariant value; bool fits; };
+    const Case cases[] = {
+        {"rosta_cnt", QStringLiteral("2147483647"), true},
+        {"ozv_cnt", QStringLiteral("-2147483648"), true},
+        {"rosta_cnt", QStringLiteral("2147483648"), false},
+        {"ozv_cnt", QString::fromUtf16(u"۳۰۰۰۰۰۰۰۰۰"), false},
+        {"shahr_cnt", qint64(5000000000LL), false},
+        {"fish", QStringLiteral("-2147483649"), false},
+    };
+    for (const Case& c : cases) {
+        const QString what = QString::fromLatin1(c.column) + " = " + c.value.toString();
+        if (c.fits) {
+            EXPECT_NO_THROW(db->insert("asnad", {{c.column, c.value}})) << what.toStdString();
+            continue;
+        }
+        try {
+            db->insert("asnad", {{c.column, c.value}});
+            ADD_FAILURE() << "stored " << what.toStdString();
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("خطا!"))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(QLatin1String(c.column))) << e.message().toStdString();
+        }
+    }
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM asnad").toInt(), 2);
+    // A 64-bit column takes what a 32-bit one refuses.
+    EXPECT_NO_THROW(db->insert("kashfghimat", {{"ghimat_id", qint64(5000000000LL)}}));
+}
+
 TEST_P(DatabaseTest, LargeObjectsKeepEveryByte)
 {
     QByteArray bytes;

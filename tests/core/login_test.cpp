@@ -70,18 +70,18 @@ TEST_P(LoginTest, SuccessSetsTheStateWritesTheRecordAndCountsUnreadMessages)
     ASSERT_EQ(out.result, Result::LoggedIn);
     EXPECT_EQ(out.state.userId, QString::number(reza));
     EXPECT_EQ(out.state.level, "city");
-    EXPECT_EQ(out.state.userName, "REZA  ");
+    EXPECT_EQ(out.state.userName, "reza") << "the stored name, whatever was typed";
     EXPECT_EQ(out.unreadMessages, 1);
     EXPECT_EQ(db->scalar("SELECT ver FROM users WHERE id = ?", {reza}).toString(), "1");
 
     QSqlQuery q = db->exec("SELECT karbar, ip, computer_name, tarikh, cmt, saat FROM log");
     ASSERT_TRUE(q.next());
-    EXPECT_EQ(q.value(0).toString(), "REZA  ");
+    EXPECT_EQ(q.value(0).toString(), "reza");
     EXPECT_EQ(q.value(1).toString(), "10.0.0.7");
     EXPECT_EQ(q.value(2).toString(), "karshenas-pc");
     EXPECT_EQ(q.value(3).toString(), "1404/01/01");
-    EXPECT_EQ(q.value(4).toString(), QStringLiteral("  ورود موفق به نرم افزار  REZA   رضا احمدي"));
-    EXPECT_FALSE(q.value(5).toString().isEmpty());
+    EXPECT_EQ(q.value(4).toString(), QStringLiteral("  ورود موفق به نرم افزار  reza رضا احمدي"));
+    EXPECT_EQ(q.value(5).toString(), "09:30:00") << "time of day in Latin digits, no zone";
     EXPECT_FALSE(q.next());
 }
 
@@ -95,6 +95,16 @@ TEST_P(LoginTest, OutdatedProgramIsRefusedExceptForAdminWhoMarksTheNewVersion)
 
     EXPECT_EQ(logIn(*db, "admin", "1").result, Result::LoggedIn) << "admin's own login writes 1 into its row";
     EXPECT_EQ(logIn(*db, "reza", "s3cret").result, Result::LoggedIn);
+}
+
+TEST_P(LoginTest, AdminTypedInCapitalsIsTheAdministrator)
+{
+    const LoginOutcome out = logIn(*db, "ADMIN", "1");
+    ASSERT_EQ(out.result, Result::LoggedIn);
+    EXPECT_EQ(out.state.userName, "admin");
+    EXPECT_TRUE(out.state.isAdministrator());
+    EXPECT_EQ(db->scalar("SELECT karbar FROM log").toString(), "admin");
+    EXPECT_FALSE(logIn(*db, "REZA", "s3cret").state.isAdministrator());
 }
 
 TEST_P(LoginTest, MissingOrUnreadableNewestVersionMeansNoNewerVersion)

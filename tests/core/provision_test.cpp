@@ -52,7 +52,7 @@ TEST_P(ProvisionTest, EmptyDatabaseGetsEveryTableAndColumnThenARepeatChangesNoth
         EXPECT_TRUE(s.addedColumns.isEmpty()) << describe(s).toStdString();
     }
     EXPECT_EQ(count(*db, "users"), 1);
-    EXPECT_EQ(count(*db, "dastrasi"), 1);
+    EXPECT_EQ(count(*db, "dastrasi"), 11);
 }
 
 TEST_P(ProvisionTest, AdministratorCanLogInWithPasswordOne)
@@ -61,7 +61,6 @@ TEST_P(ProvisionTest, AdministratorCanLogInWithPasswordOne)
     QSqlQuery q = db->exec("SELECT id, us, ps, lev, ver, status FROM users");
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.value("us").toString(), "admin");
-    EXPECT_EQ(q.value("lev").toString(), "ostan");
     EXPECT_EQ(q.value("ver").toString(), "1");
     EXPECT_EQ(q.value("status").toString(), QStringLiteral("فعال"));
     const QString ps = q.value("ps").toString();
@@ -70,12 +69,19 @@ TEST_P(ProvisionTest, AdministratorCanLogInWithPasswordOne)
     EXPECT_FALSE(verifyPassword(ps, "2"));
     const qint64 adminId = q.value("id").toLongLong();
 
-    QSqlQuery r = db->exec("SELECT prs_id, page_name, darj, virayesh, hazf, namayesh FROM dastrasi");
-    ASSERT_TRUE(r.next());
-    EXPECT_EQ(r.value(0).toLongLong(), adminId);
-    EXPECT_EQ(r.value(1).toString(), "karbaran");
-    for (int i = 2; i < 6; ++i)
-        EXPECT_EQ(r.value(i).toInt(), 1);
+    // A new office reaches every screen at once: level "admin" sees every county,
+    // and every page's rights are granted in full.
+    EXPECT_EQ(q.value("lev").toString(), "admin");
+    QSqlQuery r = db->exec("SELECT prs_id, page_name, darj, virayesh, hazf, namayesh FROM dastrasi ORDER BY id");
+    QStringList pages;
+    while (r.next()) {
+        EXPECT_EQ(r.value(0).toLongLong(), adminId);
+        pages << r.value(1).toString();
+        for (int i = 2; i < 6; ++i)
+            EXPECT_EQ(r.value(i).toInt(), 1) << r.value(1).toString().toStdString();
+    }
+    EXPECT_EQ(pages, QStringList({"komision", "asnad", "ghimat", "arazi", "seting", "vagozari", "abadiha",
+                                  "phone", "karbaran", "kom_z", "zamaem"}));
 }
 
 TEST_P(ProvisionTest, OlderDatabaseReceivesMissingColumnsButNoDefaultRows)
@@ -101,6 +107,7 @@ TEST_P(ProvisionTest, OlderDatabaseReceivesMissingColumnsButNoDefaultRows)
     EXPECT_FALSE(byTable["komision"].addedColumns.contains("paper_no"));
     EXPECT_EQ(byTable["arazi"].outcome, Outcome::Created);
     EXPECT_EQ(byTable["dastrasi"].outcome, Outcome::Created);
+    EXPECT_EQ(count(*db, "dastrasi"), 0) << "no rights for a user the database does not hold";
     EXPECT_EQ(db->scalar("SELECT paper_no FROM komision WHERE pk = 7").toString(), "12/5");
     EXPECT_TRUE(describe(byTable["users"]).startsWith("users: already present (added: nam,"));
 }
@@ -130,6 +137,19 @@ TEST_P(ProvisionTest, ServerColumnsNarrowerThanNeededAreWidenedAndAdminThenLogsI
 
     for (const ProvisionStep& s : provision(*db))
         EXPECT_TRUE(s.widenedColumns.isEmpty()) << describe(s).toStdString();
+}
+
+TEST_P(ProvisionTest, ExistingUsersAndRightsStayAsTheyAre)
+{
+    // An office's database made before: its administrator at level "ostan" with the
+    // users page only. Provisioning again never raises anyone's level or rights.
+    provision(*db);
+    db->exec("UPDATE users SET lev = 'ostan'");
+    db->exec("DELETE FROM dastrasi WHERE page_name <> 'karbaran'");
+    const auto steps = provision(*db);
+    EXPECT_TRUE(provisionSucceeded(steps));
+    EXPECT_EQ(db->scalar("SELECT lev FROM users WHERE us = 'admin'").toString(), "ostan");
+    EXPECT_EQ(count(*db, "dastrasi"), 1);
 }
 
 TEST_P(ProvisionTest, FailureIsReportedWithItsReasonAndTheOtherTablesStillGetMade)

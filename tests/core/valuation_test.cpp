@@ -22,6 +22,8 @@ TEST(Decimal, ReadsOnlyPlainDecimalNumbers)
         {u"1.5E-2", u"0.015"}, {u"-0", u"0"},
         // Finer than twelve fraction digits: rounded half to even.
         {u"0.0000000000005", u"0"}, {u"0.0000000000015", u"0.000000000002"},
+        // Typed with a Persian keyboard: Persian and Arabic-Indic digits, Persian point.
+        {u"۳۰۰", u"300"}, {u"١٠٠٠٠٠٠", u"1000000"}, {u"۱۲٫۵", u"12.5"}, {u"۱۲.۵", u"12.5"},
     };
     for (const auto& c : valid) {
         const auto v = toNumber(q(c.in));
@@ -29,7 +31,7 @@ TEST(Decimal, ReadsOnlyPlainDecimalNumbers)
         EXPECT_EQ(toText(*v), q(c.shown)) << q(c.in).toStdString();
     }
     const char16_t* invalid[] = {u"", u"  ", u"abc", u"1,000", u"فقط هزينه كارشناسي", u".", u"1.2.3",
-                                 u"۱۲", u"1e", u"12abc", u"--1", u"1e99"};
+                                 u"۱۲a", u"1e", u"12abc", u"--1", u"1e99", u"۱٫۲٫۳"};
     for (const char16_t* in : invalid)
         EXPECT_FALSE(toNumber(q(in))) << q(in).toStdString();
 }
@@ -161,6 +163,19 @@ TEST(Valuation, OwnerShareFillsEmptyFieldsAndCutsTheValue)
     EXPECT_EQ(bad.fields.melk_arzesh, q(u"abc"));
     EXPECT_EQ(bad.fields.malek_pardakhti, q(u"old"));
     EXPECT_TRUE(bad.largeAreaReminder);
+}
+
+TEST(Valuation, PersianDigitsValueLikeLatinOnes)
+{
+    // A case typed entirely with Persian digits: 300 m², 1,000,000 rials per m².
+    const QString net = netAreaText(q(u"۳۰۰"), q(u"۰"));
+    EXPECT_EQ(net, "300");
+    const QString value = propertyValueText(net, q(u"۱۰۰۰۰۰۰"));
+    EXPECT_EQ(value, "300000000");
+    const ShareOutcome share = ownerShare({net, q(u"۱۰۰۰۰۰۰"), value, {}});
+    EXPECT_EQ(share.fields.malek_pardakhti, ownerShare({"300", "1000000", "300000000", {}}).fields.malek_pardakhti);
+    EXPECT_NE(feeText(share.fields.malek_pardakhti, q(u"۰")), "0");
+    EXPECT_EQ(feeText(q(u"۱۰۰۰"), q(u"۱۰")), "450");
 }
 
 TEST(Valuation, FeeIsHalfTheShareLessTheDiscount)

@@ -369,23 +369,99 @@ TEST_P(CaseEntryTest, LoadingRecomputesTheOwnersShareThenCopiesTheStoredFee)
 
 TEST_P(CaseEntryTest, TooLongTextIsRefusedWithAMessage)
 {
+    // A text field takes no more than its column while typing.
     fillValidNew();
-    set("darkhast", QString(71, QChar(u'ب')));
+    auto* applicant = screen->findChild<QLineEdit*>("darkhast");
+    EXPECT_EQ(applicant->maxLength(), 70);
+    EXPECT_EQ(screen->findChild<QLineEdit*>("phone")->maxLength(), 20);
+    applicant->clear();
+    QTest::keyClicks(applicant, QString(75, QChar(u'b')));
+    EXPECT_EQ(applicant->text().size(), 70);
+
+    // A list's text (a chosen setting value may be longer than the column) is refused
+    // at saving, naming the field by its caption.
+    set("sanad", QString(21, QChar(u'ب')));
     screen->saveNew();
-    ASSERT_EQ(dialogs.errors.size(), 1) << dialogs.shown.join(" | ").toStdString();
-    EXPECT_TRUE(dialogs.errors.first().contains("darkhast")) << dialogs.errors.first().toStdString();
-    EXPECT_FALSE(dialogs.shown.contains(caseText::Saved));
+    ASSERT_EQ(dialogs.shown.size(), 1) << dialogs.shown.join(" | ").toStdString();
+    EXPECT_EQ(dialogs.shown.first(), QStringLiteral("خطا! «نوع سند مالكيت» حداكثر 20 نويسه مي پذيرد"));
     EXPECT_EQ(caseCount(), 0);
     EXPECT_EQ(session.cases.recordCount(), 0);
 
     // The same when editing: the stored case stays as it was.
     const qint64 key = store({{"darkhast", "کوتاه"}});
     ASSERT_TRUE(screen->prepareEdit());
-    set("cmt", QString(51, QChar(u'پ')));
-    dialogs.errors.clear();
+    set("karbari2", QString(31, QChar(u'پ')));
+    dialogs.shown.clear();
     screen->saveEdit();
-    EXPECT_EQ(dialogs.errors.size(), 1);
-    EXPECT_EQ(column(key, "cmt"), "");
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown.first().startsWith(QStringLiteral("خطا! «نوع كاربري مورد تقاضا»")))
+        << dialogs.shown.first().toStdString();
+    EXPECT_EQ(column(key, "karbari2"), "");
+}
+
+TEST_P(CaseEntryTest, PersianDigitsTypedValueTheCaseAndAreStoredAsDigits)
+{
+    fillValidNew();
+    screen->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    auto type = [this](const char* name, const QString& typed) {
+        auto* field = screen->findChild<QLineEdit*>(name);
+        field->setFocus();
+        field->selectAll();
+        test::typeText(field, typed);
+    };
+    type("metraj", QString::fromUtf16(u"۳۰۰"));
+    type("price_metr", QString::fromUtf16(u"۱۰۰۰۰۰۰"));
+    screen->findChild<QLineEdit*>("melk_arzesh")->setFocus();      // the value follows
+    screen->findChild<QLineEdit*>("malek_pardakhti")->setFocus();  // and the owner's share
+    EXPECT_EQ(text("metraj"), "300") << "shown with the digits it computes with";
+    EXPECT_EQ(text("masahat_khales"), "300");
+    EXPECT_EQ(text("melk_arzesh"), "300000000");
+    const QString share = valuation::ownerShare({"300", "1000000", "300000000", {}}).fields.malek_pardakhti;
+    EXPECT_EQ(text("malek_pardakhti"), share);
+    EXPECT_EQ(text("malek_varizi"), valuation::feeText(share, u"0"));
+    EXPECT_NE(text("malek_varizi"), "0");
+
+    // A number the screen was given in Persian digits is stored with Latin ones.
+    set("takhfif_darsad", QString::fromUtf16(u"۱۰"));
+    screen->saveNew();
+    EXPECT_EQ(dialogs.shown.takeLast(), caseText::Saved);
+    const qint64 key = db->scalar("SELECT max(pk) FROM komision").toLongLong();
+    EXPECT_EQ(column(key, "metraj"), "300");
+    EXPECT_EQ(column(key, "price_metr"), "1000000");
+    EXPECT_EQ(column(key, "takhfif_darsad"), "10");
+}
+
+TEST_P(CaseEntryTest, EscapeNeverClosesTheScreenButTheCloseBoxDoes)
+{
+    fillValidNew();
+    screen->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    for (const char* name : {"paper_no", "paper_dat", "rosta", "ins_btn"}) {
+        QWidget* w = control(name);
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Escape);
+        EXPECT_TRUE(screen->isVisible()) << name;
+    }
+    EXPECT_EQ(text("paper_no"), "12/345") << "what was typed stays";
+    screen->close();
+    EXPECT_FALSE(screen->isVisible());
+}
+
+TEST_P(CaseEntryTest, NoLargeAreaReminderOnABlankNewCase)
+{
+    store({{"metraj", "3500"}, {"masahat_khales", "3500"}, {"price_metr", "100000"},
+           {"melk_arzesh", "350000000"}, {"takhfif_darsad", "0"}});
+    ASSERT_TRUE(screen->prepareEdit());
+    EXPECT_TRUE(dialogs.shown.contains(valuation::kLargeAreaReminder)) << "the case viewed is large";
+    dialogs.shown.clear();
+    screen->prepareNew();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(" | ").toStdString();
+    EXPECT_EQ(text("masahat_khales"), "0");
+
+    // The reminder still comes for a large plot typed into the new case.
+    set("masahat_khales", "3200");
+    EXPECT_EQ(dialogs.shown, QStringList{valuation::kLargeAreaReminder});
 }
 
 TEST_P(CaseEntryTest, ShowingFillsListsAndCaptionsAct)

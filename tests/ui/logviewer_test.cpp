@@ -208,6 +208,41 @@ TEST_P(LogViewer, EnterInAFilterFieldSearches)
     EXPECT_EQ(listed(), "r2");
 }
 
+TEST_P(LogViewer, EnterInAnImpossibleEndDateShowsTheDateMessageAndDoesNotSearch)
+{
+    viewer->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(viewer.get()));
+    viewer->search();
+    const QString before = listed();
+    dates(*viewer, "1403/01/02", "");
+    auto* to = child<DateEdit>("dat2");
+    for (const char* typed : {"14031340", "1403"}) { // impossible, then partial
+        to->setFocus();
+        to->selectAll();
+        QTest::keyClicks(to, QString::fromLatin1(typed));
+        ASSERT_TRUE(to->isModified());
+        dialogs.shown.clear();
+        QTest::keyClick(to, Qt::Key_Return);
+        EXPECT_EQ(dialogs.shown, QStringList{DateEdit::invalidDateMessage()}) << typed;
+        EXPECT_EQ(listed(), before) << typed << ": the list was not searched with it";
+        EXPECT_TRUE(to->hasFocus());
+    }
+    // The search button refuses it too.
+    dialogs.shown.clear();
+    child<QPushButton>("BitBtn1")->click();
+    EXPECT_EQ(dialogs.shown, QStringList{DateEdit::invalidDateMessage()});
+    EXPECT_EQ(listed(), before);
+
+    // A real date searches.
+    to->selectAll();
+    QTest::keyClicks(to, QStringLiteral("14030106"));
+    dialogs.shown.clear();
+    QTest::keyClick(to, Qt::Key_Return);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(" | ").toStdString();
+    EXPECT_EQ(listed(), "r2");
+    viewer->hide(); // a viewer is hidden, never destroyed, while the program runs
+}
+
 TEST_P(LogViewer, GridShowsTheTitledColumnsWithoutTheKey)
 {
     viewer->search();

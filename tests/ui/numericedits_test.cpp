@@ -43,6 +43,19 @@ TEST(TMonEdit, TypedPersianDigitsCount)
     EXPECT_EQ(edit.asInteger(), 1250000);
 }
 
+TEST(TMonEdit, PointsTypedInsideAnAmountAreGroupingNotAFraction)
+{
+    for (const QString& typed : {QStringLiteral("1.250.000"), QString::fromUtf16(u"1٫250٫000")}) {
+        TMonEdit edit;
+        typeText(&edit, typed);
+        EXPECT_EQ(edit.text(), QStringLiteral("1,250,000")) << typed.toStdString();
+        EXPECT_EQ(edit.asInteger(), 1250000);
+        edit.selectAll();
+        edit.insert(typed); // pasted
+        EXPECT_EQ(edit.asInteger(), 1250000);
+    }
+}
+
 TEST(TMonEdit, TextSetByTheProgramIsCleaned)
 {
     const struct {
@@ -50,10 +63,10 @@ TEST(TMonEdit, TextSetByTheProgramIsCleaned)
         const char16_t* shown;
         qint64 value;
     } cases[] = {
-        {u"1250000.5", u"1,250,000", 1250000},
-        {u"1250001.5", u"1,250,002", 1250002},
-        {u"-1500.75", u"1,501", 1501},
-        {u"1,250,000.5", u"1,250,000", 1250000},
+        {u"1.250.000", u"1,250,000", 1250000},
+        {u"1٫250٫000", u"1,250,000", 1250000},
+        {u"-1500.75", u"150,075", 150075},
+        {u"1,250,000.5", u"12,500,005", 12500005},
         {u"2147483648", u"2,147,483,648", 2147483648LL},
         {u"ثبت شد", u"", 0},
         {u"", u"", 0},
@@ -86,7 +99,7 @@ TEST(TRealEdit, KeepsDigitsAndOnePoint)
 
     edit.clear();
     QTest::keyClicks(&edit, QStringLiteral("1.2.3"));
-    EXPECT_EQ(edit.text(), QStringLiteral("1.23"));
+    EXPECT_EQ(edit.text(), QStringLiteral("1.23")) << "the second point is ignored";
 
     edit.clear();
     typeText(&edit, QString::fromUtf16(u"۱۲٫۵"));
@@ -95,6 +108,27 @@ TEST(TRealEdit, KeepsDigitsAndOnePoint)
     edit.setText(QStringLiteral("-3.75 m"));
     EXPECT_EQ(edit.text(), QStringLiteral("3.75"));
     EXPECT_EQ(edit.cursorPosition(), 4);
+}
+
+TEST(TRealEdit, SecondPointIsRefusedAndTheValueStays)
+{
+    // A point typed into 12.5 before its 2 would make it 1.25 if the old point went.
+    for (const QString& point : {QStringLiteral("."), QString(QChar(0x066B))}) {
+        TRealEdit edit;
+        edit.setText(QStringLiteral("12.5"));
+        edit.setCursorPosition(1);
+        typeText(&edit, point);
+        EXPECT_EQ(edit.text(), QStringLiteral("12.5"));
+        EXPECT_DOUBLE_EQ(edit.asFloat(), 12.5);
+    }
+    TRealEdit edit;
+    edit.setText(QStringLiteral("12.5"));
+    edit.selectAll();
+    edit.insert(QStringLiteral("3.5.1")); // a pasted text with two points
+    EXPECT_EQ(edit.text(), QStringLiteral("12.5"));
+    edit.selectAll();
+    edit.insert(QStringLiteral("7.25"));
+    EXPECT_EQ(edit.text(), QStringLiteral("7.25"));
 }
 
 TEST(TRealEdit, ValueOfEmptyAndOfNonNumbers)

@@ -17,6 +17,13 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTest>
+#include <QToolButton>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -353,6 +360,196 @@ TEST_P(ShellTest, ConnectionSettingsScreenSavesChecksAndProvisions)
     EXPECT_EQ(dialogs.shown.takeLast(), QStringLiteral("فايل اكسس يافت نشد"));
     EXPECT_EQ(modal, QStringList{"Tserver"});
     EXPECT_EQ(shell->session().db(), nullptr) << "a failed connection never leaves the old one in use";
+}
+
+TEST_P(ShellTest, EscapeInThePasswordChangeReturnsToTheLogin)
+{
+    shell->login().show();
+    typeLogin("reza", "s3cret");
+    shell->login().openPasswordChange();
+    Tchange_pass& change = shell->changePass();
+    ASSERT_TRUE(change.isVisible());
+    QTest::keyClick(change.findChild<QLineEdit*>("Edit1"), Qt::Key_Escape);
+    EXPECT_FALSE(change.isVisible());
+    EXPECT_TRUE(shell->login().isVisible()) << "the program goes on at the login window";
+    EXPECT_EQ(quits, 0);
+
+    // "انصراف" does the same.
+    shell->login().openPasswordChange();
+    change.findChild<QPushButton*>("BitBtn2")->click();
+    EXPECT_TRUE(shell->login().isVisible());
+    EXPECT_EQ(quits, 0);
+}
+
+TEST_P(ShellTest, EscapeInTheLoginWindowQuitsFromAnyControl)
+{
+    shell->login().show();
+    const char* names[] = {"us", "ps", "Local", "Internet", "BitBtn1"};
+    int expected = 0;
+    for (const char* name : names) {
+        QWidget* w = shell->login().findChild<QWidget*>(name);
+        ASSERT_TRUE(w) << name;
+        QTest::keyClick(w, Qt::Key_Escape);
+        EXPECT_EQ(quits, ++expected) << name;
+        shell->login().show();
+    }
+}
+
+TEST_P(ShellTest, AdminTypedInCapitalsOpensTheAttachmentsAndIsRemembered)
+{
+    shell->login().show();
+    typeLogin("ADMIN", "1");
+    pressLogin();
+    ASSERT_TRUE(shell->main().isVisible()) << dialogs.shown.join('\n').toStdString();
+    EXPECT_EQ(shell->session().login.userName, "admin");
+    EXPECT_EQ(shell->lastUser(), "admin");
+    shell->main().menuAction("zamaem")->trigger();
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    EXPECT_NE(dialogs.shown.last(), QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
+    EXPECT_EQ(logTexts().last(), QStringLiteral("  ورود موفق به نرم افزار  admin "));
+}
+
+TEST_P(ShellTest, LoginAndMainWindowShowTheDatabaseTheUserAndTheLevel)
+{
+    Tlogin& login = shell->login();
+    login.show();
+    const QString place = GetParam() == Backend::Sqlite ? tmp->location() : PgParams::parse(tmp->location()).database;
+    auto* loginInfo = login.findChild<QLabel*>("databaseInfo");
+    ASSERT_TRUE(loginInfo);
+    EXPECT_TRUE(loginInfo->text().contains(place)) << loginInfo->text().toStdString();
+    EXPECT_TRUE(loginInfo->text().contains(GetParam() == Backend::Sqlite ? QStringLiteral("فايل") : QStringLiteral("PostgreSQL")));
+
+    typeLogin("reza", "s3cret");
+    pressLogin();
+    Tmain& main = shell->main();
+    ASSERT_TRUE(main.isVisible());
+    const QString database = main.findChild<QLabel*>("databaseInfo")->text();
+    EXPECT_TRUE(database.contains(place)) << database.toStdString();
+    const QString user = main.findChild<QLabel*>("userInfo")->text();
+    EXPECT_TRUE(user.contains("reza")) << user.toStdString();
+    EXPECT_TRUE(user.contains("city")) << user.toStdString();
+    EXPECT_TRUE(main.statusBar()->isVisibleTo(&main));
+}
+
+TEST_P(ShellTest, MainMenuOpensFromTheKeyboard)
+{
+    shell->login().show();
+    typeLogin("reza", "s3cret");
+    pressLogin();
+    Tmain& main = shell->main();
+    ASSERT_TRUE(main.isVisible());
+    EXPECT_EQ(main.menuBar()->activeAction(), nullptr);
+    QTest::keyClick(&main, Qt::Key_F10);
+    ASSERT_NE(main.menuBar()->activeAction(), nullptr);
+    EXPECT_EQ(main.menuBar()->activeAction()->objectName(), "komision");
+    // The arrow keys walk the menu (right to left: the next item is to the left).
+    QTest::keyClick(main.menuBar(), Qt::Key_Left);
+    EXPECT_EQ(main.menuBar()->activeAction()->objectName(), "asnad");
+    QTest::keyClick(main.menuBar(), Qt::Key_Escape);
+
+    // Alt pressed and released alone does the same.
+    main.menuBar()->setActiveAction(nullptr);
+    main.setFocus();
+    QTest::keyPress(&main, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(&main, Qt::Key_Alt, Qt::NoModifier);
+    ASSERT_NE(main.menuBar()->activeAction(), nullptr);
+}
+
+TEST_P(ShellTest, ScreensSizedFromTheMainWindowStayInsideTheScreen)
+{
+    shell->session().setDatabase(tmp->openAnother());
+    shell->session().login = LoginState{QString::number(reza), "city", "reza"};
+    db->insert("dastrasi", {{"prs_id", reza}, {"page_name", "komision"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
+    Tmain& main = shell->main();
+    const QRect area = main.screen()->availableGeometry();
+    main.resize(area.width() + 400, area.height() + 300); // a main window larger than the screen
+    main.menuAction("komision")->trigger();
+    auto* cases = main.findChild<QWidget*>("Tkomision_rep");
+    ASSERT_TRUE(cases);
+    const int titleBar = cases->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, cases);
+    // A window's position is its frame's: the title bar lies between it and the contents.
+    EXPECT_GE(cases->y(), area.top());
+    EXPECT_LE(cases->y() + titleBar + cases->height(), area.top() + area.height());
+    EXPECT_GE(cases->x(), area.left());
+    EXPECT_LE(cases->x() + cases->width(), area.left() + area.width());
+}
+
+TEST_P(ShellTest, ConnectionSettingsNamePostgreSqlChooseAFileAndTestTheConnection)
+{
+    Tserver& server = shell->server();
+    server.prepare();
+    auto* name = server.findChild<QLineEdit*>("SqlServerName");
+    auto* database = server.findChild<QLineEdit*>("DataBase");
+    auto* user = server.findChild<QLineEdit*>("UserName");
+    auto* password = server.findChild<QLineEdit*>("Password");
+    auto* serverCaption = server.findChild<QLabel*>("LabelSqlServerName");
+    for (const char* kind : {"rbSQL", "rbWindows"}) {
+        server.findChild<QRadioButton*>(kind)->setChecked(true);
+        EXPECT_TRUE(server.findChild<QRadioButton*>(kind)->text().contains("PostgreSQL")) << kind;
+        EXPECT_TRUE(serverCaption->text().contains("PostgreSQL"));
+        EXPECT_TRUE(database->isEnabled() && user->isEnabled() && password->isEnabled());
+        EXPECT_TRUE(server.findChild<QLabel*>("serverHint")->text().contains(QStringLiteral("درگاه")));
+        EXPECT_FALSE(server.findChild<QToolButton*>("chooseFile")->isVisibleTo(&server));
+    }
+
+    // The file kind: its own caption, a chooser, the server-only fields off.
+    server.findChild<QRadioButton*>("rbAccess")->setChecked(true);
+    EXPECT_EQ(serverCaption->text(), QStringLiteral("فايل بانک اطلاعاتي :"));
+    EXPECT_FALSE(database->isEnabled() || user->isEnabled() || password->isEnabled());
+    auto* chooser = server.findChild<QToolButton*>("chooseFile");
+    ASSERT_TRUE(chooser->isVisibleTo(&server));
+    const QString file = dir.filePath("chosen.sqlite");
+    Database::openSqlite(file, true);
+    dialogs.files.enqueue(file);
+    chooser->click();
+    EXPECT_EQ(name->text(), file);
+    EXPECT_TRUE(server.testConnection());
+    EXPECT_TRUE(dialogs.shown.takeLast().contains(file));
+    name->setText(dir.filePath("missing.sqlite"));
+    EXPECT_FALSE(server.testConnection());
+    EXPECT_TRUE(dialogs.shown.takeLast().startsWith(QStringLiteral("خطا! فايل بانک اطلاعاتي يافت نشد")));
+
+    // A server: what went wrong, in Persian.
+    server.findChild<QRadioButton*>("rbSQL")->setChecked(true);
+    struct Case { QString server, database, user, password, message; };
+    QList<Case> cases = {
+        {"127.0.0.1:1", "x", "x", "x", QStringLiteral("سرور اتصال را نپذيرفت")},
+        {"no-such-host.invalid", "x", "x", "x", QStringLiteral("نام سرور شناخته نشد")},
+    };
+    if (GetParam() == Backend::Postgres) {
+        const PgParams p = PgParams::parse(tmp->location());
+        const QString at = p.host + ":" + QString::number(p.port);
+        cases << Case{at, p.database, p.user, p.password, QStringLiteral("اتصال برقرار شد")}
+              << Case{at, "no_such_database_here", p.user, p.password, QStringLiteral("بانک اطلاعاتي با اين نام")};
+    }
+    for (const Case& c : cases) {
+        name->setText(c.server);
+        database->setText(c.database);
+        user->setText(c.user);
+        password->setText(c.password);
+        server.testConnection();
+        ASSERT_FALSE(dialogs.shown.isEmpty());
+        EXPECT_TRUE(dialogs.shown.takeLast().contains(c.message)) << c.server.toStdString() << " " << c.database.toStdString();
+    }
+}
+
+TEST_P(ShellTest, ProvisioningFailureIsToldInPersianByTheTablesPurpose)
+{
+    if (GetParam() != Backend::Sqlite)
+        GTEST_SKIP() << "the failing table is made on the settings' own file";
+    // Something else already carries the name of the users' table.
+    const QString file = dir.filePath("odd.sqlite");
+    Database::openSqlite(file, true)->exec("CREATE VIEW users AS SELECT 1 AS a");
+    ConnectionSettings s;
+    s.server = file;
+    s.authentication = "Access";
+    s.write(shell->store());
+    shell->server().provision();
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    const QString told = dialogs.shown.takeLast();
+    EXPECT_TRUE(told.startsWith(QStringLiteral("خطا!"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("جدول كاربران (users): ساخته نشد"))) << told.toStdString();
+    EXPECT_FALSE(told.contains(": failed:")) << told.toStdString();
 }
 
 TARVEST_FOR_EACH_DATABASE(ShellTest);

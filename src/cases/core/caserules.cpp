@@ -3,6 +3,7 @@
 #include "common/jalali.h"
 #include "db/database.h"
 #include "db/resultset.h"
+#include "db/schema.h"
 #include "db/settinglists.h"
 #include "db/uniquekey.h"
 
@@ -116,6 +117,28 @@ QStringList caseFieldProblems(const CaseTexts& t)
     if (t.value(u"takhrib_masahat"_s).isEmpty())
         problems << caseText::DestroyedAreaRequired;
     return problems;
+}
+
+QStringList caseWidthProblems(const CaseTexts& texts)
+{
+    QStringList problems;
+    for (const CaseField& f : caseFields()) {
+        const int width = textWidth(QStringLiteral("komision"), f.name);
+        if (width > 0 && texts.value(f.name).toUcs4().size() > width)
+            problems << tooLongMessage(f.caption, width);
+    }
+    return problems;
+}
+
+const QStringList& caseNumberFields()
+{
+    static const QStringList names = {
+        QStringLiteral("metraj"), QStringLiteral("takhrib_masahat"), QStringLiteral("masahat_na"),
+        QStringLiteral("masahat_khales"), QStringLiteral("price_metr"), QStringLiteral("ghimat_karshenasi_d"),
+        QStringLiteral("ghimat_karshenasi_kh"), QStringLiteral("melk_arzesh"), QStringLiteral("malek_pardakhti"),
+        QStringLiteral("takhfif_darsad"), QStringLiteral("malek_varizi"), QStringLiteral("kharej"),
+        QStringLiteral("fish_mablagh"), QStringLiteral("malek_sahm"), QStringLiteral("m_khales_b")};
+    return names;
 }
 
 namespace {

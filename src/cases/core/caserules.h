@@ -73,6 +73,14 @@ inline const QString ProvinceRegisteredNoEdit = QStringLiteral("بدليل ثب�
 // area).
 QStringList caseFieldProblems(const CaseTexts& texts);
 
+// The refusals of texts longer than their columns, each naming its field by caption
+// (the fields take no more while typing; a chosen list value or a loaded text may).
+QStringList caseWidthProblems(const CaseTexts& texts);
+
+// The fields the valuation computes with; their other-script digits are written as
+// Latin digits, so they are shown, computed and stored alike.
+const QStringList& caseNumberFields();
+
 // Whether the gazetteer has a row of this county in this province.
 bool provinceHasCounty(Database& db, const QString& province, const QString& county);
 

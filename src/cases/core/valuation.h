@@ -20,7 +20,8 @@ inline const QString kByCommission = QStringLiteral("طبق نظر كميسيو�
 inline const QString kLargeAreaReminder = QStringLiteral("تذكر متراژ زمين بيشتر از سه هزار متر است");
 inline const QString kTwoDisabled = QStringLiteral("دو معلول");
 
-// A field's text as a number: "." as separator; "", "abc", "1,000" give nullopt.
+// A field's text as a number: "." (or the Persian separator) as decimal point, Persian
+// and Arabic-Indic digits counted as digits; "", "abc", "1,000" give nullopt.
 std::optional<Decimal> toNumber(QStringView text);
 // A number in the shortest general form: up to 15 significant digits, no grouping,
 // no trailing zeros ("250", "12345.67").

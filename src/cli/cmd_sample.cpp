@@ -1,0 +1,33 @@
+#include "cli/commands.h"
+
+#include "admin/core/sampledata.h"
+#include "common/errors.h"
+#include "db/database.h"
+
+namespace tarvest {
+
+int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    if (args.size() != 2 || (args[0] != QLatin1String("--sqlite") && args[0] != QLatin1String("--pg"))) {
+        err << "usage: tarvest-admin sample --sqlite FILE | --pg \"host=... port=... dbname=... user=...\"\n";
+        return 2;
+    }
+    try {
+        std::unique_ptr<Database> db = args[0] == QLatin1String("--sqlite") ? Database::openSqlite(args[1], true)
+                                                                            : Database::openPostgres(args[1]);
+        const SampleSummary s = fillSampleData(*db);
+        out << QStringLiteral("sample data written: %1 villages, %2 setting values, %3 users "
+                              "(password \"%4\"), %5 cases\n")
+                   .arg(s.villages)
+                   .arg(s.settingValues)
+                   .arg(s.users)
+                   .arg(kSamplePassword)
+                   .arg(s.cases);
+        return 0;
+    } catch (const Error& e) {
+        err << e.message() << '\n';
+        return 1;
+    }
+}
+
+} // namespace tarvest
