@@ -873,6 +873,7 @@ QByteArray runXlsChild(const QString& path, const QStringList& request)
                                    QString::number(g_xlsLimits.seconds)}
                        + request);
     child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.setStandardErrorFile(QProcess::nullDevice()); // never read, so it must never fill up
     child.start(QIODevice::ReadOnly);
     if (!child.waitForStarted(10000))
         throw Error(QStringLiteral("خطا! برنامه خواندن فايل‌هاي xls اجرا نشد: %1").arg(child.errorString()));
