@@ -83,7 +83,7 @@ struct XlsChildLimits {
 void setXlsChildLimits(const XlsChildLimits& limits);
 
 // The child's side of "tarvest-admin read-xls FILE [SHEET]": applies its limits, parses the
-// file with FreeXL in this process and writes the result to `out` for the parent. Exit code.
+// file with FreeXL in this process and writes the answer to stdout for the parent; returns the exit code.
 int runXlsReaderChild(const QStringList& args);
 
 // Parses a legacy .xls file with FreeXL in this very process, under the same table limits.

@@ -834,8 +834,10 @@ XlsChildLimits g_xlsLimits;
 
 constexpr quint32 kChildMagic = 0x54585331; // "TXS1"
 
-// Exit codes of the child: 0 the answer follows on stdout, 1 a message on stderr.
-constexpr int kChildRefused = 1;
+// The child's answer on stdout: the magic number, then kChildTable and the result, or
+// kChildRefused and the Persian message (stderr may hold the library's own complaints).
+constexpr quint8 kChildTable = 0;
+constexpr quint8 kChildRefused = 1;
 
 QString xlsProgram()
 {
@@ -871,6 +873,7 @@ QByteArray runXlsChild(const QString& path, const QStringList& request)
                                    QString::number(g_xlsLimits.seconds)}
                        + request);
     child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.setStandardErrorFile(QProcess::nullDevice()); // never read, so it must never fill up
     child.start(QIODevice::ReadOnly);
     if (!child.waitForStarted(10000))
         throw Error(QStringLiteral("خطا! برنامه خواندن فايل‌هاي xls اجرا نشد: %1").arg(child.errorString()));
@@ -889,7 +892,8 @@ QByteArray runXlsChild(const QString& path, const QStringList& request)
                             .arg(shown(path))
                             .arg(g_xlsLimits.seconds));
         }
-        child.waitForReadyRead(int(std::min<qint64>(left, 200)));
+        if (!child.waitForReadyRead(int(std::min<qint64>(left, 200))))
+            child.waitForFinished(int(std::min<qint64>(left, 200))); // output closed: wait for the end
         out += child.readAllStandardOutput();
         if (out.size() > limit) {
             child.kill();
@@ -898,17 +902,19 @@ QByteArray runXlsChild(const QString& path, const QStringList& request)
         }
     }
     out += child.readAllStandardOutput();
-    const QString err = QString::fromUtf8(child.readAllStandardError()).trimmed();
-    if (child.exitStatus() != QProcess::NormalExit)
-        throw Error(QStringLiteral("خطا! فايل اكسل «%1» خراب است و خواندن آن متوقف شد.").arg(shown(path)));
-    if (child.exitCode() == kChildRefused && !err.isEmpty())
-        throw Error(err);
     QDataStream in(out);
     quint32 magic = 0;
-    in >> magic;
-    if (child.exitCode() != 0 || magic != kChildMagic)
+    quint8 status = 0;
+    in >> magic >> status;
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || magic != kChildMagic
+        || in.status() != QDataStream::Ok)
         throw Error(QStringLiteral("خطا! فايل اكسل «%1» خراب است و خواندن آن متوقف شد.").arg(shown(path)));
-    return out.mid(int(sizeof magic));
+    if (status == kChildRefused) {
+        QString message;
+        in >> message;
+        throw Error(message.isEmpty() ? QStringLiteral("خطا! فايل اكسل «%1» خوانده نشد.").arg(shown(path)) : message);
+    }
+    return out.mid(int(sizeof magic + sizeof status));
 }
 
 SheetTable readXlsInChild(const QString& path, const QString& sheetName)
@@ -985,9 +991,14 @@ int runXlsReaderChild(const QStringList& argsIn)
             ::pause();
 
     QByteArray answer;
-    QDataStream out(&answer, QIODevice::WriteOnly);
-    out << kChildMagic;
+    auto refuse = [&](const QString& message) {
+        answer.clear();
+        QDataStream out(&answer, QIODevice::WriteOnly);
+        out << kChildMagic << kChildRefused << message;
+    };
     try {
+        QDataStream out(&answer, QIODevice::WriteOnly);
+        out << kChildMagic << kChildTable;
         if (namesOnly)
             out << XlsHandle(args[0]).names();
         else {
@@ -995,12 +1006,9 @@ int runXlsReaderChild(const QStringList& argsIn)
             out << t.columns << t.rows;
         }
     } catch (const Error& e) {
-        std::fputs(e.message().toUtf8().constData(), stderr);
-        return kChildRefused;
+        refuse(e.message());
     } catch (const std::bad_alloc&) {
-        std::fputs(QStringLiteral("خطا! فايل اكسل «%1» بيش از اندازه حافظه مي‌خواهد و خوانده نشد.")
-                       .arg(shown(args[0])).toUtf8().constData(), stderr);
-        return kChildRefused;
+        refuse(QStringLiteral("خطا! فايل اكسل «%1» بيش از اندازه حافظه مي‌خواهد و خوانده نشد.").arg(shown(args[0])));
     }
     for (qsizetype done = 0; done < answer.size();) {
         const ssize_t n = ::write(STDOUT_FILENO, answer.constData() + done, size_t(answer.size() - done));

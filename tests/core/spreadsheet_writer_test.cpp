@@ -279,8 +279,9 @@ protected:
     void SetUp() override
     {
         DbTest::SetUp();
-        if (db)
+        if (db) {
             ASSERT_TRUE(provisionSucceeded(provision(*db)));
+        }
     }
 };
 

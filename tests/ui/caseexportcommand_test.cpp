@@ -6,7 +6,9 @@
 #include "fakedialogs.h"
 #include "testdb.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 using namespace tarvest;
@@ -62,7 +64,21 @@ TEST_P(CaseExportCommandTest, CancelOrAFailedWriteOpensNothing)
         EXPECT_TRUE(dialogs.opened.isEmpty());
         ASSERT_EQ(dialogs.shown.size(), 1);
         EXPECT_TRUE(dialogs.shown[0].contains(bad)) << dialogs.shown[0].toStdString(); // names the file
+        // in reading order (isolated left to right) and with the reason
+        EXPECT_TRUE(dialogs.shown[0].contains(QChar(0x2066) + bad + QChar(0x2069)));
+        EXPECT_TRUE(dialogs.shown[0].contains(QStringLiteral("پوشه وجود ندارد"))) << dialogs.shown[0].toStdString();
     }
+
+    // Written, but nothing on the desktop opens it: the message shows the path in reading order.
+    const QString written = dir.filePath(QStringLiteral("گزارش/rep.xls"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(written).path()));
+    dialogs.shown.clear();
+    dialogs.canOpen = false;
+    dialogs.files.enqueue(written);
+    exportCasesWithDialog(rs);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].contains(QChar(0x2066) + written + QChar(0x2069))) << dialogs.shown[0].toStdString();
+    EXPECT_TRUE(QFile::exists(written));
 }
 
 TARVEST_FOR_EACH_DATABASE(CaseExportCommandTest);

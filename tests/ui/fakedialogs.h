@@ -38,8 +38,9 @@ public:
     bool openWithSystem(const QString& path) override
     {
         opened << path;
-        return true;
+        return canOpen;
     }
+    bool canOpen = true;          // whether the desktop has a program for the file
 
     QStringList shown;            // every message, warning and error, in order
     QStringList errors;           // the error boxes alone
