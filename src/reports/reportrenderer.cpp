@@ -125,21 +125,6 @@ struct RichText {
     QList<QTextLayout::FormatRange> formats;
 };
 
-// Text in a right-to-left paragraph gets its runs of digits and Latin letters
-// isolated; a text with no right-to-left letter at all is laid out left to right
-// instead (same look, no isolation marks, which some faces lack).
-QString prepared(const Element& e, const QString& raw)
-{
-    QString text = (e.rightToLeft && hasRightToLeftLetters(raw)) ? isolateRuns(raw) : raw;
-    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    return text;
-}
-
-bool layoutRightToLeft(const Element& e, const QString& raw)
-{
-    return e.rightToLeft && (hasRightToLeftLetters(raw) || raw.isEmpty());
-}
-
 // The blanks a line must not break at: after the short words that lead a phrase
 // ("مي باشد", "در خصوص", "به مساحت") and before a short word that ends a sentence
 // ("... بلامانع است."). They become no-break spaces.
@@ -166,6 +151,21 @@ QString keepPhrasesTogether(const QString& text)
         wordStart = i + 1;
     }
     return out;
+}
+
+// Text in a right-to-left paragraph gets its runs of digits and Latin letters
+// isolated; a text with no right-to-left letter at all is laid out left to right
+// instead (same look, no isolation marks, which some faces lack).
+QString prepared(const Element& e, const QString& raw)
+{
+    QString text = (e.rightToLeft && hasRightToLeftLetters(raw)) ? isolateRuns(keepPhrasesTogether(raw)) : raw;
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
+bool layoutRightToLeft(const Element& e, const QString& raw)
+{
+    return e.rightToLeft && (hasRightToLeftLetters(raw) || raw.isEmpty());
 }
 
 // A paragraph's wording with its values put in: each part isolated by itself, so a
@@ -200,7 +200,7 @@ RichText paragraphText(const Element& e, const ResultSet* data, int row)
             if (c >= 0)
                 value = data->textAt(row, c);
         }
-        add(value, m.captured(1).isEmpty() ? e.boldValues : e.bold);
+        add(keepPhrasesTogether(value), m.captured(1).isEmpty() ? e.boldValues : e.bold);
         at = m.capturedEnd();
     }
     add(keepPhrasesTogether(e.text.mid(at)), e.bold);
