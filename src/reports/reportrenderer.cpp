@@ -125,21 +125,6 @@ struct RichText {
     QList<QTextLayout::FormatRange> formats;
 };
 
-// Text in a right-to-left paragraph gets its runs of digits and Latin letters
-// isolated; a text with no right-to-left letter at all is laid out left to right
-// instead (same look, no isolation marks, which some faces lack).
-QString prepared(const Element& e, const QString& raw)
-{
-    QString text = (e.rightToLeft && hasRightToLeftLetters(raw)) ? isolateRuns(raw) : raw;
-    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    return text;
-}
-
-bool layoutRightToLeft(const Element& e, const QString& raw)
-{
-    return e.rightToLeft && (hasRightToLeftLetters(raw) || raw.isEmpty());
-}
-
 // The blanks a line must not break at: after the short words that lead a phrase
 // ("مي باشد", "در خصوص", "به مساحت") and before a short word that ends a sentence
 // ("... بلامانع است."). They become no-break spaces.
@@ -166,6 +151,21 @@ QString keepPhrasesTogether(const QString& text)
         wordStart = i + 1;
     }
     return out;
+}
+
+// Text in a right-to-left paragraph gets its runs of digits and Latin letters
+// isolated; a text with no right-to-left letter at all is laid out left to right
+// instead (same look, no isolation marks, which some faces lack).
+QString prepared(const Element& e, const QString& raw)
+{
+    QString text = (e.rightToLeft && hasRightToLeftLetters(raw)) ? isolateRuns(keepPhrasesTogether(raw)) : raw;
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
+bool layoutRightToLeft(const Element& e, const QString& raw)
+{
+    return e.rightToLeft && (hasRightToLeftLetters(raw) || raw.isEmpty());
 }
 
 // A paragraph's wording with its values put in: each part isolated by itself, so a
@@ -200,7 +200,7 @@ RichText paragraphText(const Element& e, const ResultSet* data, int row)
             if (c >= 0)
                 value = data->textAt(row, c);
         }
-        add(value, m.captured(1).isEmpty() ? e.boldValues : e.bold);
+        add(keepPhrasesTogether(value), m.captured(1).isEmpty() ? e.boldValues : e.bold);
         at = m.capturedEnd();
     }
     add(keepPhrasesTogether(e.text.mid(at)), e.bold);
@@ -264,6 +264,9 @@ LaidText layText(const Element& e, const RichText& rich, bool rtl, double width,
     return t;
 }
 
+// Room kept between a text's ink and its box's top and bottom edges (mm).
+constexpr double kInkMargin = 0.3;
+
 // One element of one printed band, where it finally stands (mm, from the band's top).
 struct LaidElement {
     const Element* element;
@@ -277,6 +280,8 @@ struct LaidElement {
     QRectF ink;          // mm, what the glyphs cover, from the text's top-left corner
     QList<QRectF> lineInks; // the same, line by line
     double textTop = 0;  // mm from the box's top to the text's top
+    std::shared_ptr<QTextLayout> layout; // kept from measuring for drawing, when asked
+    double lineWidth = 0;                // px of `layout`'s lines
 };
 
 // A band printed for one row, after its boxes grew to hold their texts.
@@ -303,9 +308,13 @@ struct Plan {
 
 class Planner {
 public:
-    Planner(const Layout& layout, const ResultSet* data, QPaintDevice* device, bool measureInk = false)
+    // `measureInk`: every text's glyph outlines are measured (for the fit report);
+    // `keepLayouts`: the measured layouts are kept for drawing on a device of the same
+    // resolution, so no text is laid out twice.
+    Planner(const Layout& layout, const ResultSet* data, QPaintDevice* device, bool measureInk = false,
+            bool keepLayouts = false)
         : m_layout(layout), m_data(data), m_device(device), m_pxPerMm(device->logicalDpiY() / 25.4),
-          m_measureInk(measureInk)
+          m_measureInk(measureInk), m_keepLayouts(keepLayouts)
     {
     }
 
@@ -326,10 +335,11 @@ public:
                 le.text = textOf(*e, row, rowNumber);
                 if (!le.text.text.isEmpty()) {
                     le.rtl = e->type == ElementType::Paragraph ? e->rightToLeft : layoutRightToLeft(*e, textOfRaw(*e, row, rowNumber));
-                    const LaidText t = layText(*e, le.text, le.rtl, e->rect.width() * m_pxPerMm, m_device);
+                    LaidText t = layText(*e, le.text, le.rtl, e->rect.width() * m_pxPerMm, m_device);
                     le.textHeight = t.height / m_pxPerMm;
                     le.textWidth = t.naturalWidth / m_pxPerMm;
                     le.tooWide = t.tooWide;
+                    le.lineWidth = t.lineWidth;
                     // The ink: what the glyphs really cover. Nastaliq's bowls reach below
                     // its font's descent, so the line box alone would cut them.
                     const bool tight = t.height / m_pxPerMm > e->rect.height() - 0.5;
@@ -344,6 +354,8 @@ public:
                         le.ink = QRectF(0, 0, le.textWidth, le.textHeight);
                         le.lineInks = {le.ink};
                     }
+                    if (m_keepLayouts && e->type != ElementType::System)
+                        le.layout = std::shared_ptr<QTextLayout>(t.layout.release());
                     if (e->autoWidth) {
                         const double w = t.lineWidth / m_pxPerMm;
                         if (e->rightToLeft)
@@ -352,7 +364,7 @@ public:
                             le.rect.setWidth(w);
                     }
                     // A text needs the height of its ink when its line boxes do not fit.
-                    const double needed = std::min(le.textHeight, le.ink.height() + 0.2);
+                    const double needed = std::min(le.textHeight, le.ink.height() + 2 * kInkMargin);
                     const double extra = needed - e->rect.height();
                     if (extra > 0.01) {
                         if (e->grow)
@@ -417,11 +429,16 @@ public:
                 off = h - le.textHeight;
             if (le.textHeight > h + 0.01 && !(a & Qt::AlignVCenter))
                 off = std::max(off, 0.0);
-            if (off + le.ink.bottom() > h)
-                off = h - le.ink.bottom();
-            if (off + le.ink.top() < 0)
-                off = -le.ink.top();
+            // Ink is kept a little off the box's edges where there is room for it.
+            const double margin = std::min(kInkMargin, std::max(0.0, (h - le.ink.height()) / 2));
+            if (off + le.ink.bottom() > h - margin)
+                off = h - margin - le.ink.bottom();
+            if (off + le.ink.top() < margin)
+                off = margin - le.ink.top();
             le.textTop = off;
+            if (qEnvironmentVariableIsSet("TARVEST_DEBUG_FIT"))
+                qDebug("%s h %.2f lines %.2f ink %.2f..%.2f off %.2f", qPrintable(le.element->name), h, le.textHeight,
+                       le.ink.top(), le.ink.bottom(), off);
         }
     }
 
@@ -594,12 +611,17 @@ private:
     QPaintDevice* m_device;
     double m_pxPerMm;
     bool m_measureInk;
+    bool m_keepLayouts;
 };
 
 class PagePainter {
 public:
-    PagePainter(QPainter& painter, const Layout& layout, const Plan& plan, QPointF origin, double dpi)
-        : p(painter), m_layout(layout), m_plan(plan), m_origin(origin), m_scale(dpi / 25.4)
+    // Texts are laid out on `textDevice` when given (the device the plan was measured
+    // on), so what is drawn is what was measured.
+    PagePainter(QPainter& painter, const Layout& layout, const Plan& plan, QPointF origin, double dpi,
+                QPaintDevice* textDevice = nullptr)
+        : p(painter), m_layout(layout), m_plan(plan), m_origin(origin), m_scale(dpi / 25.4),
+          m_textDevice(textDevice)
     {
     }
 
@@ -672,8 +694,17 @@ private:
             return;
         const Element& e = *le.element;
         const QRectF box = toDevice(mm);
-        const LaidText t = layText(e, text, le.rtl, box.width(), p.device());
         const double top = box.top() + le.textTop * m_scale;
+        if (m_pen != e.color) {
+            m_pen = e.color;
+            p.setPen(e.color);
+        }
+        if (le.layout) {
+            const double x = e.autoWidth && e.rightToLeft ? box.right() - le.lineWidth : box.left();
+            le.layout->draw(&p, QPointF(x, top));
+            return;
+        }
+        const LaidText t = layText(e, text, le.rtl, box.width(), m_textDevice ? m_textDevice : p.device());
         if (m_pen != e.color) {
             m_pen = e.color;
             p.setPen(e.color);
@@ -721,17 +752,23 @@ private:
     double m_scale;
     int m_page = 1;
     QColor m_pen;
+    QPaintDevice* m_textDevice;
 };
 
-// A device to measure with when none is given: the PDF's resolution.
+// A device to measure texts on at a resolution: an image, whose fonts give the glyphs'
+// true outlines (a printer's or PDF writer's own fonts do not).
+QImage measuringImage(int dpi)
+{
+    QImage i(1, 1, QImage::Format_RGB32);
+    i.setDotsPerMeterX(qRound(dpi / 0.0254));
+    i.setDotsPerMeterY(qRound(dpi / 0.0254));
+    return i;
+}
+
+// The PDF's resolution, when no device is given.
 QImage& measuringDevice()
 {
-    static QImage image = [] {
-        QImage i(1, 1, QImage::Format_RGB32);
-        i.setDotsPerMeterX(qRound(1200 / 0.0254));
-        i.setDotsPerMeterY(qRound(1200 / 0.0254));
-        return i;
-    }();
+    static QImage image = measuringImage(1200);
     return image;
 }
 
@@ -746,7 +783,8 @@ int render(const Layout& layout, const ResultSet* data, QPagedPaintDevice& devic
 {
     checkFields(layout, data);
     device.setPageLayout(layout.pageLayout());
-    const Plan plan = Planner(layout, data, &device).plan();
+    QImage measure = measuringImage(device.logicalDpiY());
+    const Plan plan = Planner(layout, data, &measure, false, true).plan();
     QPointF origin;
     if (auto* printer = dynamic_cast<QPrinter*>(&device); printer && printer->fullPage()) {
         const double s = device.logicalDpiX() / 25.4;
@@ -756,7 +794,7 @@ int render(const Layout& layout, const ResultSet* data, QPagedPaintDevice& devic
     if (!painter.begin(&device))
         throw Error(QStringLiteral("قالب چاپي «%1»: چاپ آغاز نشد").arg(layout.name()));
     painter.setRenderHint(QPainter::Antialiasing);
-    PagePainter pages(painter, layout, plan, origin, device.logicalDpiX());
+    PagePainter pages(painter, layout, plan, origin, device.logicalDpiX(), &measure);
     for (size_t i = 0; i < plan.pages.size(); ++i) {
         if (i > 0)
             device.newPage();
