@@ -21,10 +21,8 @@ int main(int argc, char** argv)
         return tarvest::runXlsReaderChild(args);
     if (command == QLatin1String("date"))
         return tarvest::runDateCommand(args, out, err);
-    err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]
-"
-           "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE]
-"
+    err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
+           "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin date [YYYY-MM-DD]\n";
     return 2;
 }
