@@ -44,6 +44,9 @@ TEST_P(SampleData, FreshDatabaseGetsAProvinceUsersOfEveryLevelAndCases)
         EXPECT_FALSE(settingChoices(*db, list).isEmpty()) << list.toStdString();
     EXPECT_EQ(settingChoices(*db, lists::DeletePassword).size(), 1);
 
+    for (const char* table : {"vagozarityp", "phone", "payamha", "dastrasi2"})
+        EXPECT_GT(count(*db, table), 0) << table;
+
     // Village codes keep their leading zero; counties have several districts.
     EXPECT_EQ(db->scalar("SELECT count(*) FROM abadiha WHERE cod LIKE '0%'").toLongLong(), s.villages);
     EXPECT_GE(db->scalar("SELECT count(DISTINCT shahrestan) FROM abadiha").toInt(), 3);
