@@ -524,7 +524,8 @@ TEST_P(ShellTest, ConnectionSettingsNamePostgreSqlChooseAFileAndTestTheConnectio
         const PgParams p = PgParams::parse(tmp->location());
         const QString at = p.host + ":" + QString::number(p.port);
         cases << Case{at, p.database, p.user, p.password, QStringLiteral("اتصال برقرار شد")}
-              << Case{at, "no_such_database_here", p.user, p.password, QStringLiteral("بانک اطلاعاتي با اين نام")};
+              << Case{at, "no_such_database_here", p.user, p.password, QStringLiteral("بانک اطلاعاتي با اين نام")}
+              << Case{at, p.database, "no_such_role_here", "x", QStringLiteral("نام کاربري يا رمز عبور پذيرفته نشد")};
     }
     for (const Case& c : cases) {
         name->setText(c.server);
