@@ -9,7 +9,9 @@
 #include "db/settinglists.h"
 #include "testdb.h"
 
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QSqlQuery>
 
 using namespace tarvest;
@@ -111,5 +113,20 @@ TEST_P(SampleData, CommandFillsAnUnprovisionedDatabaseOnceThenRefuses)
 }
 
 TARVEST_FOR_EACH_DATABASE(SampleData);
+
+TEST(SampleCommand, EmbeddedDatabaseOfAFreshHomeIsMadeAndFilled)
+{
+    QTemporaryDir home;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", home.path());
+    p.setProcessEnvironment(env);
+    p.start(TARVEST_ADMIN_EXE, {"sample", "--embedded"});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString file = home.filePath("vartalis/Tarvest/tarvest.sqlite");
+    ASSERT_TRUE(QFileInfo::exists(file));
+    EXPECT_GT(Database::openSqlite(file, false)->scalar("SELECT count(*) FROM komision").toInt(), 0);
+}
 
 } // namespace
