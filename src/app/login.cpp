@@ -150,7 +150,9 @@ QString Tlogin::typedPassword() const
 
 void Tlogin::showDatabase()
 {
-    m_database->setText(m_shell.databaseText(Profile(profileItem())));
+    const QString text = m_shell.databaseText(Profile(profileItem()));
+    m_database->setText(text);
+    m_database->setToolTip(text); // a long path may not fit the window's width
 }
 
 void Tlogin::showEvent(QShowEvent* event)

@@ -453,7 +453,7 @@ bool Tkomision::prepareEdit()
 void Tkomision::saveNew()
 {
     Database* db = d->session.db();
-    if (!db)
+    if (!db || !DateEdit::acceptAll(this)) // the dates are stored as they stand
         return;
     const CaseTexts all = d->collect();
     if (const QStringList tooLong = caseWidthProblems(all); !tooLong.isEmpty()) {
@@ -481,7 +481,7 @@ void Tkomision::saveEdit()
 {
     Database* db = d->session.db();
     ResultSet& cases = d->session.cases;
-    if (!db || !d->editKey.isValid())
+    if (!db || !d->editKey.isValid() || !DateEdit::acceptAll(this))
         return;
     const CaseTexts all = d->collect();
     if (const QStringList tooLong = caseWidthProblems(all); !tooLong.isEmpty()) {

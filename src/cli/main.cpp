@@ -22,7 +22,7 @@ int main(int argc, char** argv)
     if (command == QLatin1String("date"))
         return tarvest::runDateCommand(args, out, err);
     err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
-           "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
+           "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE] | --embedded\n"
            "       tarvest-admin date [YYYY-MM-DD]\n";
     return 2;
 }

@@ -9,7 +9,9 @@
 #include "db/settinglists.h"
 #include "testdb.h"
 
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QSqlQuery>
 
 using namespace tarvest;
@@ -43,6 +45,9 @@ TEST_P(SampleData, FreshDatabaseGetsAProvinceUsersOfEveryLevelAndCases)
     for (const QString& list : settingListNames())
         EXPECT_FALSE(settingChoices(*db, list).isEmpty()) << list.toStdString();
     EXPECT_EQ(settingChoices(*db, lists::DeletePassword).size(), 1);
+
+    for (const char* table : {"vagozarityp", "phone", "payamha", "dastrasi2"})
+        EXPECT_GT(count(*db, table), 0) << table;
 
     // Village codes keep their leading zero; counties have several districts.
     EXPECT_EQ(db->scalar("SELECT count(*) FROM abadiha WHERE cod LIKE '0%'").toLongLong(), s.villages);
@@ -108,5 +113,20 @@ TEST_P(SampleData, CommandFillsAnUnprovisionedDatabaseOnceThenRefuses)
 }
 
 TARVEST_FOR_EACH_DATABASE(SampleData);
+
+TEST(SampleCommand, EmbeddedDatabaseOfAFreshHomeIsMadeAndFilled)
+{
+    QTemporaryDir home;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", home.path());
+    p.setProcessEnvironment(env);
+    p.start(TARVEST_ADMIN_EXE, {"sample", "--embedded"});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString file = home.filePath("vartalis/Tarvest/tarvest.sqlite");
+    ASSERT_TRUE(QFileInfo::exists(file));
+    EXPECT_GT(Database::openSqlite(file, false)->scalar("SELECT count(*) FROM komision").toInt(), 0);
+}
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "widgets/conventions.h"
 
 #include "fakedialogs.h"
+#include "typing.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -86,6 +87,19 @@ TEST_F(Calculator, ExampleGivesRoundingsAndAPaymentWithItsFraction)
         get<QAbstractButton>(QByteArray("RadioGroup1_" + QByteArray::number(o.option)).constData())->click();
         EXPECT_EQ(get("price_total")->text(), o.shown) << o.option;
     }
+}
+
+TEST_F(Calculator, PersianDigitsCalculateLikeLatinOnes)
+{
+    get("metraj2")->setFocus();
+    get("metraj2")->selectAll();
+    test::typeText(get("metraj2"), q(u"۲۵۰٫۵"));
+    QTest::keyClick(get("metraj2"), Qt::Key_Return);
+    get("price_metr2")->selectAll();
+    test::typeText(get("price_metr2"), q(u"۱۰۰۰۰۰۱"));
+    QTest::keyClick(get("price_metr2"), Qt::Key_Return);
+    EXPECT_EQ(label(9), "250500250");
+    EXPECT_EQ(get("price_malek")->text(), "17,535,017.535");
 }
 
 TEST_F(Calculator, PaymentOrMessageByValueBand)

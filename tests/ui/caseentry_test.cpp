@@ -432,6 +432,22 @@ TEST_P(CaseEntryTest, PersianDigitsTypedValueTheCaseAndAreStoredAsDigits)
     EXPECT_EQ(column(key, "takhfif_darsad"), "10");
 }
 
+TEST_P(CaseEntryTest, AnImpossibleDateIsNotSaved)
+{
+    fillValidNew();
+    screen->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    auto* date = screen->findChild<DateEdit*>("m_paper_dat");
+    date->setFocus();
+    date->setCursorPosition(0);
+    QTest::keyClicks(date, "14031340");
+    ASSERT_EQ(date->dateText(), "1403/13/40");
+    screen->saveNew();
+    EXPECT_EQ(dialogs.shown, QStringList{DateEdit::invalidDateMessage()});
+    EXPECT_EQ(caseCount(), 0);
+    EXPECT_TRUE(date->hasFocus());
+}
+
 TEST_P(CaseEntryTest, EscapeNeverClosesTheScreenButTheCloseBoxDoes)
 {
     fillValidNew();

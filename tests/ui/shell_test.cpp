@@ -1,10 +1,13 @@
 // The start-up shell on both databases: login path, connection settings, password
 // change, page checks, the message caption and closing the program.
+#include "admin/core/sampledata.h"
 #include "app/changepass.h"
 #include "app/login.h"
 #include "app/mainwindow.h"
 #include "app/serversettings.h"
 #include "app/shell.h"
+#include "cases/caseentry.h"
+#include "cases/casesearchscreen.h"
 #include "common/clock.h"
 #include "common/password.h"
 #include "common/workstation.h"
@@ -16,6 +19,7 @@
 #include "widgets/screen.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
@@ -520,7 +524,8 @@ TEST_P(ShellTest, ConnectionSettingsNamePostgreSqlChooseAFileAndTestTheConnectio
         const PgParams p = PgParams::parse(tmp->location());
         const QString at = p.host + ":" + QString::number(p.port);
         cases << Case{at, p.database, p.user, p.password, QStringLiteral("اتصال برقرار شد")}
-              << Case{at, "no_such_database_here", p.user, p.password, QStringLiteral("بانک اطلاعاتي با اين نام")};
+              << Case{at, "no_such_database_here", p.user, p.password, QStringLiteral("بانک اطلاعاتي با اين نام")}
+              << Case{at, p.database, "no_such_role_here", "x", QStringLiteral("نام کاربري يا رمز عبور پذيرفته نشد")};
     }
     for (const Case& c : cases) {
         name->setText(c.server);
@@ -550,6 +555,45 @@ TEST_P(ShellTest, ProvisioningFailureIsToldInPersianByTheTablesPurpose)
     EXPECT_TRUE(told.startsWith(QStringLiteral("خطا!"))) << told.toStdString();
     EXPECT_TRUE(told.contains(QStringLiteral("جدول كاربران (users): ساخته نشد"))) << told.toStdString();
     EXPECT_FALSE(told.contains(": failed:")) << told.toStdString();
+}
+
+TEST_P(ShellTest, FirstRunOnTheSampleReachesTheCasesAndSavesOne)
+{
+    fillSampleData(*db);
+    shell->login().show();
+    typeLogin("admin", "1");
+    pressLogin();
+    Tmain& main = shell->main();
+    ASSERT_TRUE(main.isVisible()) << dialogs.shown.join('\n').toStdString();
+    dialogs.shown.clear();
+
+    // Every page the menu checks opens for the new office's administrator.
+    for (const char* page : {"komision", "seting", "asnad", "ghimat", "arazi", "vagozari", "abadiha", "phone", "karbaran"}) {
+        main.menuAction(page)->trigger();
+        for (const QString& said : dialogs.shown)
+            EXPECT_NE(said, QStringLiteral("شما دسترسي به اين صفحه را نداريد")) << page;
+        dialogs.shown.clear();
+    }
+    auto* cases = main.findChild<Tkomision_rep*>("Tkomision_rep");
+    ASSERT_TRUE(cases);
+    main.menuAction("komision")->trigger();
+    const int before = shell->session().cases.recordCount();
+    EXPECT_EQ(before, db->scalar("SELECT count(*) FROM komision").toInt()) << "admin sees every county";
+
+    // A new case of a sample village is saved and found.
+    cases->newCase();
+    Tkomision& entry = cases->entryScreen();
+    auto list = [&](const char* name, const QString& text) { entry.findChild<QComboBox*>(name)->setEditText(text); };
+    list("ostan", QStringLiteral("استان نمونه"));
+    list("city", QStringLiteral("آبشار"));
+    list("rosta", QStringLiteral("گل آباد"));
+    list("karbari1", QStringLiteral("كشاورزي"));
+    entry.findChild<QLineEdit*>("paper_no")->setText("9999/1");
+    entry.saveNew();
+    EXPECT_EQ(dialogs.shown.takeLast(), QStringLiteral("ثبت شد"));
+    EXPECT_TRUE(cases->search());
+    EXPECT_EQ(shell->session().cases.recordCount(), before + 1);
+    EXPECT_TRUE(shell->session().cases.locate("paper_no", "9999/1"));
 }
 
 TARVEST_FOR_EACH_DATABASE(ShellTest);

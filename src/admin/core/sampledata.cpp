@@ -206,13 +206,15 @@ SampleSummary fillSampleData(Database& db)
             {u"fani"_s, u"امور فني و مطالعات"_s, u"امور فني استان"_s, u"كارشناس"_s, {}, false},
             {u"dabir"_s, u"دبير كميسيون معاملات"_s, u"دبير كميسيون"_s, u"كارشناس"_s, {}, false},
         };
-        const QString hashed = hashPassword(kSamplePassword);
+        QList<qint64> userIds;
         for (const UserSpec& u : users) {
-            const qint64 id = db.insert(u"users"_s, {{u"us"_s, u.us}, {u"ps"_s, hashed}, {u"lev"_s, u.lev},
+            // Each user's hash has its own salt, as the users screen would store it.
+            const qint64 id = db.insert(u"users"_s, {{u"us"_s, u.us}, {u"ps"_s, hashPassword(kSamplePassword)}, {u"lev"_s, u.lev},
                                                      {u"ver"_s, u"1"_s}, {u"nam"_s, u.nam}, {u"ostan"_s, kProvince},
                                                      {u"semat"_s, u.semat}, {u"mobile"_s, u"0912000000"_s + QString::number(summary.users)},
                                                      {u"status"_s, u"فعال"_s}});
             ++summary.users;
+            userIds << id;
             for (const QString& county : u.counties.isEmpty() ? counties : u.counties)
                 db.insert(u"dastrasi2"_s, {{u"user_id"_s, id}, {u"cmt"_s, county}});
             const bool city = u.lev == QLatin1String("city");
@@ -223,6 +225,24 @@ SampleSummary fillSampleData(Database& db)
             if (u.maySeeEverything)
                 for (const QString& page : {u"seting"_s, u"vagozari"_s, u"abadiha"_s})
                     grant(db, id, page, true, true, false);
+        }
+
+        // Transfer types with their coefficients, a phone book and a few messages.
+        const QList<QPair<QString, double>> transfers = {
+            {u"واگذاري به متقاضي"_s, 1.0}, {u"واگذاري به ايثارگران"_s, 0.7}, {u"واگذاري خدماتي"_s, 0.5}};
+        for (const auto& t : transfers)
+            db.insert(u"vagozarityp"_s, {{u"vagozari"_s, t.first}, {u"zarib"_s, t.second}});
+        const QList<QPair<QString, QString>> phones = {
+            {u"دبيرخانه استان"_s, u"031-33221100"_s}, {u"اداره شهرستان آبشار"_s, u"031-42223344"_s},
+            {u"اداره شهرستان سپيدار"_s, u"031-45556677"_s}, {u"اداره شهرستان نارون"_s, u"031-47778899"_s},
+            {u"امور زمين"_s, u"031-33221105"_s}, {u"امور فني و مطالعات"_s, u"031-33221107"_s}};
+        for (const auto& p : phones)
+            db.insert(u"phone"_s, {{u"name"_s, p.first}, {u"tel"_s, p.second}, {u"cmt"_s, u"داخلي"_s}});
+        for (int i = 0; i < userIds.size(); ++i) {
+            db.insert(u"payamha"_s, {{u"send_prs_id"_s, adminId}, {u"rec_prs_id"_s, userIds[i]},
+                                     {u"send_dat"_s, u"1403/02/01"_s}, {u"show_dat"_s, i % 2 ? u"1403/02/02"_s : u""_s},
+                                     {u"mozo"_s, u"اداري"_s},
+                                     {u"cmt"_s, u"لطفا پرونده هاي معوق شهرستان را تا پايان هفته تكميل فرماييد."_s.toUtf8()}});
         }
 
         // A few dozen cases, valued as the case screen values them.
