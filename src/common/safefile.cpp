@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -65,6 +66,18 @@ mode_t targetMode(const QByteArray& target)
     return 0666 & ~mask;
 }
 
+// A write of the same file that was killed half way left its temporary file behind; one that
+// has not been touched for an hour is no write in progress and goes.
+void removeStaleSiblings(const QString& folder, const QString& name)
+{
+    const QDateTime stale = QDateTime::currentDateTime().addSecs(-3600);
+    const QFileInfoList found = QDir(folder).entryInfoList({QLatin1Char('.') + name + QStringLiteral(".??????")},
+                                                           QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& f : found)
+        if (f.lastModified() < stale)
+            QFile::remove(f.filePath());
+}
+
 } // namespace
 
 SafeFile::SafeFile(const QString& target) : m_target(target)
@@ -80,6 +93,7 @@ SafeFile::SafeFile(const QString& target) : m_target(target)
         throw Error(fileWriteFailure(target, fileErrorReason(errno)));
     m_temp = QFile::decodeName(pattern);
     ::fchmod(m_fd, targetMode(QFile::encodeName(target)));
+    removeStaleSiblings(folder, info.fileName());
 }
 
 SafeFile::~SafeFile()

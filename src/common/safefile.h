@@ -7,7 +7,8 @@
 // the temporary file and throws tarvest::Error with a Persian message that names the file
 // and the reason (a full disk, no permission, ...); the earlier file stays as it was. A
 // program killed half way leaves the earlier file untouched (and at most a hidden
-// ".name.XXXXXX" file beside it).
+// ".name.XXXXXX" file beside it, which a later write of the same file removes once it is an
+// hour old).
 //
 // Exports, attachments saved or opened, files fetched from the database and backups all
 // write through this one mechanism.
@@ -38,7 +39,7 @@ public:
     // (after removing the temporary file) when any step fails.
     void commit();
 
-    // Removes the temporary file; throws `message` as the failure of writing this file.
+    // Removes the temporary file and throws the failure of writing this file for `reason`.
     // For callers that found a fault of their own (a library's error code) mid-way.
     [[noreturn]] void fail(const QString& reason);
 

@@ -5,6 +5,7 @@
 #include "common/safefile.h"
 #include "common/spreadsheet.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -90,6 +91,29 @@ TEST_F(SafeFileTest, ReplacesOnlyOnCommitAndKeepsThePermissions)
     }
     EXPECT_EQ(readAll(target), "new text");
     EXPECT_EQ(leftovers(QDir(dir.path()), {QStringLiteral("help.pdf")}), QStringList());
+}
+
+// What a killed write left behind is cleared by the next write of the same file once it
+// is an hour old; a younger one may be a write in progress and stays.
+TEST_F(SafeFileTest, LeftoversOfAKilledWriteAreClearedLater)
+{
+    const QString target = file("rep.xlsx");
+    const QString old = file(".rep.xlsx.AbC123"), young = file(".rep.xlsx.XyZ789"), other = file(".other.xlsx.AbC123");
+    for (const QString& p : {old, young, other})
+        put(p, "partial");
+    QFile f(old);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFileDevice::FileModificationTime));
+    f.close();
+    QFile g(other);
+    ASSERT_TRUE(g.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(g.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFileDevice::FileModificationTime));
+    g.close();
+    writeFileSafely(target, "done");
+    EXPECT_FALSE(QFile::exists(old));
+    EXPECT_TRUE(QFile::exists(young));
+    EXPECT_TRUE(QFile::exists(other)); // another file's leftovers are not this write's business
+    EXPECT_EQ(readAll(target), "done");
 }
 
 TEST_F(SafeFileTest, FailuresNameTheFileAndTheReason)

@@ -425,7 +425,12 @@ TEST_F(SpreadsheetImport, FarCellsAreStoredSparselyAndBombsStayWithinMemory)
     EXPECT_TRUE(out.contains(S("حافظه"))) << out.toStdString();
     const qsizetype at = out.indexOf(S("peak "));
     ASSERT_GE(at, 0) << out.toStdString();
-    EXPECT_LT(out.mid(at + 5).section(u' ', 0, 0).toInt(), 400) << out.toStdString();
+#if defined(__SANITIZE_ADDRESS__)
+    const int peakLimit = 1200; // AddressSanitizer's own bookkeeping comes on top
+#else
+    const int peakLimit = 400; // the file's budget is 64 MiB + 64 x 1.2 MB; the same file once took 2 GiB
+#endif
+    EXPECT_LT(out.mid(at + 5).section(u' ', 0, 0).toInt(), peakLimit) << out.toStdString();
 }
 
 // Legacy files are parsed in a child process: whatever FreeXL does with a malformed file,

@@ -162,6 +162,34 @@ TEST_P(ShellTest, OutdatedProgramOffersTheNewPackageAndEnds)
     EXPECT_TRUE(logTexts().first().contains(QStringLiteral("ورود ناموفق")));
 }
 
+// The font help file is written whole or not at all: a folder that cannot take it gives the
+// reason and opens nothing; a good one replaces the earlier copy and opens it.
+TEST_P(ShellTest, FontHelpIsSavedSafelyAndOpened)
+{
+    db->insert("zamaem", {{"cmt", QStringLiteral("راهنمايي حل مشکل نمايش فونت ها")}, {"pictype", ".pdf"},
+                          {"pic", QByteArray(100000, 'h')}});
+    shell->login().show();
+    const QString missing = dir.filePath("no-such-folder/help");
+    dialogs.files.enqueue(missing);
+    shell->login().fetchFontHelp();
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    EXPECT_TRUE(dialogs.shown.last().startsWith(QStringLiteral("خطا! فايل"))) << dialogs.shown.last().toStdString();
+    EXPECT_TRUE(dialogs.shown.last().contains(QStringLiteral("پوشه وجود ندارد"))) << dialogs.shown.last().toStdString();
+    EXPECT_TRUE(dialogs.opened.isEmpty());
+
+    const QString target = dir.filePath("help");
+    QFile earlier(target + ".pdf");
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write(QByteArray(200000, 'o')); // a longer earlier copy: nothing of it may remain
+    earlier.close();
+    dialogs.files.enqueue(target);
+    shell->login().fetchFontHelp();
+    EXPECT_EQ(dialogs.opened, QStringList{target + ".pdf"});
+    QFile saved(target + ".pdf");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), QByteArray(100000, 'h'));
+}
+
 TEST_P(ShellTest, PasswordChangeFromTheLoginWindow)
 {
     shell->login().show();
