@@ -85,6 +85,8 @@ bool sameStored(const QVariant& loaded, const QVariant& written)
 {
     if (loaded.isNull() || written.isNull())
         return loaded.isNull() && written.isNull();
+    if (loaded.typeId() == QMetaType::QByteArray || written.typeId() == QMetaType::QByteArray)
+        return loaded.toByteArray() == written.toByteArray(); // stored files byte for byte
     if (isNumberValue(loaded) && isNumberValue(written))
         return loaded.toDouble() == written.toDouble() && loaded.toLongLong() == written.toLongLong();
     return loaded.toString() == written.toString();

@@ -1,5 +1,6 @@
 #include "db/login.h"
 
+#include "common/errors.h"
 #include "common/password.h"
 #include "db/activitylog.h"
 #include "db/database.h"
@@ -20,8 +21,14 @@ std::optional<UserRow> findUser(Database& db, const QString& userName, const QSt
             continue;
         UserRow row{q.value(0).toLongLong(), q.value(1).toString(), q.value(3).toString(),
                     q.value(4).toString(), q.value(5).toString()};
-        if (!isPasswordHash(stored))
-            db.update(QStringLiteral("users"), {{"ps", hashPassword(password)}}, row.id);
+        if (!isPasswordHash(stored)) {
+            try {
+                db.update(QStringLiteral("users"), {{"ps", hashPassword(password)}}, row.id);
+            } catch (const Error&) {
+                // A server column still too narrow for the hash (provisioning widens it):
+                // the user still logs in, and the hash is stored at a later login.
+            }
+        }
         return row;
     }
     return std::nullopt;

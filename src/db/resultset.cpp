@@ -336,6 +336,12 @@ bool ResultSet::reloadCurrent()
         emit rowChanged(m_current);
         return true;
     }
+    dropCurrent();
+    return false;
+}
+
+void ResultSet::dropCurrent()
+{
     const int r = m_current;
     m_rows.erase(m_rows.begin() + r);
     emit rowRemoved(r);
@@ -346,7 +352,6 @@ bool ResultSet::reloadCurrent()
     } else {
         setCurrent(std::min(r, int(m_rows.size()) - 1));
     }
-    return false;
 }
 
 void ResultSet::append(const QVariantMap& values, const UniqueRule* rule)
@@ -393,16 +398,7 @@ void ResultSet::remove()
     requireWritable();
     requireCurrent();
     m_db->removeUnchanged(m_table, value(m_key), loadedRow());
-    const int r = m_current;
-    m_rows.erase(m_rows.begin() + r);
-    emit rowRemoved(r);
-    if (m_rows.empty()) {
-        m_current = 0;
-        m_eof = m_bof = true;
-        emit currentChanged(-1);
-    } else {
-        setCurrent(std::min(r, int(m_rows.size()) - 1));
-    }
+    dropCurrent();
 }
 
 bool ResultSet::locate(const QString& field, const QVariant& v)

@@ -112,6 +112,7 @@ private:
     void setCurrent(int row);
     bool reloadRow(int row, const QVariant& key);
     QVariantMap loadedRow() const;
+    void dropCurrent();
 
     Database* m_db = nullptr;
     QString m_sql;

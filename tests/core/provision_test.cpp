@@ -119,8 +119,11 @@ TEST_P(ProvisionTest, ServerColumnsNarrowerThanNeededAreWidenedAndAdminThenLogsI
     // An older server database: the password column of 25 characters, the administrator
     // with a plain password that the first login replaces by its hash.
     db->exec("CREATE TABLE users (id serial PRIMARY KEY, us varchar(25), ps varchar(25), lev varchar(25), "
-             "ver varchar(25), status varchar(25))");
+             "ver varchar(25), nam varchar(50), status varchar(25))");
     db->exec("INSERT INTO users (us, ps, lev, ver, status) VALUES ('admin', '1', 'ostan', '1', ?)", {QStringLiteral("فعال")});
+
+    EXPECT_TRUE(findUser(*db, "admin", "1").has_value()) << "a column too narrow for the hash never locks a user out";
+    EXPECT_EQ(db->scalar("SELECT ps FROM users WHERE us = 'admin'").toString(), "1");
 
     const auto steps = provision(*db);
     const ProvisionStep& users = steps.front();

@@ -184,6 +184,17 @@ TEST_P(LostUpdateTest, ValuesReadBackNeverLookChanged)
     EXPECT_EQ(db->scalar("SELECT count(*) FROM vagozarityp WHERE vagozari = ?", {"فروش"}).toInt(), 2);
 }
 
+TEST_P(LostUpdateTest, AStoredFileReplacedByOtherBytesIsWritten)
+{
+    // Two byte strings that are not text and would read as the same replacement characters.
+    const QByteArray before("\xff\xfe", 2), after("\xfe\xff", 2);
+    db->insert("komision_pic", {{"cod", 1}, {"ext", ".jpg"}, {"pic", before}});
+    ResultSet pics(db);
+    pics.open("SELECT * FROM komision_pic");
+    pics.edit({{"pic", after}});
+    EXPECT_EQ(db->scalar("SELECT pic FROM komision_pic").toByteArray(), after);
+}
+
 TARVEST_FOR_EACH_DATABASE(LostUpdateTest);
 
 } // namespace

@@ -158,6 +158,28 @@ TEST_P(CaseSearchScreen, DeleteNeedsThePasswordAndTakesThePicturesAlong)
     EXPECT_EQ(db->scalar("SELECT count(*) FROM komision_pic WHERE cod = ?", {keys[0]}).toInt(), 0);
 }
 
+TEST_P(CaseSearchScreen, ACaseChangedOnAnotherWorkstationIsNotDeletedAndReloadShowsIt)
+{
+    addSettingValue(*db, lists::DeletePassword, "4321");
+    screen->prepare();
+    ASSERT_TRUE(session.cases.locate("pk", keys[0]));
+    db->exec("UPDATE komision SET darkhast = ? WHERE pk = ?", {QStringLiteral("تغيير"), keys[0]});
+
+    dialogs.inputs.enqueue("4321");
+    dialogs.answers.enqueue(Dialogs::Answer::Yes);
+    screen->deleteCase();
+    ASSERT_EQ(dialogs.asked.size(), 2); // the password, then the refusal with its reload question
+    EXPECT_TRUE(dialogs.asked.last().startsWith(RecordChanged().message())) << dialogs.asked.last().toStdString();
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM komision WHERE pk = ?", {keys[0]}).toInt(), 1);
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM komision_pic WHERE cod = ?", {keys[0]}).toInt(), 1)
+        << "its attachments stay with it";
+    EXPECT_EQ(session.cases.asString("darkhast"), QStringLiteral("تغيير"));
+
+    dialogs.inputs.enqueue("4321"); // reloaded, the delete goes through
+    screen->deleteCase();
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM komision WHERE pk = ?", {keys[0]}).toInt(), 0);
+}
+
 TEST_P(CaseSearchScreen, AttachmentsFollowTheirOwnPageRights)
 {
     // Provisioning gave the administrator every right; this test starts without one.
