@@ -276,6 +276,32 @@ TEST(ReportRender, ParagraphPrintsItsValuesInlineInReadingOrder)
     EXPECT_GT(ink(page).bottom(), px(12) + 10);
 }
 
+TEST(ReportRender, PhrasesStayTogetherAcrossLines)
+{
+    // In a narrow paragraph every line break falls where a phrase allows it: never
+    // after "مي" or "در", and a short last word is not left alone on its line.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.pdf"));
+    Layout layout = detailLayout(QStringLiteral(R"([{"name": "p", "type": "paragraph", "x": 60, "y": 0,
+        "width": 34, "height": 6, "size": 12, "text": "طرح موضوع بلامانع مي باشد و در خصوص درخواست {name} اقدام لازم انجام شده است."}])"));
+    layout.setText(QStringLiteral("name"), QStringLiteral("علي كريمي"));
+    renderToPdf(layout, nullptr, path);
+    const QStringList lines = normalised(pdfText(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    int printedLines = 0;
+    for (const QString& line : lines) {
+        const QStringList w = words(line);
+        if (w.isEmpty())
+            continue;
+        ++printedLines;
+        // pdftotext gives each line in reading order: the line's last word is its left one.
+        EXPECT_NE(w.last(), QStringLiteral("مي")) << line.toStdString();
+        EXPECT_NE(w.last(), QStringLiteral("در")) << line.toStdString();
+        EXPECT_NE(w.first(), QStringLiteral("باشد")) << line.toStdString();
+        EXPECT_NE(line.trimmed(), QStringLiteral("است.")) << line.toStdString();
+    }
+    EXPECT_GT(printedLines, 2);
+}
+
 TEST(ReportRender, TallFacesAreMeasuredWhole)
 {
     // Nastaliq's dots and bowls reach far above and below its line: a box sized by eye
