@@ -107,6 +107,22 @@ TEST(ReportLayout, LoadsFromResourcesAndTheOfficeFolderWins)
     qunsetenv("TARVEST_LAYOUTS");
 }
 
+TEST(ReportLayout, OptionalPictureReadsTheOfficeFileOrStaysEmpty)
+{
+    QTemporaryDir office;
+    qputenv("TARVEST_LAYOUTS", office.path().toUtf8());
+    const QByteArray json = R"({"bands": [{"kind": "detail", "height": 30, "elements": [
+        {"name": "emblem", "type": "picture", "source": "emblem.png", "optional": true,
+         "x": 0, "y": 0, "width": 20, "height": 20}]}]})";
+    EXPECT_TRUE(Layout::fromJson(json, QStringLiteral("t")).element(QStringLiteral("emblem")).image.isNull());
+    QImage emblem(8, 8, QImage::Format_RGB32);
+    emblem.fill(Qt::darkGreen);
+    ASSERT_TRUE(emblem.save(office.filePath(QStringLiteral("emblem.png"))));
+    const Layout withEmblem = Layout::fromJson(json, QStringLiteral("t"));
+    EXPECT_EQ(withEmblem.element(QStringLiteral("emblem")).image.size(), QSize(8, 8));
+    qunsetenv("TARVEST_LAYOUTS");
+}
+
 TEST(ReportLayout, RefusesMalformedFiles)
 {
     const char* cases[] = {
