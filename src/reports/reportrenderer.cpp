@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -269,7 +270,7 @@ constexpr double kInkMargin = 0.3;
 
 // One element of one printed band, where it finally stands (mm, from the band's top).
 struct LaidElement {
-    const Element* element;
+    const Element* element = nullptr;
     QRectF rect;
     RichText text;
     bool rtl = true;
@@ -321,20 +322,27 @@ public:
     LaidBand layBand(const Band& band, int row, int rowNumber) const
     {
         LaidBand lb{&band, row, rowNumber, band.height, {}};
-        std::vector<const Element*> order;
-        for (const Element& e : band.elements)
-            order.push_back(&e);
-        std::stable_sort(order.begin(), order.end(), [](const Element* a, const Element* b) { return a->z < b->z; });
+        const std::vector<const Element*>& order = drawingOrder(band);
+        lb.elements.reserve(order.size());
         // Growth: each box that needs more height than it has adds that much below its
         // original bottom; every edge at or below that line moves down by it (boxes that
         // hold the grown one grow with it, elements under it move).
         std::vector<std::pair<double, double>> growth; // original bottom, extra height
         for (const Element* e : order) {
-            LaidElement le{e, e->rect, {}, true};
+            LaidElement le;
+            le.element = e;
+            le.rect = e->rect;
             if (e->isText()) {
-                le.text = textOf(*e, row, rowNumber);
+                QString raw;
+                if (e->type == ElementType::Paragraph) {
+                    le.text = paragraphText(*e, m_data, row);
+                    le.rtl = e->rightToLeft;
+                } else {
+                    raw = textOfRaw(*e, row, rowNumber);
+                    le.text = RichText{prepared(*e, raw), {}};
+                    le.rtl = layoutRightToLeft(*e, raw);
+                }
                 if (!le.text.text.isEmpty()) {
-                    le.rtl = e->type == ElementType::Paragraph ? e->rightToLeft : layoutRightToLeft(*e, textOfRaw(*e, row, rowNumber));
                     LaidText t = layText(*e, le.text, le.rtl, e->rect.width() * m_pxPerMm, m_device);
                     le.textHeight = t.height / m_pxPerMm;
                     le.textWidth = t.naturalWidth / m_pxPerMm;
@@ -436,9 +444,6 @@ public:
             if (off + le.ink.top() < margin)
                 off = margin - le.ink.top();
             le.textTop = off;
-            if (qEnvironmentVariableIsSet("TARVEST_DEBUG_FIT"))
-                qDebug("%s h %.2f lines %.2f ink %.2f..%.2f off %.2f", qPrintable(le.element->name), h, le.textHeight,
-                       le.ink.top(), le.ink.bottom(), off);
         }
     }
 
@@ -585,11 +590,46 @@ private:
         return to;
     }
 
+    // The elements of a band in drawing order (by z, then file order), sorted once.
+    const std::vector<const Element*>& drawingOrder(const Band& band) const
+    {
+        auto it = m_orders.find(&band);
+        if (it != m_orders.end())
+            return it->second;
+        std::vector<const Element*> order;
+        for (const Element& e : band.elements)
+            order.push_back(&e);
+        std::stable_sort(order.begin(), order.end(), [](const Element* a, const Element* b) { return a->z < b->z; });
+        return m_orders.emplace(&band, std::move(order)).first->second;
+    }
+
+    // A field's value, its expression parsed and its columns found once per element.
+    QString fieldText(const Element& e, int row) const
+    {
+        if (!m_data || m_data->fieldCount() == 0)
+            return {};
+        auto it = m_fields.find(&e);
+        if (it == m_fields.end()) {
+            const Expression x = parseExpression(m_layout, e);
+            FieldColumns c{columnOf(m_layout, e, *m_data, x.left),
+                           x.right.isEmpty() ? -1 : columnOf(m_layout, e, *m_data, x.right), x.op};
+            it = m_fields.emplace(&e, c).first;
+        }
+        const FieldColumns& c = it->second;
+        if (row < 0 || row >= m_data->recordCount())
+            return {};
+        if (c.right < 0)
+            return m_data->textAt(row, c.left);
+        const double l = numberAt(*m_data, row, c.left);
+        const double r = numberAt(*m_data, row, c.right);
+        return formatNumber(c.op == QLatin1Char('+') ? l + r : l - r);
+    }
+
     QString textOfRaw(const Element& e, int row, int rowNumber) const
     {
         switch (e.type) {
         case ElementType::Label: return e.text;
-        case ElementType::Field: return fieldValue(m_layout, e, m_data, row);
+        case ElementType::Field: return fieldText(e, row);
         case ElementType::System:
             // The page number and count are not known yet: measured as three digits.
             return e.system == SystemValue::RowNumber ? (rowNumber > 0 ? QString::number(rowNumber) : QString())
@@ -598,20 +638,19 @@ private:
         }
     }
 
-    RichText textOf(const Element& e, int row, int rowNumber) const
-    {
-        if (e.type == ElementType::Paragraph)
-            return paragraphText(e, m_data, row);
-        const QString raw = textOfRaw(e, row, rowNumber);
-        return RichText{prepared(e, raw), {}};
-    }
-
     const Layout& m_layout;
     const ResultSet* m_data;
     QPaintDevice* m_device;
     double m_pxPerMm;
     bool m_measureInk;
     bool m_keepLayouts;
+    struct FieldColumns {
+        int left;
+        int right;
+        QChar op;
+    };
+    mutable std::map<const Element*, FieldColumns> m_fields;
+    mutable std::map<const Band*, std::vector<const Element*>> m_orders;
 };
 
 class PagePainter {

@@ -160,6 +160,7 @@ TEST_P(PrintFit, LongValuesReadBackWhole)
     const QString name = QStringLiteral("سيد محمدحسين موسوي نژاد فرزند علي اكبر ساكن روستاي قره آغاج، بخش مركزي");
     ASSERT_EQ(name.size(), 70);
     const QString decision = QString(QStringLiteral("مقرر شد متقاضي مبلغ تعيين شده را به حساب ورتاليس واريز نمايد ")).repeated(3).left(150);
+    ASSERT_EQ(decision.size(), 150);
     db->insert("komision", {{"paper_no", "321/7"}, {"darkhast", name}, {"malek_varizi", "1234567890"},
                             {"komision_idea", decision}, {"zamin", decision}, {"metraj", "500"},
                             {"city", QStringLiteral("مراغه")}, {"taeid_zamin", caseprint::landAffairsConfirmed()}});

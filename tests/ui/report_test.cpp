@@ -107,6 +107,22 @@ TEST(ReportLayout, LoadsFromResourcesAndTheOfficeFolderWins)
     qunsetenv("TARVEST_LAYOUTS");
 }
 
+TEST(ReportLayout, OptionalPictureReadsTheOfficeFileOrStaysEmpty)
+{
+    QTemporaryDir office;
+    qputenv("TARVEST_LAYOUTS", office.path().toUtf8());
+    const QByteArray json = R"({"bands": [{"kind": "detail", "height": 30, "elements": [
+        {"name": "emblem", "type": "picture", "source": "emblem.png", "optional": true,
+         "x": 0, "y": 0, "width": 20, "height": 20}]}]})";
+    EXPECT_TRUE(Layout::fromJson(json, QStringLiteral("t")).element(QStringLiteral("emblem")).image.isNull());
+    QImage emblem(8, 8, QImage::Format_RGB32);
+    emblem.fill(Qt::darkGreen);
+    ASSERT_TRUE(emblem.save(office.filePath(QStringLiteral("emblem.png"))));
+    const Layout withEmblem = Layout::fromJson(json, QStringLiteral("t"));
+    EXPECT_EQ(withEmblem.element(QStringLiteral("emblem")).image.size(), QSize(8, 8));
+    qunsetenv("TARVEST_LAYOUTS");
+}
+
 TEST(ReportLayout, RefusesMalformedFiles)
 {
     const char* cases[] = {
@@ -274,6 +290,32 @@ TEST(ReportRender, ParagraphPrintsItsValuesInlineInReadingOrder)
     // The paragraph is taller than its box now: what follows it moved down.
     const QImage page = renderToImages(layout, nullptr).front();
     EXPECT_GT(ink(page).bottom(), px(12) + 10);
+}
+
+TEST(ReportRender, PhrasesStayTogetherAcrossLines)
+{
+    // In a narrow paragraph every line break falls where a phrase allows it: never
+    // after "مي" or "در", and a short last word is not left alone on its line.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.pdf"));
+    Layout layout = detailLayout(QStringLiteral(R"([{"name": "p", "type": "paragraph", "x": 60, "y": 0,
+        "width": 34, "height": 6, "size": 12, "text": "طرح موضوع بلامانع مي باشد و در خصوص درخواست {name} اقدام لازم انجام شده است."}])"));
+    layout.setText(QStringLiteral("name"), QStringLiteral("علي كريمي"));
+    renderToPdf(layout, nullptr, path);
+    const QStringList lines = normalised(pdfText(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    int printedLines = 0;
+    for (const QString& line : lines) {
+        const QStringList w = words(line);
+        if (w.isEmpty())
+            continue;
+        ++printedLines;
+        // pdftotext gives each line in reading order: the line's last word is its left one.
+        EXPECT_NE(w.last(), QStringLiteral("مي")) << line.toStdString();
+        EXPECT_NE(w.last(), QStringLiteral("در")) << line.toStdString();
+        EXPECT_NE(w.first(), QStringLiteral("باشد")) << line.toStdString();
+        EXPECT_NE(line.trimmed(), QStringLiteral("است.")) << line.toStdString();
+    }
+    EXPECT_GT(printedLines, 2);
 }
 
 TEST(ReportRender, TallFacesAreMeasuredWhole)

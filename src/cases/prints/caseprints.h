@@ -47,8 +47,9 @@ struct PreparedPrint {
 };
 
 // Writes a fill into a layout: texts, font sizes and circle fills (black when ticked,
-// white when not) of the elements it names. An
-// element the office removed from its layout is passed over.
+// white when not) of the elements it names; a text whose name is a paragraph's
+// placeholder becomes that value in the paragraph. An element the office removed from
+// its layout is passed over.
 void apply(report::Layout& layout, const caseprint::FormFill& fill);
 
 // Prepares a print and opens its preview; a print that cannot be made shows why.
