@@ -21,13 +21,7 @@ int runProvisionCommand(const QStringList& given, QTextStream& out, QTextStream&
         if (args[0] == QLatin1String("--sqlite")) {
             db = Database::openSqlite(args[1], true);
         } else {
-            PgParams params = PgParams::parse(args[1]);
-            if (!params.password.isEmpty())
-                err << QStringLiteral("هشدار: رمزي که در خط فرمان نوشته شود را ديگر کاربران اين رايانه مي بينند؛ "
-                                      "--password-file يا TARVEST_PG_PASSWORD را به کار ببريد / warning: a password "
-                                      "on the command line is visible to other users\n");
-            supplyPassword(params, passwordFile);
-            db = Database::openPostgres(params);
+            db = openServerDatabase(args[1], passwordFile, err);
         }
         const QList<ProvisionStep> steps = provision(*db);
         for (const ProvisionStep& s : steps)

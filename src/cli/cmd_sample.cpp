@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "admin/core/sampledata.h"
+#include "cli/password.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/embedded.h"
@@ -10,12 +11,14 @@
 
 namespace tarvest {
 
-int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err)
+int runSampleCommand(const QStringList& given, QTextStream& out, QTextStream& err)
 {
+    QStringList args = given;
+    const QString passwordFile = takePasswordFileOption(args);
     const bool embedded = args.size() == 1 && args[0] == QLatin1String("--embedded");
     if (!embedded
         && (args.size() != 2 || (args[0] != QLatin1String("--sqlite") && args[0] != QLatin1String("--pg")))) {
-        err << "usage: tarvest-admin sample --sqlite FILE | --pg \"host=... port=... dbname=... user=...\" | --embedded\n";
+        err << "usage: tarvest-admin sample --sqlite FILE | --pg \"host=... port=... dbname=... user=...\" [--password-file FILE] | --embedded\n";
         return 2;
     }
     try {
@@ -27,7 +30,7 @@ int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err
             QDir().mkpath(QFileInfo(args[1]).absolutePath());
             db = Database::openSqlite(args[1], true);
         } else {
-            db = Database::openPostgres(args[1]);
+            db = openServerDatabase(args[1], passwordFile, err);
         }
         const SampleSummary s = fillSampleData(*db);
         out << QStringLiteral("sample data written: %1 villages, %2 setting values, %3 users "

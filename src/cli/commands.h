@@ -17,7 +17,7 @@ int runDateCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // PGPASSWORD / PGPASSFILE (cli/password.h) rather than from CONNINFO.
 int runProvisionCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
-// "sample --sqlite FILE | --pg CONNINFO | --embedded" (the program's own embedded
+// "sample --sqlite FILE | --pg CONNINFO [--password-file FILE] | --embedded" (the program's own embedded
 // file): makes the database ready and fills it with
 // a small made-up province, users of every level and a few dozen cases; refuses a
 // database that already holds cases.

@@ -44,4 +44,15 @@ void supplyPassword(PgParams& params, const QString& passwordFile)
     params.password = qEnvironmentVariable("TARVEST_PG_PASSWORD");
 }
 
+std::unique_ptr<Database> openServerDatabase(const QString& conninfo, const QString& passwordFile, QTextStream& err)
+{
+    PgParams params = PgParams::parse(conninfo);
+    if (!params.password.isEmpty())
+        err << QStringLiteral("هشدار: رمزي که در خط فرمان نوشته شود را ديگر کاربران اين رايانه مي بينند؛ "
+                              "--password-file يا TARVEST_PG_PASSWORD را به کار ببريد / warning: a password "
+                              "on the command line is visible to other users\n");
+    supplyPassword(params, passwordFile);
+    return Database::openPostgres(params);
+}
+
 } // namespace tarvest

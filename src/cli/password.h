@@ -4,6 +4,9 @@
 #include "db/database.h"
 
 #include <QStringList>
+#include <QTextStream>
+
+#include <memory>
 
 namespace tarvest {
 
@@ -18,5 +21,10 @@ QString takePasswordFileOption(QStringList& args);
 // A password file that its group or others may read is refused, as libpq refuses
 // such a ~/.pgpass. Throws Error with a Persian message.
 void supplyPassword(PgParams& params, const QString& passwordFile);
+
+// Opens the server a command names by CONNINFO, its password supplied as above; a
+// password written in CONNINFO itself still works, with a warning on err.
+std::unique_ptr<Database> openServerDatabase(const QString& conninfo, const QString& passwordFile,
+                                             QTextStream& err);
 
 } // namespace tarvest
