@@ -568,9 +568,8 @@ TEST_P(ShellTest, ConnectionSettingsNamePostgreSqlChooseAFileAndTestTheConnectio
 
 TEST_P(ShellTest, ProvisioningFailureIsToldInPersianByTheTablesPurpose)
 {
-    if (GetParam() != Backend::Sqlite)
-        GTEST_SKIP() << "the failing table is made on the settings' own file";
-    // Something else already carries the name of the users' table.
+    // Something else already carries the name of the users' table (in a file of its own,
+    // whichever database the office used before).
     const QString file = dir.filePath("odd.sqlite");
     Database::openSqlite(file, true)->exec("CREATE VIEW users AS SELECT 1 AS a");
     ConnectionSettings s;
