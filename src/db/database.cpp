@@ -212,6 +212,7 @@ std::unique_ptr<Database> Database::openPostgres(const PgParams& p)
             throw Error(QStringLiteral("اتصال به سرور بانک اطلاعاتی برقرار نشد: %1").arg(dbReason(db.lastError())));
     }
     self->exec(QStringLiteral("SET client_min_messages TO WARNING"));
+    self->m_pg = p;
     return self;
 }
 
@@ -384,17 +385,25 @@ void Database::begin()
 {
     if (!handle().transaction())
         throw Error(QStringLiteral("تراکنش آغاز نشد: %1").arg(dbReason(handle().lastError())));
+    m_inTransaction = true;
 }
 
 void Database::commit()
 {
     if (!handle().commit())
         throw Error(QStringLiteral("تراکنش ثبت نشد: %1").arg(dbReason(handle().lastError())));
+    m_inTransaction = false;
 }
 
 void Database::rollback()
 {
     handle().rollback();
+    m_inTransaction = false;
+}
+
+std::unique_ptr<Database> Database::openAnother() const
+{
+    return m_kind == DbKind::Sqlite ? openSqlite(m_description, false) : openPostgres(m_pg);
 }
 
 } // namespace tarvest

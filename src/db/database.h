@@ -64,6 +64,12 @@ public:
     void begin();
     void commit();
     void rollback();
+    // True between begin() and its commit() or rollback().
+    bool inTransaction() const { return m_inTransaction; }
+
+    // A new connection to the same database, as a second workstation would open it
+    // (result sets read their keys through one on a thread of their own).
+    std::unique_ptr<Database> openAnother() const;
 
     // Values ready to bind for a table's columns: width checks, amounts as whole
     // rials, bits as 0/1. Throws tarvest::Error for a value that does not fit.
@@ -74,6 +80,8 @@ private:
     DbKind m_kind;
     QString m_connection;
     QString m_description;
+    PgParams m_pg;             // how a PostgreSQL database was reached
+    bool m_inTransaction = false;
 };
 
 // Whole rials from an amount given as a number or a text: grouping commas and
