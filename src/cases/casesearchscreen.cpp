@@ -430,7 +430,7 @@ void Tkomision_rep::arrangeColumns()
         header->moveSection(header->visualIndex(logical), visual++);
     }
     // Columns as wide as their titles and the first rows need, within reason.
-    header->setResizeContentsPrecision(200);
+    header->setResizeContentsPrecision(40);
     m_grid->resizeColumnsToContents();
     for (int c = 0; c < header->count(); ++c)
         header->resizeSection(c, std::clamp(header->sectionSize(c), 50, 260));

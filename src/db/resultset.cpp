@@ -10,9 +10,12 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QThread>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
@@ -104,6 +107,73 @@ constexpr int kBatch = 65536;
 constexpr int kPage = 256;           // rows read by key at once
 constexpr int kCacheRows = 4096;     // rows kept read; beyond that the oldest pages go
 
+// The SQLite connection under a database handle, or nullptr on PostgreSQL.
+sqlite3* sqliteHandle(Database& db)
+{
+    if (db.kind() != DbKind::Sqlite)
+        return nullptr;
+    const QVariant h = db.handle().driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+// Keys straight from SQLite's own interface: a million keys read as whole numbers
+// without a QVariant each.
+void stepKeys(sqlite3* s, const QString& sql, const QVariantList& params, const std::function<bool()>& cancelled,
+              const std::function<void(std::vector<qint64>&)>& full)
+{
+    sqlite3_stmt* st = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(s, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK)
+        throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(QString::fromUtf8(sqlite3_errmsg(s))));
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            sqlite3_bind_int64(st, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            sqlite3_bind_double(st, i + 1, v.toDouble());
+            break;
+        default:
+            if (v.isNull()) {
+                sqlite3_bind_null(st, i + 1);
+            } else {
+                const QString t = v.toString();
+                sqlite3_bind_text16(st, i + 1, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+            }
+        }
+    }
+    std::vector<qint64> batch;
+    size_t limit = kFirstBatch;
+    batch.reserve(limit);
+    for (;;) {
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(QString::fromUtf8(sqlite3_errmsg(s))));
+        batch.push_back(sqlite3_column_int64(st, 0));
+        if (batch.size() >= limit) {
+            if (cancelled())
+                return;
+            full(batch);
+            batch = {};
+            limit = kBatch;
+            batch.reserve(limit);
+        }
+    }
+    if (!cancelled())
+        full(batch);
+}
+
 // Reads the count (when asked) and the keys of a search in batches; stops between
 // batches when cancelled.
 void readKeys(Database& db, const QString& countSql, const QString& keySql, const QVariantList& params,
@@ -114,6 +184,10 @@ void readKeys(Database& db, const QString& countSql, const QString& keySql, cons
         onCount(db.scalar(countSql, params).toLongLong());
         if (cancelled())
             return;
+    }
+    if (sqlite3* s = sqliteHandle(db)) {
+        stepKeys(s, keySql, params, cancelled, [&](std::vector<qint64>& keys) { onKeys(std::move(keys)); });
+        return;
     }
     QSqlQuery q = db.exec(keySql, params);
     std::vector<qint64> batch;
