@@ -3,6 +3,7 @@
 #include "cases/core/caseexport.h"
 #include "common/errors.h"
 #include "widgets/dialogs.h"
+#include "widgets/loadprogress.h"
 
 #include <QDir>
 
@@ -16,6 +17,7 @@ void exportCasesWithDialog(const ResultSet& rs)
     if (path.isEmpty())
         return;
     try {
+        WalkProgress progress(rs, QStringLiteral("در حال نوشتن فايل ..."));
         writeCaseListHtml(rs, path);
     } catch (const Error& e) {
         Dialogs::instance().warning(e.message());

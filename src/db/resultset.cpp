@@ -755,6 +755,8 @@ void ResultSet::requireCurrent() const
 
 void ResultSet::fetchPage(int row) const
 {
+    // First, so that whatever the progress shows meanwhile reads its own rows before ours.
+    emit const_cast<ResultSet*>(this)->pageReading(row);
     const int page = row / kPage;
     const int begin = page * kPage;
     const int end = std::min(int(m_keys.size()), begin + kPage);

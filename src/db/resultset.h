@@ -150,6 +150,9 @@ signals:
     void counted(qint64 count);            // the number of rows the search finds
     void loadProgress(qint64 read, qint64 expected);
     void loadFinished(bool complete);
+    // Rows from `row` on are about to be read by key: a print or an export walking a
+    // long result shows its progress by it.
+    void pageReading(int row);
 
 private:
     struct Job;

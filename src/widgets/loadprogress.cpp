@@ -2,6 +2,7 @@
 
 #include "db/resultset.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QProgressDialog>
 #include <QTimer>
@@ -74,6 +75,34 @@ void LoadProgress::finished()
         m_dialog->deleteLater();
         m_dialog = nullptr;
     }
+}
+
+WalkProgress::WalkProgress(const ResultSet& rs, const QString& caption) : m_rs(rs), m_caption(caption)
+{
+    m_clock.start();
+    m_connection = QObject::connect(const_cast<ResultSet*>(&rs), &ResultSet::pageReading,
+                                    [this](int row) { reading(row); });
+}
+
+WalkProgress::~WalkProgress()
+{
+    QObject::disconnect(m_connection);
+    delete m_dialog;
+}
+
+void WalkProgress::reading(int row)
+{
+    if (!m_dialog) {
+        if (m_clock.elapsed() < kShowAfterMs)
+            return;
+        m_dialog = makeDialog(QApplication::activeWindow(), m_caption);
+        m_dialog->setCancelButton(nullptr);
+        m_dialog->setWindowModality(Qt::ApplicationModal);
+        m_dialog->setMaximum(std::max(1, m_rs.recordCount()));
+        m_dialog->show();
+    }
+    // A modal progress window repaints the screens as it moves.
+    m_dialog->setValue(std::min(row, m_dialog->maximum()));
 }
 
 } // namespace tarvest

@@ -2,6 +2,7 @@
 // The progress of a long search, sort or walk over a result: a small window that
 // appears when the work takes more than a moment, counts the rows, and offers
 // "انصراف" to stop it. Every search screen attaches one to its result set.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -31,6 +32,26 @@ private:
     ResultSet* m_rs;
     QProgressDialog* m_dialog = nullptr;
     bool m_loading = false;
+};
+
+// While it lives, a walk over every row of a result (an export, a print) that lasts more
+// than a moment shows how far it has come. The walk cannot be stopped half way: a file
+// or a print is written whole or not at all.
+class WalkProgress {
+public:
+    WalkProgress(const ResultSet& rs, const QString& caption);
+    ~WalkProgress();
+    WalkProgress(const WalkProgress&) = delete;
+    WalkProgress& operator=(const WalkProgress&) = delete;
+
+private:
+    void reading(int row);
+
+    const ResultSet& m_rs;
+    QString m_caption;
+    QMetaObject::Connection m_connection;
+    QElapsedTimer m_clock;
+    QProgressDialog* m_dialog = nullptr;
 };
 
 } // namespace tarvest
