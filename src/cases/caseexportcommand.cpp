@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/safefile.h"
 #include "widgets/dialogs.h"
+#include "widgets/loadprogress.h"
 
 #include <QDir>
 
@@ -17,6 +18,7 @@ void exportCasesWithDialog(const ResultSet& rs)
     if (path.isEmpty())
         return;
     try {
+        WalkProgress progress(rs, QStringLiteral("در حال نوشتن فايل ..."));
         writeCaseListHtml(rs, path);
     } catch (const Error& e) {
         Dialogs::instance().warning(e.message());

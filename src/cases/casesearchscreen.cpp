@@ -14,6 +14,7 @@
 #include "widgets/conventions.h"
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
+#include "widgets/loadprogress.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
 
@@ -253,6 +254,12 @@ Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent)
                 if (current.isValid())
                     m_session.cases.moveTo(current.row() + 1);
             });
+    // The count shows as soon as the database has it, before the rows come in.
+    connect(&m_session.cases, &ResultSet::counted, this, [this](qint64 n) {
+        if (m_searching)
+            m_count->setText(QString::number(n));
+    });
+    LoadProgress::attach(this, &m_session.cases);
     connect(&m_session.cases, &ResultSet::currentChanged, this, [this](int r) {
         if (r >= 0 && m_grid->currentIndex().row() != r)
             m_grid->setCurrentIndex(m_model->index(r, std::max(0, m_grid->currentIndex().column())));
@@ -397,11 +404,13 @@ bool Tkomision_rep::search()
         return false;
     try {
         const CaseQuery q = buildCaseSearch(*f, m_session.login, db->kind());
-        updateCount(q);
-        m_session.cases.open(q.resultSql, q.params, QStringLiteral("komision"));
         m_lastQuery = q;
+        m_searching = true;
+        m_session.cases.open(q.paged);
+        m_searching = false;
         return true;
     } catch (const Error& e) {
+        m_searching = false;
         Dialogs::instance().error(e.message());
         return false;
     }
@@ -424,7 +433,7 @@ void Tkomision_rep::arrangeColumns()
         header->moveSection(header->visualIndex(logical), visual++);
     }
     // Columns as wide as their titles and the first rows need, within reason.
-    header->setResizeContentsPrecision(200);
+    header->setResizeContentsPrecision(40);
     m_grid->resizeColumnsToContents();
     for (int c = 0; c < header->count(); ++c)
         header->resizeSection(c, std::clamp(header->sectionSize(c), 50, 260));

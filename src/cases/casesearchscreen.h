@@ -62,6 +62,7 @@ private:
     Session& m_session;
     CaseQuery m_lastQuery;
     bool m_provincesFilled = false;
+    bool m_searching = false;
 
     QLineEdit* m_paperNo;
     QComboBox* m_ostan;

@@ -301,6 +301,7 @@ std::unique_ptr<Database> Database::openPostgres(const PgParams& p)
             throw Error(QStringLiteral("اتصال به سرور بانک اطلاعاتی برقرار نشد: %1").arg(dbReason(db.lastError())));
     }
     self->afterOpen();
+    self->m_pg = p;
     return self;
 }
 
@@ -641,6 +642,11 @@ void Database::rollback()
         return;
     bool ok = false;
     run(QStringLiteral("ROLLBACK"), {}, ok);
+}
+
+std::unique_ptr<Database> Database::openAnother() const
+{
+    return m_kind == DbKind::Sqlite ? openSqlite(m_description, false) : openPostgres(m_pg);
 }
 
 } // namespace tarvest

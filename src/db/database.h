@@ -93,6 +93,10 @@ public:
     void rollback();
     bool inTransaction() const { return m_depth > 0; }
 
+    // A new connection to the same database, as a second workstation would open it
+    // (result sets read their keys through one on a thread of their own).
+    std::unique_ptr<Database> openAnother() const;
+
     // Values ready to bind for a table's columns: width checks, amounts as whole
     // rials, bits as 0/1. Throws tarvest::Error for a value that does not fit.
     static QVariantMap prepareValues(const Table& table, const QVariantMap& values);
@@ -107,6 +111,7 @@ private:
     int m_depth = 0;
     QString m_connection;
     QString m_description;
+    PgParams m_pg;             // how a PostgreSQL database was reached
 };
 
 // Whole rials from an amount given as a number or a text: grouping commas and

@@ -4,6 +4,7 @@
 #include "common/safefile.h"
 #include "db/export.h"
 #include "widgets/dialogs.h"
+#include "widgets/loadprogress.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -27,6 +28,7 @@ QString exportAndOpen(const ResultSet& rs, const QString& baseName, const QHash<
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     const QString path = dir.filePath(QStringLiteral("%1-%2.xlsx").arg(baseName, stamp));
     try {
+        WalkProgress progress(rs, QStringLiteral("در حال نوشتن فايل ..."));
         exportResultSet(rs, path, titles);
     } catch (const Error& e) {
         Dialogs::instance().warning(e.message());

@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QSignalSpy>
 
+#include <algorithm>
+#include <numeric>
+
 using namespace tarvest;
 using namespace tarvest::test;
 
@@ -193,6 +196,135 @@ TEST_P(ResultSetTest, ModelFollowsTheResultSet)
     model.sort(1, Qt::DescendingOrder);
     EXPECT_EQ(model.data(model.index(0, 1)).toString(), isolateLeftToRight("104"))
         << "numbers and codes keep their order inside the right-to-left grid";
+}
+
+TEST_P(ResultSetTest, RowsChangedOrDeletedElsewhereAfterTheSearch)
+{
+    // Nothing of the rows is read yet: the search holds only their keys.
+    auto other = tmp->openAnother();
+    other->exec("UPDATE komision SET paper_no = '100/ج' WHERE pk = ?", {keys[0]});
+    other->exec("DELETE FROM komision WHERE pk = ?", {keys[1]});
+    ASSERT_EQ(rs->recordCount(), 3) << "the snapshot keeps its rows";
+    const int paperNo = rs->fieldIndex("paper_no");
+    EXPECT_EQ(rs->textAt(0, paperNo), QStringLiteral("100/ج")) << "a changed row reads as it is now";
+    EXPECT_FALSE(rs->isGone(0));
+    EXPECT_TRUE(rs->isGone(1));
+    EXPECT_EQ(rs->textAt(1, paperNo), "") << "a deleted row reads empty";
+    EXPECT_EQ(rs->valueAt(1, rs->fieldIndex("pk")).toLongLong(), keys[1]) << "but keeps its key";
+    EXPECT_EQ(rs->textAt(2, paperNo), "102");
+
+    ASSERT_TRUE(rs->moveTo(2));
+    EXPECT_EQ(rs->asInteger("pk"), keys[1]);
+    EXPECT_EQ(rs->asString("paper_dat"), "");
+    EXPECT_THROW(rs->edit({{"paper_no", "x"}}), Error) << "no silent edit of a deleted row";
+    ResultSetModel model(rs.get());
+    EXPECT_EQ(model.data(model.index(1, paperNo)).toString(), "");
+    EXPECT_FALSE(model.data(model.index(1, paperNo), Qt::ToolTipRole).toString().isEmpty());
+    EXPECT_TRUE(model.data(model.index(0, paperNo), Qt::ToolTipRole).isNull());
+
+    // A new order asks the database again: the deleted row is gone for good.
+    rs->sort("paper_no", Qt::AscendingOrder);
+    EXPECT_EQ(rs->recordCount(), 2);
+}
+
+TEST_P(ResultSetTest, PagesAcrossTheEndOfTheSet)
+{
+    // More rows than a few pages, read in their order at the edges of the pages.
+    constexpr int extra = 700;
+    db->begin();
+    for (int i = 0; i < extra; ++i)
+        db->insert("komision", {{"paper_no", QStringLiteral("p%1").arg(i, 4, 10, QLatin1Char('0'))}, {"city", "x"}});
+    db->commit();
+    ResultSet all(db);
+    all.open("select * from komision where city = ? order by paper_no", {QString("x")});
+    ASSERT_EQ(all.recordCount(), extra);
+    const int paperNo = all.fieldIndex("paper_no");
+    for (int r : {0, 255, 256, 257, 511, 512, extra - 2, extra - 1})
+        EXPECT_EQ(all.textAt(r, paperNo), QStringLiteral("p%1").arg(r, 4, 10, QLatin1Char('0'))) << "row " << r;
+    EXPECT_FALSE(all.valueAt(extra, paperNo).isValid()) << "past the end";
+    EXPECT_FALSE(all.valueAt(-1, paperNo).isValid());
+
+    all.last();
+    EXPECT_EQ(all.recNo(), extra);
+    EXPECT_EQ(all.asString("paper_no"), QStringLiteral("p%1").arg(extra - 1, 4, 10, QLatin1Char('0')));
+    all.next();
+    EXPECT_TRUE(all.eof());
+    EXPECT_FALSE(all.moveTo(extra + 1));
+
+    // Walking every row from the first, as a print or an export does.
+    int seen = 0;
+    for (all.first(); !all.eof(); all.next())
+        seen += all.asString("paper_no") == QStringLiteral("p%1").arg(seen, 4, 10, QLatin1Char('0'));
+    EXPECT_EQ(seen, extra);
+
+    // A row appended at the end is read like the others and keeps its place in a new order.
+    all.append({{"paper_no", "a"}, {"city", "y"}});
+    EXPECT_EQ(all.recordCount(), extra + 1);
+    EXPECT_EQ(all.textAt(extra, paperNo), "a");
+    all.sort("paper_no", Qt::DescendingOrder);
+    EXPECT_EQ(all.recordCount(), extra + 1);
+    EXPECT_EQ(all.textAt(extra, paperNo), "a");
+    EXPECT_EQ(all.asString("paper_no"), "a") << "the appended row stays current";
+}
+
+TEST_P(ResultSetTest, SortThenEditThenLocate)
+{
+    rs->sort("paper_no", Qt::DescendingOrder); // 102, 101, 100
+    ASSERT_TRUE(rs->moveTo(2));
+    EXPECT_EQ(rs->asString("paper_no"), "101");
+    rs->edit({{"paper_no", "099"}});
+    EXPECT_EQ(rs->recNo(), 2) << "an edit does not reorder the rows";
+    EXPECT_EQ(rs->asString("paper_no"), "099");
+
+    rs->first();
+    ASSERT_TRUE(rs->locate("paper_no", "099"));
+    EXPECT_EQ(rs->recNo(), 2);
+    EXPECT_EQ(rs->asInteger("pk"), keys[1]);
+    ASSERT_TRUE(rs->locate("pk", keys[0]));
+    EXPECT_EQ(rs->recNo(), 3);
+    EXPECT_FALSE(rs->locate("paper_no", "101")) << "the old value is gone";
+
+    // Sorted again on the edited column, the edited record stays current.
+    ASSERT_TRUE(rs->locate("pk", keys[1]));
+    rs->sort("paper_no", Qt::AscendingOrder);
+    EXPECT_EQ(rs->recNo(), 1);
+    EXPECT_EQ(rs->asString("paper_no"), "099");
+}
+
+TEST_P(ResultSetTest, TextsSortInTheSameOrderOnBothDatabases)
+{
+    // Persian letters that Arabic code order puts apart from the Arabic ones, an empty
+    // text and a missing one; ties keep the order they had.
+    const QStringList names = {QStringLiteral("گلی"), QStringLiteral("پری"), QStringLiteral("بهرام"), QString(""),
+                               QStringLiteral("ژاله"), QStringLiteral("كريم"), QStringLiteral("کریم"),
+                               QStringLiteral("Zahra"), QStringLiteral("ali"), QStringLiteral("بهرام")};
+    db->exec("DELETE FROM komision");
+    QList<qint64> ids;
+    for (const QString& n : names)
+        ids << db->insert("komision", {{"darkhast", n}, {"city", "s"}});
+    ids << db->insert("komision", {{"city", "s"}}); // no name
+    ResultSet sorted(db);
+    sorted.open("select * from komision where city = ? order by pk", {QString("s")});
+    sorted.sort("darkhast", Qt::AscendingOrder);
+    // The order of the earlier client-side sort: empty first, then by character code.
+    QList<int> expected(ids.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    auto nameOf = [&](int i) { return i < names.size() ? QVariant(names[i]) : QVariant(); };
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+        const QVariant x = nameOf(a), y = nameOf(b);
+        if (x.isNull() || y.isNull())
+            return x.isNull() && !y.isNull();
+        return QString::compare(x.toString(), y.toString(), Qt::CaseSensitive) < 0;
+    });
+    QList<qint64> want, got;
+    for (int i : expected)
+        want << ids[i];
+    for (int r = 0; r < sorted.recordCount(); ++r)
+        got << sorted.valueAt(r, 0).toLongLong();
+    EXPECT_EQ(got, want);
+    sorted.sort("darkhast", Qt::DescendingOrder);
+    EXPECT_EQ(sorted.valueAt(sorted.recordCount() - 1, 0).toLongLong(), ids.last()) << "no name last, descending";
+    EXPECT_EQ(sorted.textAt(0, sorted.fieldIndex("darkhast")), QStringLiteral("گلی"));
 }
 
 TARVEST_FOR_EACH_DATABASE(ResultSetTest);

@@ -18,8 +18,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 
 using namespace tarvest;
 using namespace tarvest::test;
@@ -254,6 +256,87 @@ TEST_P(CaseSearchScreen, EveryProvincialPrintOpensItsPreview)
     EXPECT_EQ(modal, QStringList(13, "report_preview"));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(" | ").toStdString();
     EXPECT_EQ(session.cases.recNo(), 2);
+}
+
+TEST_P(CaseSearchScreen, LongSearchKeepsTheWindowAnsweringAndCanBeCancelled)
+{
+    screen->show();
+    ASSERT_TRUE(screen->search());
+    // Another workstation holds the cases table, so the search has to wait for it.
+    auto other = tmp->openAnother();
+    const bool pg = other->kind() == DbKind::Postgres;
+    auto hold = [&] {
+        if (pg) {
+            other->begin();
+            other->exec("LOCK TABLE komision IN ACCESS EXCLUSIVE MODE");
+        } else {
+            other->exec("BEGIN EXCLUSIVE");
+        }
+    };
+    auto release = [&] { pg ? other->commit() : void(other->exec("COMMIT")); };
+
+    hold();
+    int ticks = 0;
+    bool loadingMeanwhile = false, paintedMeanwhile = false;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (++ticks == 3) {
+            loadingMeanwhile = session.cases.isLoading();
+            screen->findChild<QTableView*>("DBGrid1")->repaint();
+            paintedMeanwhile = true;
+            release();
+        }
+    });
+    ticker.start(30);
+    ASSERT_TRUE(screen->search());
+    ticker.stop();
+    EXPECT_GE(ticks, 3) << "the event loop ran during the search";
+    EXPECT_TRUE(loadingMeanwhile);
+    EXPECT_TRUE(paintedMeanwhile);
+    EXPECT_TRUE(session.cases.isComplete());
+    EXPECT_EQ(numbers(), QStringList({"1", "2", "3"}));
+    EXPECT_EQ(count(), "3");
+
+    // Held long enough, the progress window comes up; its cancel ends the wait.
+    hold();
+    bool sawProgress = false;
+    QTimer::singleShot(900, [&] {
+        for (QProgressDialog* d : screen->findChildren<QProgressDialog*>("load_progress")) {
+            auto* cancel = d->findChild<QPushButton*>();
+            if (d->isVisible() && cancel) {
+                sawProgress = cancel->text() == QStringLiteral("انصراف");
+                cancel->click();
+            }
+        }
+        if (!sawProgress)
+            session.cases.cancelLoad();
+    });
+    screen->search();
+    EXPECT_TRUE(sawProgress);
+    EXPECT_FALSE(session.cases.isComplete());
+    EXPECT_FALSE(session.cases.isLoading());
+    release();
+
+    // The next search runs in full.
+    ASSERT_TRUE(screen->search());
+    EXPECT_TRUE(session.cases.isComplete());
+    EXPECT_EQ(numbers(), QStringList({"1", "2", "3"}));
+}
+
+TEST_P(CaseSearchScreen, TitleClickSortsInTheDatabaseAndKeepsTheCase)
+{
+    screen->prepare();
+    ASSERT_TRUE(session.cases.locate("paper_no", "2"));
+    auto* grid = screen->findChild<QTableView*>("DBGrid1");
+    const int applicant = session.cases.fieldIndex("darkhast");
+    grid->horizontalHeader()->sectionClicked(applicant);
+    EXPECT_EQ(session.cases.sortField().toLower(), "darkhast");
+    // حسن, رضا, علي كريمي in character order.
+    EXPECT_EQ(numbers(), QStringList({"3", "2", "1"}));
+    EXPECT_EQ(session.cases.asString("paper_no"), "2") << "the chosen case stays chosen";
+    EXPECT_EQ(grid->currentIndex().row(), 1);
+    grid->horizontalHeader()->sectionClicked(applicant);
+    EXPECT_EQ(numbers(), QStringList({"1", "2", "3"}));
 }
 
 TARVEST_FOR_EACH_DATABASE(CaseSearchScreen);

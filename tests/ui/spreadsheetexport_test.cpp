@@ -6,8 +6,11 @@
 #include "testdb.h"
 #include "widgets/spreadsheetexport.h"
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <QStandardPaths>
+#include <QThread>
 
 using namespace tarvest;
 using namespace tarvest::test;
@@ -43,6 +46,37 @@ TEST_P(SpreadsheetExport, WritesTheListInItsCurrentOrderAndOpensIt)
     const QString second = exportAndOpen(rs, "phone");
     EXPECT_NE(second, path);
     EXPECT_TRUE(QFileInfo::exists(path));
+    QStandardPaths::setTestModeEnabled(false);
+}
+
+TEST_P(SpreadsheetExport, ALongListShowsItsProgressAndIsWrittenWhole)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    ASSERT_TRUE(provisionSucceeded(provision(*db)));
+    constexpr int rows = 1000; // four pages of rows read by key
+    db->begin();
+    for (int i = 0; i < rows; ++i)
+        db->insert("phone", {{"name", QStringLiteral("n%1").arg(i)}, {"tel", QString::number(i)}});
+    db->commit();
+    ResultSet rs(db);
+    rs.open("select * from phone order by id");
+    // Each page takes a while to read, so the walk is long enough to show its progress.
+    bool progressShown = false;
+    QObject::connect(&rs, &ResultSet::pageReading, [&](int) {
+        QThread::msleep(200);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible())
+                progressShown = true;
+    });
+    FakeDialogs dialogs;
+    const QString path = exportAndOpen(rs, "phone");
+    ASSERT_FALSE(path.isEmpty()) << dialogs.shown.join('\n').toStdString();
+    EXPECT_TRUE(progressShown);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<QProgressDialog*>(w)) << "the progress window goes with the walk";
+    const SheetTable t = readSheet(path, "Sheet1");
+    ASSERT_EQ(t.rows.size(), rows);
+    EXPECT_EQ(t.rows[rows - 1][1], QStringLiteral("n%1").arg(rows - 1));
     QStandardPaths::setTestModeEnabled(false);
 }
 

@@ -66,6 +66,13 @@ CaseQuery buildCaseSearch(const CaseFilters& f, const LoginState& user, DbKind k
                                  "ON komision.pk = b.cod WHERE komision.pk <> -1")
                 + where + QStringLiteral(" ORDER BY komision.pk");
     q.params = params;
+    // A case's attachments are counted only for the rows that are read.
+    q.paged.select = QStringLiteral("SELECT komision.*, (SELECT NULLIF(count(*), 0) FROM komision_pic "
+                                    "WHERE komision_pic.cod = komision.pk) AS pic_count FROM komision");
+    q.paged.where = QStringLiteral("komision.pk <> -1") + where;
+    q.paged.params = params;
+    q.paged.order = QStringLiteral("pk");
+    q.paged.table = QStringLiteral("komision");
     return q;
 }
 

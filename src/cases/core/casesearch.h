@@ -35,6 +35,9 @@ struct CaseQuery {
     QString countSql;  // one row, column c
     QString resultSql; // komision.* and pic_count (NULL for a case without pictures)
     QVariantList params;
+    // The same search in parts, for a result set that reads the cases by key as the
+    // grid reaches them: the same columns, conditions and order.
+    KeyedQuery paged;
 };
 
 // Users of every level but "admin" see only the cases of the counties in their
