@@ -4,6 +4,7 @@
 #include "admin/core/sampledata.h"
 #include "admin/userentry.h"
 #include "admin/usersscreen.h"
+
 #include "app/changepass.h"
 #include "app/login.h"
 #include "app/logviewer.h"
@@ -34,7 +35,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+
 #include <QTableView>
+
 #include <QTemporaryDir>
 
 #include <QApplication>

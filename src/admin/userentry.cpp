@@ -159,8 +159,8 @@ void Tusers_ins::prepareEdit(qint64 id, const QVariantMap& loaded)
 
 UserFields Tusers_ins::fields() const
 {
-    return {m_us->text(),     m_ps->text(),     m_lev->currentText(),    m_ostan->currentText(),
-            m_semat->currentText(), m_mobile->text(), m_nam->text(), m_status->currentText()};
+    return {m_us->text(),           m_ps->text(),     m_lev->currentText(), m_ostan->currentText(),
+            m_semat->currentText(), m_mobile->text(), m_nam->text(),        m_status->currentText()};
 }
 
 bool Tusers_ins::showOutcome(UserSave outcome)

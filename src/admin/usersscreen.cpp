@@ -103,6 +103,8 @@ Tusers::Tusers(Session& session, QWidget* parent) : QDialog(parent), m_session(s
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
     TitleSort::attach(m_grid);
+    // Room for a page of users however small the screen is made.
+    m_grid->setMinimumHeight(m_grid->verticalHeader()->defaultSectionSize() * 8);
 
     auto* rights = new QHBoxLayout;
     rights->addWidget(buildPageRights(), 3);
@@ -208,8 +210,9 @@ QWidget* Tusers::buildPageRights()
         auto* label = new QLabel(p.label);
         label->setObjectName(p.prefix + QStringLiteral("_label"));
         grid->addWidget(label, row, col);
-        PageBoxes b{box(p.prefix + QStringLiteral("_ins"), captions[0]), box(p.prefix + QStringLiteral("_edit"), captions[1]),
-                    box(p.prefix + QStringLiteral("_del"), captions[2]), box(p.prefix + QStringLiteral("_show"), captions[3])};
+        PageBoxes b{
+            box(p.prefix + QStringLiteral("_ins"), captions[0]), box(p.prefix + QStringLiteral("_edit"), captions[1]),
+            box(p.prefix + QStringLiteral("_del"), captions[2]), box(p.prefix + QStringLiteral("_show"), captions[3])};
         grid->addWidget(b.insert, row, col + 1);
         grid->addWidget(b.edit, row, col + 2);
         grid->addWidget(b.remove, row, col + 3);
@@ -347,8 +350,9 @@ void Tusers::fillCounties()
         return;
     const QString province = m_ostan->currentText();
     try {
-        const QStringList counties =
-            province.isEmpty() ? QStringList() : placeValues(*db, QStringLiteral("shahrestan"), {{QStringLiteral("ostan"), province}});
+        const QStringList counties = province.isEmpty() ? QStringList()
+                                                        : placeValues(*db, QStringLiteral("shahrestan"),
+                                                                      {{QStringLiteral("ostan"), province}});
         m_shahrestan->clear();
         m_shahrestan->addItems(counties);
         clearCombo(m_shahrestan);
@@ -555,9 +559,9 @@ void Tusers::deleteUser()
         Dialogs::instance().warning(kNoAdminDelete);
         return;
     }
-    if (Dialogs::instance().question(QStringLiteral("آيا از حذف اين کاربر اطمينان داريد؟") + text("us") +
-                                     QLatin1Char(' ') + text("nam") + QLatin1Char(' ') + text("ostan")) !=
-        Dialogs::Answer::Yes)
+    if (Dialogs::instance().question(QStringLiteral("آيا از حذف اين کاربر اطمينان داريد؟") + text("us")
+                                     + QLatin1Char(' ') + text("nam") + QLatin1Char(' ') + text("ostan"))
+        != Dialogs::Answer::Yes)
         return;
     try {
         tarvest::deleteUser(*db, id, row, m_session.login.userName);

@@ -36,15 +36,15 @@ public:
     // lists, clears the fields and lists every user.
     void prepare();
 
-    void search();          // src_btn
-    void newUser();         // "ثبت"
-    void editUser();        // "ويرايش"
-    void deleteUser();      // "حذف"
-    void exportList();      // "اکسل"
-    void savePageRights();  // ins_btn2
-    void saveCounties();    // ins_btn
-    void addAllCounties();  // SpeedButton2
-    void addCounty();       // SpeedButton3
+    void search();         // src_btn
+    void newUser();        // "ثبت"
+    void editUser();       // "ويرايش"
+    void deleteUser();     // "حذف"
+    void exportList();     // "اکسل"
+    void savePageRights(); // ins_btn2
+    void saveCounties();   // ins_btn
+    void addAllCounties(); // SpeedButton2
+    void addCounty();      // SpeedButton3
     // Loads the page and county rights of the grid's current user into the boxes.
     void showRightsOfCurrent();
 

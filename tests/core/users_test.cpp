@@ -35,7 +35,8 @@ protected:
     }
     QVariantMap loaded(qint64 id)
     {
-        QSqlQuery q = db->exec("SELECT id, us, nam, ver, lev, ostan, semat, mobile, status FROM users WHERE id = ?", {id});
+        QSqlQuery q = db->exec("SELECT id, us, nam, ver, lev, ostan, semat, mobile, status FROM users WHERE id = ?",
+                               {id});
         EXPECT_TRUE(q.next());
         QVariantMap row;
         for (const char* c : {"id", "us", "nam", "ver", "lev", "ostan", "semat", "mobile", "status"})
@@ -46,10 +47,7 @@ protected:
     {
         return db->scalar(QString("SELECT %1 FROM users WHERE id = ?").arg(column), {id}).toString();
     }
-    int count(const QString& sql, const QVariantList& params = {})
-    {
-        return db->scalar(sql, params).toInt();
-    }
+    int count(const QString& sql, const QVariantList& params = {}) { return db->scalar(sql, params).toInt(); }
     QStringList logTexts()
     {
         QStringList texts;
@@ -64,11 +62,13 @@ protected:
     {
         if (tmp->backend() == test::Backend::Sqlite) {
             db->exec(QString("CREATE TRIGGER fail_%1 BEFORE INSERT ON %1 WHEN NEW.%2 = '%3' "
-                             "BEGIN SELECT RAISE(ABORT, 'refused'); END").arg(table, column, value));
+                             "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                         .arg(table, column, value));
         } else {
             db->exec(QString("CREATE FUNCTION fail_%1() RETURNS trigger AS $$ BEGIN "
                              "IF NEW.%2 = '%3' THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$ "
-                             "LANGUAGE plpgsql").arg(table, column, value));
+                             "LANGUAGE plpgsql")
+                         .arg(table, column, value));
             db->exec(QString("CREATE TRIGGER fail_%1 BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION fail_%1()")
                          .arg(table));
         }
@@ -92,8 +92,7 @@ TEST(UserRights, ElevenPagesInTheirSavingOrderCoverEveryPageName)
     EXPECT_EQ(prefixes, (QStringList{"abadiha", "ghimat", "vagozari", "arazi", "asnad", "phone", "zamaem", "komision",
                                      "kom_z", "set", "karbaran"}));
     EXPECT_EQ(pages[9], "seting");
-    EXPECT_EQ(QSet<QString>(pages.begin(), pages.end()),
-              QSet<QString>(pageNames().begin(), pageNames().end()));
+    EXPECT_EQ(QSet<QString>(pages.begin(), pages.end()), QSet<QString>(pageNames().begin(), pageNames().end()));
 }
 
 TEST(UserRights, OnlyACountyExpertGetsTheDefaultProfile)
@@ -116,9 +115,12 @@ TEST(UserRights, OnlyACountyExpertGetsTheDefaultProfile)
 TEST_P(UsersTest, SavingPageRightsReplacesAllElevenRowsAndClearBoxesAreStoredAsZeros)
 {
     const qint64 id = add("1234567890");
-    db->insert("dastrasi", {{"prs_id", id}, {"page_name", "komision"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
-    db->insert("dastrasi", {{"prs_id", id}, {"page_name", "komision"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
-    db->insert("dastrasi", {{"prs_id", id}, {"page_name", "old_page"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
+    db->insert("dastrasi",
+               {{"prs_id", id}, {"page_name", "komision"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
+    db->insert("dastrasi",
+               {{"prs_id", id}, {"page_name", "komision"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
+    db->insert("dastrasi",
+               {{"prs_id", id}, {"page_name", "old_page"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
     savePageRights(*db, id, defaultRights("city", "کارشناس"));
 
     EXPECT_EQ(count("SELECT count(*) FROM dastrasi WHERE prs_id = ? AND page_name <> 'old_page'", {id}), 11);
@@ -179,7 +181,8 @@ TEST_P(UsersTest, CountyRightsAreReplacedAsListedAndAnEmptyListRemovesThemAll)
 TEST_P(UsersTest, UserNamesAreUniqueWithoutRegardToCaseAndTrailingBlanks)
 {
     add("Ali.Rezaei");
-    for (const QString& name : {QString("Ali.Rezaei"), QString("ali.rezaei"), QString("ALI.REZAEI  "), QString("ADMIN")})
+    for (const QString& name :
+         {QString("Ali.Rezaei"), QString("ali.rezaei"), QString("ALI.REZAEI  "), QString("ADMIN")})
         EXPECT_EQ(addUser(*db, {name, "x", "city", "", "", "", "", "فعال"}, "admin"), UserSave::Duplicate)
             << name.toStdString();
     EXPECT_EQ(addUser(*db, {"   ", "x", "city", "", "", "", "", "فعال"}, "admin"), UserSave::NoName);
@@ -221,8 +224,9 @@ TEST_P(UsersTest, ANewPasswordIsStoredAsAHashAndAnEmptyOneKeepsTheCurrent)
     EXPECT_TRUE(findUser(*db, "1234567890", "first").has_value());
 
     const QString hashBefore = stored(id, "ps");
-    ASSERT_EQ(updateUser(*db, id, {"1234567890", "", "ostan", "فارس", "", "0913", "نام تازه", "فعال"}, loaded(id), "admin"),
-              UserSave::Saved);
+    ASSERT_EQ(
+        updateUser(*db, id, {"1234567890", "", "ostan", "فارس", "", "0913", "نام تازه", "فعال"}, loaded(id), "admin"),
+        UserSave::Saved);
     EXPECT_EQ(stored(id, "ps"), hashBefore);
     EXPECT_EQ(stored(id, "lev"), "ostan");
     EXPECT_EQ(stored(id, "nam"), "نام تازه");
@@ -257,7 +261,8 @@ TEST_P(UsersTest, TheAdministratorIsNeitherEditedNorDeleted)
     const QVariantMap admin = loaded(1);
     ASSERT_EQ(admin.value("us").toString(), "admin");
     const QString hash = stored(1, "ps");
-    EXPECT_EQ(updateUser(*db, 1, {"admin", "2", "city", "", "", "", "", "فعال"}, admin, "admin"), UserSave::Administrator);
+    EXPECT_EQ(updateUser(*db, 1, {"admin", "2", "city", "", "", "", "", "فعال"}, admin, "admin"),
+              UserSave::Administrator);
     EXPECT_EQ(deleteUser(*db, 1, admin, "admin"), UserSave::Administrator);
     EXPECT_EQ(stored(1, "ps"), hash);
     EXPECT_EQ(stored(1, "lev"), "admin");

@@ -19,11 +19,11 @@
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSet>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 
 using namespace tarvest;
@@ -92,10 +92,7 @@ protected:
             out << screen->users().textAt(r, screen->users().fieldIndex("us"));
         return out;
     }
-    qint64 idOf(const QString& us)
-    {
-        return db->scalar("SELECT id FROM users WHERE us = ?", {us}).toLongLong();
-    }
+    qint64 idOf(const QString& us) { return db->scalar("SELECT id FROM users WHERE us = ?", {us}).toLongLong(); }
     QStringList listed()
     {
         QStringList out;
@@ -104,10 +101,7 @@ protected:
             out << list->item(i)->text();
         return out;
     }
-    QAction* listItem(const char* name)
-    {
-        return control<QListWidget>("list_loc")->findChild<QAction*>(name);
-    }
+    QAction* listItem(const char* name) { return control<QListWidget>("list_loc")->findChild<QAction*>(name); }
 
     test::FakeDialogs dialogs;
     Session session;
@@ -135,7 +129,8 @@ TEST_P(UsersScreenTest, NewUsersAreSavedOnceWhateverTheCaseAndTheDialogStaysOpen
     const QString stored = db->scalar("SELECT ps FROM users WHERE us = 'Ali.Karimi'").toString();
     EXPECT_TRUE(isPasswordHash(stored));
     EXPECT_TRUE(findUser(*db, "ali.karimi", "pass1").has_value());
-    EXPECT_EQ(db->scalar("SELECT cmt FROM log ORDER BY id DESC").toString(), " ثبت کاربر جديد Ali.Karimi " + test::gz::Fars);
+    EXPECT_EQ(db->scalar("SELECT cmt FROM log ORDER BY id DESC").toString(),
+              " ثبت کاربر جديد Ali.Karimi " + test::gz::Fars);
     // The grid never holds the password.
     EXPECT_EQ(screen->users().fieldIndex("ps"), -1);
 }
@@ -221,10 +216,10 @@ TEST_P(UsersScreenTest, TheBoxesShowTheDefaultProfileAndSaveAllElevenPages)
         const char* name;
         bool ticked;
     };
-    for (const Box& b : {Box{"komision_ins", true}, Box{"komision_edit", true}, Box{"komision_del", false},
-                         Box{"komision_show", true}, Box{"ghimat_ins", true}, Box{"ghimat_edit", false},
-                         Box{"kom_z_show", true}, Box{"abadiha_ins", false}, Box{"abadiha_show", true},
-                         Box{"set_show", false}, Box{"karbaran_show", false}})
+    for (const Box& b :
+         {Box{"komision_ins", true}, Box{"komision_edit", true}, Box{"komision_del", false}, Box{"komision_show", true},
+          Box{"ghimat_ins", true}, Box{"ghimat_edit", false}, Box{"kom_z_show", true}, Box{"abadiha_ins", false},
+          Box{"abadiha_show", true}, Box{"set_show", false}, Box{"karbaran_show", false}})
         EXPECT_EQ(control<QCheckBox>(b.name)->isChecked(), b.ticked) << b.name;
     EXPECT_EQ(db->scalar("SELECT count(*) FROM dastrasi WHERE prs_id = ?", {idOf("1234567890")}).toInt(), 0)
         << "the boxes change only on screen";
@@ -233,9 +228,11 @@ TEST_P(UsersScreenTest, TheBoxesShowTheDefaultProfileAndSaveAllElevenPages)
     EXPECT_EQ(dialogs.shown.takeLast(), "ثبت شد");
     const qint64 id = idOf("1234567890");
     EXPECT_EQ(db->scalar("SELECT count(*) FROM dastrasi WHERE prs_id = ?", {id}).toInt(), 11);
-    EXPECT_EQ(db->scalar("SELECT darj + virayesh + hazf + namayesh FROM dastrasi WHERE prs_id = ? AND page_name = 'seting'",
-                         {id}).toInt(),
-              0);
+    EXPECT_EQ(
+        db->scalar("SELECT darj + virayesh + hazf + namayesh FROM dastrasi WHERE prs_id = ? AND page_name = 'seting'",
+                   {id})
+            .toInt(),
+        0);
 
     // Selecting another user and back shows what was stored.
     select("admin");
@@ -325,7 +322,7 @@ for row in ws.iter_rows(values_only=True):
     rows.append(cells)
 print(json.dumps(rows))
 )",
-                                                   {path});
+                                                            {path});
     const QJsonArray table = rows.toArray();
     ASSERT_EQ(table.size(), 3);
     QStringList heading;

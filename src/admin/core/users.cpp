@@ -129,7 +129,8 @@ void saveCounties(Database& db, qint64 userId, const QStringList& counties)
     inTransaction(db, [&] {
         db.exec(QStringLiteral("DELETE FROM dastrasi2 WHERE user_id = ?"), {userId});
         for (const QString& county : counties)
-            db.insert(QStringLiteral("dastrasi2"), {{QStringLiteral("user_id"), userId}, {QStringLiteral("cmt"), county}});
+            db.insert(QStringLiteral("dastrasi2"),
+                      {{QStringLiteral("user_id"), userId}, {QStringLiteral("cmt"), county}});
     });
 }
 
@@ -165,8 +166,7 @@ UserSave addUser(Database& db, const UserFields& fields, const QString& actor, q
     return UserSave::Saved;
 }
 
-UserSave updateUser(Database& db, qint64 id, const UserFields& fields, const QVariantMap& loaded,
-                    const QString& actor)
+UserSave updateUser(Database& db, qint64 id, const UserFields& fields, const QVariantMap& loaded, const QString& actor)
 {
     if (isAdministratorName(loaded.value(QStringLiteral("us")).toString()))
         return UserSave::Administrator;
@@ -204,7 +204,8 @@ UserSave deleteUser(Database& db, qint64 id, const QVariantMap& loaded, const QS
         db.exec(QStringLiteral("DELETE FROM dastrasi WHERE prs_id = ?"), {id});
         db.exec(QStringLiteral("DELETE FROM dastrasi2 WHERE user_id = ?"), {id});
         writeLogRecord(db, actor,
-                       QStringLiteral(" حذف کاربر ") + us + QLatin1Char(' ') + loaded.value(QStringLiteral("ostan")).toString());
+                       QStringLiteral(" حذف کاربر ") + us + QLatin1Char(' ')
+                           + loaded.value(QStringLiteral("ostan")).toString());
     });
     return UserSave::Saved;
 }
@@ -228,16 +229,16 @@ UserQuery userQuery(Database& db, const UserFilters& filters)
 
 QString userListSql(const UserQuery& q)
 {
-    return QStringLiteral("select ") + kListColumns + QStringLiteral(" from users where id<>-1") + q.where +
-           QStringLiteral(" order by id");
+    return QStringLiteral("select ") + kListColumns + QStringLiteral(" from users where id<>-1") + q.where
+           + QStringLiteral(" order by id");
 }
 
 QString userExportSql(const UserQuery& q)
 {
     return QStringLiteral("select id, trim(us) as us, trim(nam) as nam, trim(ver) as ver, trim(lev) as lev, "
                           "trim(ostan) as ostan, trim(semat) as semat, trim(mobile) as mobile, "
-                          "trim(status) as status from users where id<>-1") +
-           q.where + QStringLiteral(" order by id");
+                          "trim(status) as status from users where id<>-1")
+           + q.where + QStringLiteral(" order by id");
 }
 
 int countUsers(Database& db, const UserQuery& q)

@@ -74,8 +74,7 @@ UserSave addUser(Database& db, const UserFields& fields, const QString& actor, q
 // Edits the user `id` loaded with `loaded` (the columns the screen read): an empty
 // password keeps the stored one, any other is stored as a new hash. A row changed
 // meanwhile throws RecordChanged with nothing written. Log record " ويرايش کاربر ".
-UserSave updateUser(Database& db, qint64 id, const UserFields& fields, const QVariantMap& loaded,
-                    const QString& actor);
+UserSave updateUser(Database& db, qint64 id, const UserFields& fields, const QVariantMap& loaded, const QString& actor);
 
 // Deletes the user with the user's page and county rights, in one transaction, and
 // writes the log record " حذف کاربر " + us + " " + ostan.
