@@ -1,6 +1,10 @@
 // Renders the program's screens and shared fields to PNG files for review:
 //   tarvest-gallery [output-folder]
 // Run it offscreen (QT_QPA_PLATFORM=offscreen) or under xvfb-run.
+#include "admin/core/sampledata.h"
+#include "admin/userentry.h"
+#include "admin/usersscreen.h"
+
 #include "app/changepass.h"
 #include "app/login.h"
 #include "app/logviewer.h"
@@ -31,6 +35,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+
+#include <QTableView>
+
 #include <QTemporaryDir>
 
 #include <QApplication>
@@ -168,6 +175,27 @@ void renderSettings(const QDir& out)
     auto* component = settings.findChild<QComboBox*>(QStringLiteral("component"));
     component->setCurrentIndex(component->findText(lists::Consultant));
     save(settings, out, "setting");
+}
+
+// The users screen over the sample office, a county user selected with the rights
+// and counties, and the entry dialog editing that user.
+void renderUsers(const QDir& out)
+{
+    SampleDatabase sample;
+    fillSampleData(sample.db());
+    Session& session = sample.session;
+    session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+    Tusers users(session);
+    users.prepare();
+    auto* grid = users.findChild<QTableView*>(QStringLiteral("DBGrid1"));
+    if (users.users().recordCount() > 2) {
+        grid->selectRow(2);
+        users.showRightsOfCurrent();
+    }
+    users.resize(1100, 760);
+    save(users, out, "users");
+    users.entryScreen().prepareNew();
+    save(users.entryScreen(), out, "users_ins");
 }
 
 // The attachments of one case: two stored files, the light green after the last store.
@@ -462,6 +490,7 @@ int main(int argc, char** argv)
         renderLogViewer(out);
         renderShell(out);
         renderSettings(out);
+        renderUsers(out);
         renderCalculator(out);
         renderCasePictures(out);
         renderCaseEntry(out);

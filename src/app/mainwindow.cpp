@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "admin/usersscreen.h"
 #include "app/logviewer.h"
 #include "app/settingscreen.h"
 #include "app/shell.h"
@@ -77,7 +78,16 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
         notReady(QStringLiteral("ضمائم"));
     });
     addCommand(basics, "log", QStringLiteral("لاگ"), [this] { openLog(); });
-    addPendingCommand(basics, "karbaran", QStringLiteral("كاربران"));
+    addCommand(basics, "karbaran", QStringLiteral("كاربران"), [this] {
+        auto* users = findChild<Tusers*>();
+        if (!users)
+            users = new Tusers(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("karbaran"), users))
+            return;
+        fitInsideAvailableArea(users, QSize(std::max(900, users->width()), std::max(500, height() - 80)), this);
+        users->prepare();
+        showModal(users);
+    });
     addCommand(basics, "backup", QStringLiteral("پشتيبان گيري"), [this] { notReady(QStringLiteral("پشتيبان گيري")); });
     addCommand(basics, "hesab", QStringLiteral("محاسبه تغيير كاربري"), [this] {
         if (!m_screens->calculator)

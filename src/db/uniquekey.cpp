@@ -40,13 +40,22 @@ bool isTextColumn(const Table& table, const QString& column)
     return c && (c->type == ColType::NVarChar || c->type == ColType::Text);
 }
 
+// A text as a caseless rule compares it: lower case, without trailing blanks.
+QString folded(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.left(end).toLower();
+}
+
 // The text the lock is taken on: the table and the key's values, each kept apart by
 // a unit separator so that ("ab", "c") and ("a", "bc") are different keys.
 QString lockText(const Table& table, const UniqueRule& rule, const QVariantMap& key)
 {
     QString text = table.name;
     for (const QString& column : rule.columns)
-        text += QChar(0x1F) + key.value(column).toString();
+        text += QChar(0x1F) + (rule.caseless ? folded(key.value(column).toString()) : key.value(column).toString());
     return text;
 }
 
@@ -67,6 +76,9 @@ bool keyTaken(Database& db, const UniqueRule& rule, const QVariantMap& row, cons
         const QVariant v = key.value(column);
         if (isEmptyValue(v)) {
             sql += " AND (" + column + " IS NULL" + (isTextColumn(table, column) ? " OR " + column + " = ''" : QString()) + ")";
+        } else if (rule.caseless && isTextColumn(table, column)) {
+            sql += " AND lower(rtrim(" + column + ")) = lower(rtrim(?))";
+            params << v;
         } else {
             sql += " AND " + column + " = ?";
             params << v;
@@ -86,7 +98,11 @@ bool changesKey(const UniqueRule& rule, const QVariantMap& row, const QVariantMa
     const QVariantMap before = keyValues(table, rule, loaded);
     for (const QString& column : rule.columns) {
         const QVariant a = now.value(column), b = before.value(column);
-        if (isEmptyValue(a) != isEmptyValue(b) || (!isEmptyValue(a) && a.toString() != b.toString()))
+        if (isEmptyValue(a) != isEmptyValue(b))
+            return true;
+        if (isEmptyValue(a))
+            continue;
+        if (rule.caseless ? folded(a.toString()) != folded(b.toString()) : a.toString() != b.toString())
             return true;
     }
     return false;

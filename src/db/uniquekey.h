@@ -27,6 +27,9 @@ class Database;
 struct UniqueRule {
     QString table;
     QStringList columns;
+    // Text key values compare without regard to letter case and trailing blanks (user
+    // names, as the login matches them).
+    bool caseless = false;
 };
 
 // Thrown when a save would give a second row the key of a rule; nothing was written.
