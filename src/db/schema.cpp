@@ -73,7 +73,8 @@ QList<Table> buildSchema()
     t << Table{"abadiha", {bigKey("id"), nv("cod", 100), nv("rosta", 150), nv("ostan", 150),
                            nv("shahrestan", 150), nv("bakhsh", 150), nv("dehestan", 150),
                            tx("shahr"), tx("city"), tx("khanevar"), tx("jamiyat"), tx("zarib"),
-                           tx("x"), tx("y")}};
+                           tx("x"), tx("y")},
+               {"cod"}};
 
     Table kom{"komision", {bigKey("pk")}};
     kom.columns << nv("paper_no", 30) << nv("paper_dat", 10) << nv("city", 30) << nv("rosta", 50)
