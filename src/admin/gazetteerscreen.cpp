@@ -331,6 +331,7 @@ Tabadiha::Tabadiha(Session& session, QWidget* parent)
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
     TitleSort::attach(m_grid);
     connect(&m_villages, &ResultSet::reset, this, [this] { arrangeColumns(); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -367,8 +368,10 @@ Tabadiha::Tabadiha(Session& session, QWidget* parent)
     m_previewModel = new SheetPreviewModel(this);
     m_preview->setModel(m_previewModel);
     m_preview->horizontalHeader()->setDefaultSectionSize(100);
+    m_preview->horizontalHeader()->setStretchLastSection(true);
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* browseButton = named(new QPushButton(QStringLiteral("Browse Excel..."), this), "BitBtn2");
+    browseButton->setMinimumWidth(browseButton->fontMetrics().horizontalAdvance(browseButton->text()) + 24);
     m_sheetCount = named(new QLabel(QStringLiteral("0"), this), "cnt2");
     m_progress = named(new QProgressBar(this), "ProgressBar1");
     m_progress->setValue(0);
