@@ -32,13 +32,20 @@ struct Villages : SheetSource {
     QString text(int r, int c) const override
     {
         switch (c) {
-        case 0: return QStringLiteral("%1").arg(r + 1, 7, 10, QLatin1Char('0'));
-        case 1: return QStringLiteral("استان %1").arg(r % 30);
-        case 2: return QStringLiteral("شهرستان %1").arg(r % 300);
-        case 3: return QStringLiteral("شهر %1").arg(r % 300);
-        case 4: return QStringLiteral("بخش %1").arg(r % 1200);
-        case 5: return QStringLiteral("دهستان %1").arg(r % 6000);
-        default: return QStringLiteral("روستا %1").arg(r);
+        case 0:
+            return QStringLiteral("%1").arg(r + 1, 7, 10, QLatin1Char('0'));
+        case 1:
+            return QStringLiteral("استان %1").arg(r % 30);
+        case 2:
+            return QStringLiteral("شهرستان %1").arg(r % 300);
+        case 3:
+            return QStringLiteral("شهر %1").arg(r % 300);
+        case 4:
+            return QStringLiteral("بخش %1").arg(r % 1200);
+        case 5:
+            return QStringLiteral("دهستان %1").arg(r % 6000);
+        default:
+            return QStringLiteral("روستا %1").arg(r);
         }
     }
 };
@@ -67,8 +74,7 @@ void run(const char* kind, Database& db, const QString& sheetPath)
     const double searchSeconds = t.elapsed() / 1000.0;
     std::printf("%s: %d villages; sheet read and checked %.3f s, replaced %.3f s; "
                 "search with two filters %.3f s (%lld counted, %d listed); peak RSS %ld MiB\n",
-                kind, n, readSeconds, replaceSeconds, searchSeconds, static_cast<long long>(count), rows,
-                peakRssMiB());
+                kind, n, readSeconds, replaceSeconds, searchSeconds, static_cast<long long>(count), rows, peakRssMiB());
 }
 
 } // namespace

@@ -303,10 +303,7 @@ void renderGazetteer(const QDir& out)
     screen.search();
     struct Rows : SheetSource {
         int columnCount() const override { return 7; }
-        QString columnName(int c) const override
-        {
-            return gazetteerColumns()[c].caption;
-        }
+        QString columnName(int c) const override { return gazetteerColumns()[c].caption; }
         int rowCount() const override { return 3; }
         QString text(int r, int c) const override
         {

@@ -107,12 +107,18 @@ QList<RenameItem> bulkRenameItems()
 QString latinName(GazetteerLevel level)
 {
     switch (level) {
-    case GazetteerLevel::Province: return QStringLiteral("Ostan");
-    case GazetteerLevel::County: return QStringLiteral("Shahrestan");
-    case GazetteerLevel::Town: return QStringLiteral("Shahr");
-    case GazetteerLevel::District: return QStringLiteral("Bakhsh");
-    case GazetteerLevel::RuralDistrict: return QStringLiteral("Dehestan");
-    case GazetteerLevel::Village: return QStringLiteral("Rosta");
+    case GazetteerLevel::Province:
+        return QStringLiteral("Ostan");
+    case GazetteerLevel::County:
+        return QStringLiteral("Shahrestan");
+    case GazetteerLevel::Town:
+        return QStringLiteral("Shahr");
+    case GazetteerLevel::District:
+        return QStringLiteral("Bakhsh");
+    case GazetteerLevel::RuralDistrict:
+        return QStringLiteral("Dehestan");
+    case GazetteerLevel::Village:
+        return QStringLiteral("Rosta");
     }
     return {};
 }
@@ -127,11 +133,11 @@ QString bulkQuestion(GazetteerLevel level)
 
 QHash<QString, QString> exportTitles()
 {
-    return {{"id", QStringLiteral("شناسه")},        {"city", QStringLiteral("شهرستان")},
-            {"bakhsh", QStringLiteral("بخش")},       {"dehestan", QStringLiteral("دهستان")},
-            {"rosta", QStringLiteral("روستا")},      {"khanevar", QStringLiteral("خانوار")},
-            {"jamiyat", QStringLiteral("جمعيت")},    {"zarib", QStringLiteral("ضريب منطقه")},
-            {"x", QStringLiteral("X")},              {"y", QStringLiteral("Y")},
+    return {{"id", QStringLiteral("شناسه")},      {"city", QStringLiteral("شهرستان")},
+            {"bakhsh", QStringLiteral("بخش")},    {"dehestan", QStringLiteral("دهستان")},
+            {"rosta", QStringLiteral("روستا")},   {"khanevar", QStringLiteral("خانوار")},
+            {"jamiyat", QStringLiteral("جمعيت")}, {"zarib", QStringLiteral("ضريب منطقه")},
+            {"x", QStringLiteral("X")},           {"y", QStringLiteral("Y")},
             {"cod", QStringLiteral("کد آبادي")}};
 }
 
@@ -165,8 +171,8 @@ Tabadiha_ins::Tabadiha_ins(Session& session, Tabadiha& list, QWidget* parent)
     const struct {
         const char* name;
         QString caption;
-    } fields[] = {{"ostan", QStringLiteral("استان")},   {"shahrestan", QStringLiteral("شهرستان")},
-                  {"shahr", QStringLiteral("شهر")},     {"bakhsh", QStringLiteral("بخش")},
+    } fields[] = {{"ostan", QStringLiteral("استان")},     {"shahrestan", QStringLiteral("شهرستان")},
+                  {"shahr", QStringLiteral("شهر")},       {"bakhsh", QStringLiteral("بخش")},
                   {"dehestan", QStringLiteral("دهستان")}, {"rosta", QStringLiteral("روستا")},
                   {"cod", QStringLiteral("کد آبادي")}};
     int row = 0;
@@ -190,7 +196,8 @@ Tabadiha_ins::Tabadiha_ins(Session& session, Tabadiha& list, QWidget* parent)
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
-    m_places = new PlaceLists(gazetteerPlaces(), m_combos, [this] { return m_session.db(); }, this);
+    m_places = new PlaceLists(
+        gazetteerPlaces(), m_combos, [this] { return m_session.db(); }, this);
     connect(m_ins, &QPushButton::clicked, this, &Tabadiha_ins::saveNew);
     connect(m_edit, &QPushButton::clicked, this, &Tabadiha_ins::saveChanges);
     auto* chain = new EnterChain(this);
@@ -291,9 +298,12 @@ Tabadiha::Tabadiha(Session& session, QWidget* parent)
         QString caption;
         int row, col;
     } filterDefs[] = {
-        {"CheckBox4", "ostan", QStringLiteral("استان"), 0, 0},     {"CheckBox1", "shahrestan", QStringLiteral("شهرستان"), 0, 2},
-        {"CheckBox5", "bakhsh", QStringLiteral("بخش"), 0, 4},      {"CheckBox3", "cod", QStringLiteral("کد آبادي"), 1, 0},
-        {"CheckBox6", "dehestan", QStringLiteral("دهستان"), 1, 2}, {"CheckBox2", "rosta", QStringLiteral("روستا"), 1, 4},
+        {"CheckBox4", "ostan", QStringLiteral("استان"), 0, 0},
+        {"CheckBox1", "shahrestan", QStringLiteral("شهرستان"), 0, 2},
+        {"CheckBox5", "bakhsh", QStringLiteral("بخش"), 0, 4},
+        {"CheckBox3", "cod", QStringLiteral("کد آبادي"), 1, 0},
+        {"CheckBox6", "dehestan", QStringLiteral("دهستان"), 1, 2},
+        {"CheckBox2", "rosta", QStringLiteral("روستا"), 1, 4},
     };
     QHash<QString, QLineEdit*> byName;
     auto* searchButton = named(new QPushButton(QStringLiteral("جستجو"), this), "BitBtn1");
@@ -376,8 +386,8 @@ Tabadiha::Tabadiha(Session& session, QWidget* parent)
     m_progress = named(new QProgressBar(this), "ProgressBar1");
     m_progress->setValue(0);
     m_replace = named(new QPushButton(QStringLiteral("جايگزيني اکسل با وضع موجود"), this), "ins_btn");
-    auto* note = named(new QLabel(QStringLiteral("تذکر: فايل اکسل مي بايست دقيقا داراي 7 ستون به ترتيب فوق باشد"), this),
-                       "note");
+    auto* note = named(
+        new QLabel(QStringLiteral("تذکر: فايل اکسل مي بايست دقيقا داراي 7 ستون به ترتيب فوق باشد"), this), "note");
     note->setStyleSheet(QStringLiteral("color: #a00000"));
     auto* sheetRow = new QHBoxLayout;
     sheetRow->addWidget(browseButton);
@@ -516,8 +526,8 @@ void Tabadiha::deleteVillage()
     }
     Database& db = *m_session.db();
     const QString password = settingValue(db, lists::DeletePassword);
-    const QString typed =
-        Dialogs::instance().input(QStringLiteral("Delete Password"), QStringLiteral("رمز حذف"), QStringLiteral("?"), true);
+    const QString typed = Dialogs::instance().input(QStringLiteral("Delete Password"), QStringLiteral("رمز حذف"),
+                                                    QStringLiteral("?"), true);
     if (typed == password && !password.isEmpty()) {
         QVariantMap row;
         for (const QString& f : m_villages.fieldNames())
@@ -541,12 +551,13 @@ void Tabadiha::renameRows(GazetteerLevel level)
         return;
     }
     Dialogs& d = Dialogs::instance();
-    if (d.question(QString::number(m_villages.recordCount()) + QStringLiteral(" ") +
-                   QStringLiteral("اين تعداد رکورد ويرايش مي شود.آيا ادامه مي دهيد؟")) != Dialogs::Answer::Yes)
+    if (d.question(QString::number(m_villages.recordCount()) + QStringLiteral(" ")
+                   + QStringLiteral("اين تعداد رکورد ويرايش مي شود.آيا ادامه مي دهيد؟"))
+        != Dialogs::Answer::Yes)
         return;
     const QString current = m_villages.asString(levelColumn(level));
-    const QString name =
-        d.input(latinName(level) + QStringLiteral(" Name"), QStringLiteral("نام ") + levelCaption(level), current);
+    const QString name = d.input(latinName(level) + QStringLiteral(" Name"),
+                                 QStringLiteral("نام ") + levelCaption(level), current);
     if (name == current) // cancelled, or nothing to change
         return;
     renameListedRows(*m_session.db(), level, name, listedRows(), m_session.login.userName);
@@ -623,7 +634,8 @@ void Tabadiha::replace()
         return;
     }
     if (d.question(QStringLiteral("اين عمل ممکن است دقايقي بطول انجامد و اطلاعات قبلي حذف و اطلاعات اکسل جايگزين مي "
-                                  "گردد. آيا براي ادامه عمليات اطمينان داريد؟")) != Dialogs::Answer::Yes)
+                                  "گردد. آيا براي ادامه عمليات اطمينان داريد؟"))
+        != Dialogs::Answer::Yes)
         return;
     m_progress->setRange(0, std::max<qsizetype>(1, villages.size()));
     m_progress->setValue(0);

@@ -33,10 +33,10 @@ public:
     Tabadiha_ins(Session& session, Tabadiha& list, QWidget* parent = nullptr);
     ~Tabadiha_ins() override;
 
-    void prepareNew();                                        // empty fields, "ثبت" shown
+    void prepareNew();                                            // empty fields, "ثبت" shown
     void prepareEdit(const QVariant& id, const QVariantMap& row); // the row's fields, "ويرايش" shown
-    void saveNew();     // ins_btn
-    void saveChanges(); // edit_btn
+    void saveNew();                                               // ins_btn
+    void saveChanges();                                           // edit_btn
 
     Village fields() const;
     void setFields(const Village& v);
@@ -68,16 +68,16 @@ public:
     // counts show "0", and the list stays empty until the first search.
     void prepare();
 
-    void search();        // BitBtn1
-    void newVillage();    // "ثبت"
-    void editVillage();   // "ويرايش"
-    void deleteVillage(); // "حذف"
+    void search();                         // BitBtn1
+    void newVillage();                     // "ثبت"
+    void editVillage();                    // "ويرايش"
+    void deleteVillage();                  // "حذف"
     void renameRows(GazetteerLevel level); // an item of "تغيير نام موردي"
     void renameBulk(GazetteerLevel level); // an item of "تغيير نام دسته جمعي"
-    void exportList();    // Excel_btn
-    void browse();        // BitBtn2
-    bool loadSheet(const QString& path); // the preview of a chosen file
-    void replace();       // ins_btn
+    void exportList();                     // Excel_btn
+    void browse();                         // BitBtn2
+    bool loadSheet(const QString& path);   // the preview of a chosen file
+    void replace();                        // ins_btn
 
     GazetteerFilters filters() const;
     ResultSet& villages() { return m_villages; }

@@ -135,8 +135,13 @@ TEST_P(GazetteerTest, SheetMustHoldTheSevenGridColumns)
     // Each sheet column lands in the column of its name, values trimmed.
     const QList<Village> v = gazetteerFromSheet({Heading, {{" 0901 ", "فارس", "لارستان", "لار", "ب", "د", "ر"}}});
     ASSERT_EQ(v.size(), 1);
-    EXPECT_EQ(v[0].values(), (QVariantMap{{"cod", "0901"}, {"ostan", "فارس"}, {"shahrestan", "لارستان"},
-                                          {"shahr", "لار"}, {"bakhsh", "ب"}, {"dehestan", "د"}, {"rosta", "ر"}}));
+    EXPECT_EQ(v[0].values(), (QVariantMap{{"cod", "0901"},
+                                          {"ostan", "فارس"},
+                                          {"shahrestan", "لارستان"},
+                                          {"shahr", "لار"},
+                                          {"bakhsh", "ب"},
+                                          {"dehestan", "د"},
+                                          {"rosta", "ر"}}));
 }
 
 TEST_P(GazetteerTest, SheetWithARepeatedOrEmptyCodeIsRefusedNamingIt)
@@ -174,7 +179,7 @@ for r, row in enumerate(rows):
         ws.write(r, c, v)
 wb.save(sys.argv[1])
 )PY",
-                                         {xls});
+                                                  {xls});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
 
     for (const QString& path : {xlsx, xls}) {
@@ -219,7 +224,7 @@ TEST_P(GazetteerTest, FailureHalfWayLeavesTheGazetteerAsItWas)
 
 TEST_P(GazetteerTest, RowByRowRenameChangesItsOwnLevelForTheListedRowsWithALogEach)
 {
-    const GazetteerLevel levels[] = {GazetteerLevel::Province, GazetteerLevel::County, GazetteerLevel::Town,
+    const GazetteerLevel levels[] = {GazetteerLevel::Province, GazetteerLevel::County,        GazetteerLevel::Town,
                                      GazetteerLevel::District, GazetteerLevel::RuralDistrict, GazetteerLevel::Village};
     for (GazetteerLevel level : levels) {
         const QString column = levelColumn(level);
@@ -228,7 +233,8 @@ TEST_P(GazetteerTest, RowByRowRenameChangesItsOwnLevelForTheListedRowsWithALogEa
         ASSERT_EQ(rows.size(), 4);
         const QStringList logBefore = logTexts();
         EXPECT_EQ(renameListedRows(*db, level, name, rows, User), 4);
-        EXPECT_EQ(db->scalar("select count(*) from abadiha where " + column + "=?", {name}).toInt(), 4) << column.toStdString();
+        EXPECT_EQ(db->scalar("select count(*) from abadiha where " + column + "=?", {name}).toInt(), 4)
+            << column.toStdString();
         // The other columns of those rows are untouched.
         for (GazetteerLevel other : levels)
             if (other != level)
@@ -315,8 +321,8 @@ TEST_P(GazetteerTest, EditChecksTheCodeOnlyWhenItChangesAndDeleteLogs)
     saveVillageChanges(*db, id, loaded, {"1010", Fars, Markazi, "", "", "", "نام نو"}, User);
     EXPECT_EQ(deleteVillage(*db, id, loadedRow(id), User), 1);
     EXPECT_EQ(db->scalar("select count(*) from abadiha where id=?", {id}).toInt(), 0);
-    EXPECT_EQ(logTexts(), (QStringList{" ويرايش آبادي  101 " + User, " ويرايش آبادي  1010 " + User,
-                                       " حذف آبادي  1010 " + User}));
+    EXPECT_EQ(logTexts(),
+              (QStringList{" ويرايش آبادي  101 " + User, " ويرايش آبادي  1010 " + User, " حذف آبادي  1010 " + User}));
 }
 
 TEST_P(GazetteerTest, SimultaneousNewVillagesWithOneCodeStoreExactlyOne)
@@ -324,9 +330,10 @@ TEST_P(GazetteerTest, SimultaneousNewVillagesWithOneCodeStoreExactlyOne)
     constexpr int kRounds = 10;
     const std::vector<int> saved = test::raceSaves(*tmp, 6, kRounds, [](Database& mine, int round, int w) {
         try {
-            saveNewVillage(mine, {QStringLiteral("race-%1").arg(round), Fars, Larestan, "", "", "",
-                                  QStringLiteral("ده %1").arg(w)},
-                           User);
+            saveNewVillage(
+                mine,
+                {QStringLiteral("race-%1").arg(round), Fars, Larestan, "", "", "", QStringLiteral("ده %1").arg(w)},
+                User);
             return true;
         } catch (const Error& e) {
             if (e.message() != gazetteer_msg::NewCodeTaken)
@@ -336,7 +343,8 @@ TEST_P(GazetteerTest, SimultaneousNewVillagesWithOneCodeStoreExactlyOne)
     });
     for (int round = 0; round < kRounds; ++round) {
         EXPECT_EQ(saved[round], 1) << "round " << round;
-        EXPECT_EQ(db->scalar("select count(*) from abadiha where cod=?", {QStringLiteral("race-%1").arg(round)}).toInt(), 1);
+        EXPECT_EQ(
+            db->scalar("select count(*) from abadiha where cod=?", {QStringLiteral("race-%1").arg(round)}).toInt(), 1);
     }
 }
 
@@ -357,7 +365,8 @@ TEST_P(GazetteerTest, CommandLineReplacesOrSaysWhyItRefused)
     EXPECT_TRUE(badErr.contains(gazetteer_msg::ColumnCount)) << badErr.toStdString();
     EXPECT_EQ(snapshot(), before);
 
-    const QString good = xlsxOf(Heading, {{"0071", Fars, Larestan, "", "ب", "د", "ر"}, {"0072", Fars, Larestan, "", "ب", "د", "س"}});
+    const QString good = xlsxOf(
+        Heading, {{"0071", Fars, Larestan, "", "ب", "د", "ر"}, {"0072", Fars, Larestan, "", "ب", "د", "س"}});
     const auto [code, out, err] = run(good);
     EXPECT_EQ(code, 0) << err.toStdString();
     EXPECT_EQ(out.trimmed(), "gazetteer replaced: 2 villages");

@@ -164,7 +164,8 @@ TEST_P(GazetteerScreenTest, NewVillageShowsBothDuplicateMessagesThenSaves)
     entry.saveNew();
     entry.setFields({"101", Fars, Markazi, "", "", "", "دیگر"});
     entry.saveNew();
-    EXPECT_EQ(dialogs.shown, (QStringList{"خطا! شهرستان و روستا و استان و کدآبادي تکراري است", "خطا! کد آبادي تکراريست"}));
+    EXPECT_EQ(dialogs.shown,
+              (QStringList{"خطا! شهرستان و روستا و استان و کدآبادي تکراري است", "خطا! کد آبادي تکراريست"}));
     entry.setFields({"0999", Fars, Larestan, "لار", "ب", "د", "ده نو"});
     entry.saveNew();
     EXPECT_EQ(dialogs.shown.last(), "ثبت شد");
@@ -285,7 +286,8 @@ TEST_P(GazetteerScreenTest, ReplacementFromASpreadsheetAllOrNothing)
     EXPECT_EQ(dialogs.shown.last(), "خطا! تعداد ستون ها برابر نيست");
     EXPECT_TRUE(dialogs.asked.isEmpty());
     // A repeated code is named.
-    ASSERT_TRUE(screen->loadSheet(xlsx("twice.xlsx", Heading, {{"77", "", "", "", "", "", "a"}, {"77", "", "", "", "", "", "b"}})));
+    ASSERT_TRUE(screen->loadSheet(
+        xlsx("twice.xlsx", Heading, {{"77", "", "", "", "", "", "a"}, {"77", "", "", "", "", "", "b"}})));
     screen->replace();
     EXPECT_TRUE(dialogs.shown.last().contains("77"));
     EXPECT_EQ(snapshot(), before);

@@ -34,9 +34,12 @@ SqlWithParams conditions(Database& db, const GazetteerFilters& f)
     // The order of the conditions is the screen's: code, rural district, province,
     // district, county, village.
     const std::pair<QString, const std::optional<QString>*> filters[] = {
-        {QStringLiteral("cod"), &f.cod},           {QStringLiteral("dehestan"), &f.dehestan},
-        {QStringLiteral("ostan"), &f.ostan},       {QStringLiteral("bakhsh"), &f.bakhsh},
-        {QStringLiteral("shahrestan"), &f.shahrestan}, {QStringLiteral("rosta"), &f.rosta},
+        {QStringLiteral("cod"), &f.cod},
+        {QStringLiteral("dehestan"), &f.dehestan},
+        {QStringLiteral("ostan"), &f.ostan},
+        {QStringLiteral("bakhsh"), &f.bakhsh},
+        {QStringLiteral("shahrestan"), &f.shahrestan},
+        {QStringLiteral("rosta"), &f.rosta},
     };
     for (const auto& [column, value] : filters) {
         if (!value->has_value())
@@ -83,9 +86,12 @@ QString placeholders(int n)
 const QList<GazetteerColumn>& gazetteerColumns()
 {
     static const QList<GazetteerColumn> columns = {
-        {QStringLiteral("cod"), QStringLiteral("کد آبادي")},    {QStringLiteral("ostan"), QStringLiteral("استان")},
-        {QStringLiteral("shahrestan"), QStringLiteral("شهرستان")}, {QStringLiteral("shahr"), QStringLiteral("شهر")},
-        {QStringLiteral("bakhsh"), QStringLiteral("بخش")},        {QStringLiteral("dehestan"), QStringLiteral("دهستان")},
+        {QStringLiteral("cod"), QStringLiteral("کد آبادي")},
+        {QStringLiteral("ostan"), QStringLiteral("استان")},
+        {QStringLiteral("shahrestan"), QStringLiteral("شهرستان")},
+        {QStringLiteral("shahr"), QStringLiteral("شهر")},
+        {QStringLiteral("bakhsh"), QStringLiteral("بخش")},
+        {QStringLiteral("dehestan"), QStringLiteral("دهستان")},
         {QStringLiteral("rosta"), QStringLiteral("روستا")},
     };
     return columns;
@@ -107,8 +113,8 @@ SqlWithParams gazetteerCountQuery(Database& db, const GazetteerFilters& f)
 SqlWithParams gazetteerListQuery(Database& db, const GazetteerFilters& f)
 {
     SqlWithParams c = conditions(db, f);
-    c.sql = QStringLiteral("select * from abadiha where id<>-1") + c.sql +
-            QStringLiteral(" order by city,bakhsh,dehestan,rosta,id");
+    c.sql = QStringLiteral("select * from abadiha where id<>-1") + c.sql
+            + QStringLiteral(" order by city,bakhsh,dehestan,rosta,id");
     return c;
 }
 
@@ -120,9 +126,12 @@ qint64 countVillages(Database& db, const GazetteerFilters& f)
 
 QVariantMap Village::values() const
 {
-    return {{QStringLiteral("cod"), cod},       {QStringLiteral("ostan"), ostan},
-            {QStringLiteral("shahrestan"), shahrestan}, {QStringLiteral("shahr"), shahr},
-            {QStringLiteral("bakhsh"), bakhsh}, {QStringLiteral("dehestan"), dehestan},
+    return {{QStringLiteral("cod"), cod},
+            {QStringLiteral("ostan"), ostan},
+            {QStringLiteral("shahrestan"), shahrestan},
+            {QStringLiteral("shahr"), shahr},
+            {QStringLiteral("bakhsh"), bakhsh},
+            {QStringLiteral("dehestan"), dehestan},
             {QStringLiteral("rosta"), rosta}};
 }
 
@@ -198,12 +207,18 @@ int replaceGazetteer(Database& db, const QList<Village>& villages, const std::fu
 QString levelColumn(GazetteerLevel level)
 {
     switch (level) {
-    case GazetteerLevel::Province: return QStringLiteral("ostan");
-    case GazetteerLevel::County: return QStringLiteral("shahrestan");
-    case GazetteerLevel::Town: return QStringLiteral("shahr");
-    case GazetteerLevel::District: return QStringLiteral("bakhsh");
-    case GazetteerLevel::RuralDistrict: return QStringLiteral("dehestan");
-    case GazetteerLevel::Village: return QStringLiteral("rosta");
+    case GazetteerLevel::Province:
+        return QStringLiteral("ostan");
+    case GazetteerLevel::County:
+        return QStringLiteral("shahrestan");
+    case GazetteerLevel::Town:
+        return QStringLiteral("shahr");
+    case GazetteerLevel::District:
+        return QStringLiteral("bakhsh");
+    case GazetteerLevel::RuralDistrict:
+        return QStringLiteral("dehestan");
+    case GazetteerLevel::Village:
+        return QStringLiteral("rosta");
     }
     return {};
 }
@@ -211,21 +226,28 @@ QString levelColumn(GazetteerLevel level)
 QString levelCaption(GazetteerLevel level)
 {
     switch (level) {
-    case GazetteerLevel::Province: return QStringLiteral("استان");
-    case GazetteerLevel::County: return QStringLiteral("شهرستان");
-    case GazetteerLevel::Town: return QStringLiteral("شهر");
-    case GazetteerLevel::District: return QStringLiteral("بخش");
-    case GazetteerLevel::RuralDistrict: return QStringLiteral("دهستان");
-    case GazetteerLevel::Village: return QStringLiteral("روستا");
+    case GazetteerLevel::Province:
+        return QStringLiteral("استان");
+    case GazetteerLevel::County:
+        return QStringLiteral("شهرستان");
+    case GazetteerLevel::Town:
+        return QStringLiteral("شهر");
+    case GazetteerLevel::District:
+        return QStringLiteral("بخش");
+    case GazetteerLevel::RuralDistrict:
+        return QStringLiteral("دهستان");
+    case GazetteerLevel::Village:
+        return QStringLiteral("روستا");
     }
     return {};
 }
 
-int renameListedRows(Database& db, GazetteerLevel level, const QString& newName,
-                     const QList<ListedVillage>& rows, const QString& userName)
+int renameListedRows(Database& db, GazetteerLevel level, const QString& newName, const QList<ListedVillage>& rows,
+                     const QString& userName)
 {
     const QString name = checkedNewName(level, newName);
-    const QString head = QStringLiteral("update abadiha set ") + levelColumn(level) + QStringLiteral("=? where id in (");
+    const QString head = QStringLiteral("update abadiha set ") + levelColumn(level)
+                         + QStringLiteral("=? where id in (");
     int changed = 0;
     runInTransaction(db, [&] {
         for (qsizetype start = 0; start < rows.size(); start += KeysPerUpdate) {
@@ -252,7 +274,8 @@ int renameByCodes(Database& db, GazetteerLevel level, const QString& newName, co
             seen.insert(r.cod);
             codes << r.cod;
         }
-    const QString head = QStringLiteral("update abadiha set ") + levelColumn(level) + QStringLiteral("=? where cod in (");
+    const QString head = QStringLiteral("update abadiha set ") + levelColumn(level)
+                         + QStringLiteral("=? where cod in (");
     int changed = 0;
     runInTransaction(db, [&] {
         for (qsizetype start = 0; start < codes.size(); start += KeysPerUpdate) {
@@ -311,8 +334,8 @@ int deleteVillage(Database& db, const QVariant& id, const QVariantMap& loaded, c
         removed = db.removeUnchanged(kTable, id, loaded);
         if (removed > 0)
             writeLogRecord(db, userName,
-                           QStringLiteral(" حذف آبادي  ") + loaded.value(QStringLiteral("cod")).toString() + u' ' +
-                               userName);
+                           QStringLiteral(" حذف آبادي  ") + loaded.value(QStringLiteral("cod")).toString() + u' '
+                               + userName);
     });
     return removed;
 }

@@ -70,8 +70,7 @@ QList<Village> gazetteerFromSheet(const SheetTable& sheet);
 // Replaces every row of the gazetteer with `villages`, in one transaction: a failure
 // leaves the gazetteer as it was and throws. `progress(done)` is called as rows are
 // written (0 .. villages.size()). Returns the number of rows written.
-int replaceGazetteer(Database& db, const QList<Village>& villages,
-                     const std::function<void(int done)>& progress = {});
+int replaceGazetteer(Database& db, const QList<Village>& villages, const std::function<void(int done)>& progress = {});
 
 // A gazetteer level a rename changes.
 enum class GazetteerLevel { Province, County, Town, District, RuralDistrict, Village };
@@ -85,8 +84,8 @@ struct ListedVillage {
     QVariant id;
     QString cod;
 };
-int renameListedRows(Database& db, GazetteerLevel level, const QString& newName,
-                     const QList<ListedVillage>& rows, const QString& userName);
+int renameListedRows(Database& db, GazetteerLevel level, const QString& newName, const QList<ListedVillage>& rows,
+                     const QString& userName);
 
 // Bulk renaming: every row whose code is one of the listed rows' codes gets newName in the
 // level's column. One transaction, no log record. Returns the number of rows changed.
