@@ -3,6 +3,7 @@
 // Run it offscreen (QT_QPA_PLATFORM=offscreen) or under xvfb-run.
 #include "admin/core/sampledata.h"
 #include "admin/gazetteerscreen.h"
+
 #include "app/changepass.h"
 #include "app/login.h"
 #include "app/logviewer.h"
