@@ -3,6 +3,7 @@
 // Run it offscreen (QT_QPA_PLATFORM=offscreen) or under xvfb-run.
 #include "admin/core/sampledata.h"
 #include "admin/gazetteerscreen.h"
+#include "common/spreadsheet.h"
 
 #include "app/changepass.h"
 #include "app/login.h"
@@ -17,7 +18,6 @@
 #include "cases/casepictures.h"
 #include "cases/core/casepictures.h"
 #include "common/errors.h"
-#include "common/spreadsheet.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/session.h"
