@@ -2,8 +2,10 @@
 //   tarvest-gallery [output-folder]
 // Run it offscreen (QT_QPA_PLATFORM=offscreen) or under xvfb-run.
 #include "admin/core/sampledata.h"
+#include "admin/gazetteerscreen.h"
 #include "admin/userentry.h"
 #include "admin/usersscreen.h"
+#include "common/spreadsheet.h"
 
 #include "app/changepass.h"
 #include "app/login.h"
@@ -315,6 +317,47 @@ void renderCaseSearch(const QDir& out)
     save(screen, out, "casesearch");
 }
 
+// The gazetteer list over the sample province, searched by county, with a small sheet in
+// the preview; and the village entry dialog editing the first village.
+void renderGazetteer(const QDir& out)
+{
+    SampleDatabase sample;
+    fillSampleData(sample.db());
+    sample.session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+    Tabadiha screen(sample.session);
+    screen.applyRights({true, true, true, true});
+    screen.prepare();
+    screen.search();
+    struct Rows : SheetSource {
+        int columnCount() const override { return 7; }
+        QString columnName(int c) const override { return gazetteerColumns()[c].caption; }
+        int rowCount() const override { return 3; }
+        QString text(int r, int c) const override
+        {
+            const QStringList row[] = {{"0101", "فارس", "لارستان", "لار", "مرکزي", "حومه", "بنارويه"},
+                                       {"0102", "فارس", "لارستان", "لار", "مرکزي", "حومه", "خور"},
+                                       {"0103", "فارس", "لارستان", "", "جويم", "جويم", "بيرم"}};
+            return row[r][c];
+        }
+    } rows;
+    const QString sheet = sample.dir.filePath(QStringLiteral("gazetteer.xlsx"));
+    writeXlsx(sheet, rows, {});
+    screen.loadSheet(sheet);
+    screen.adjustSize();
+    screen.resize(960, 720);
+    screen.show();
+    QApplication::processEvents();
+    screen.grab().save(out.filePath(QStringLiteral("gazetteer.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("gazetteer.png")) << '\n';
+
+    Tabadiha_ins& entry = screen.entryScreen();
+    QVariantMap row;
+    for (const QString& f : screen.villages().fieldNames())
+        row.insert(f.toLower(), screen.villages().value(f));
+    entry.prepareEdit(screen.villages().value(QStringLiteral("id")), row);
+    save(entry, out, "gazetteer-entry");
+}
+
 } // namespace
 
 // The case prints with sample cases: the A4 and A5 commission sheets of one case, the
@@ -495,6 +538,7 @@ int main(int argc, char** argv)
         renderCasePictures(out);
         renderCaseEntry(out);
         renderCaseSearch(out);
+        renderGazetteer(out);
         renderCasePrints(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "admin/gazetteerscreen.h"
 #include "admin/usersscreen.h"
 #include "app/logviewer.h"
 #include "app/settingscreen.h"
@@ -68,7 +69,16 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     basics->setLayoutDirection(Qt::RightToLeft);
     addCommand(basics, "seting", QStringLiteral("تنظيمات"), [this] { openSettings(); });
     addPendingCommand(basics, "vagozari", QStringLiteral("انواع واگذاري و ضريب قيمت"));
-    addPendingCommand(basics, "abadiha", QStringLiteral("فرهنگ آبادي ها"));
+    addCommand(basics, "abadiha", QStringLiteral("فرهنگ آبادي ها"), [this] {
+        // The gazetteer screen, created on first use and kept for the run.
+        auto* gazetteer = findChild<Tabadiha*>();
+        if (!gazetteer)
+            gazetteer = new Tabadiha(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("abadiha"), gazetteer))
+            return;
+        gazetteer->prepare();
+        showModal(gazetteer);
+    });
     addPendingCommand(basics, "phone", QStringLiteral("دفترچه تلفن"));
     addCommand(basics, "zamaem", QStringLiteral("ضمائم"), [this] {
         if (!m_shell.session().login.isAdministrator()) {

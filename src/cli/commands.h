@@ -23,4 +23,9 @@ int runProvisionCommand(const QStringList& args, QTextStream& out, QTextStream& 
 // database that already holds cases.
 int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// "import-gazetteer FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": replaces the
+// village gazetteer with sheet "Sheet1" of the .xlsx or .xls FILE (the seven grid columns
+// under a heading row), all or nothing; prints the villages written, or why it refused.
+int runImportGazetteerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 } // namespace tarvest

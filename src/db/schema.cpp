@@ -70,10 +70,11 @@ QList<Table> buildSchema()
     t << Table{"dastrasi2", {of("user_id", ColType::Int), nv("cmt", 150)}, {"user_id"}};
     t << Table{"zamaem", {bigKey("id"), nv("cmt", 150), nv("ramz", 20), nv("pictype", 5), of("pic", ColType::Blob)}};
     t << Table{"phone", {bigKey("id"), nv("name", 100), nv("tel", 40), nv("cmt", 150)}};
-    t << Table{"abadiha", {bigKey("id"), nv("cod", 100), nv("rosta", 150), nv("ostan", 150),
-                           nv("shahrestan", 150), nv("bakhsh", 150), nv("dehestan", 150),
-                           tx("shahr"), tx("city"), tx("khanevar"), tx("jamiyat"), tx("zarib"),
-                           tx("x"), tx("y")}};
+    t << Table{"abadiha",
+               {bigKey("id"), nv("cod", 100), nv("rosta", 150), nv("ostan", 150), nv("shahrestan", 150),
+                nv("bakhsh", 150), nv("dehestan", 150), tx("shahr"), tx("city"), tx("khanevar"), tx("jamiyat"),
+                tx("zarib"), tx("x"), tx("y")},
+               {"cod"}};
 
     Table kom{"komision", {bigKey("pk")}};
     kom.columns << nv("paper_no", 30) << nv("paper_dat", 10) << nv("city", 30) << nv("rosta", 50)
