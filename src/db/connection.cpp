@@ -248,6 +248,7 @@ QString connectionProblem(const ConnectionFailure& failure)
     auto has = [&why](const char* text) { return why.contains(QLatin1String(text), Qt::CaseInsensitive); };
     switch (failure.kind) {
     case ConnectionFailure::Kind::InternetUnreachable:
+    case ConnectionFailure::Kind::CentralSettingsExposed:
         return failure.message();
     case ConnectionFailure::Kind::FileMissing:
         return QStringLiteral("فايل بانک اطلاعاتي يافت نشد يا باز نشد: %1").arg(why);

@@ -236,12 +236,14 @@ TEST_P(GazetteerTest, RowByRowRenameChangesItsOwnLevelForTheListedRowsWithALogEa
         EXPECT_EQ(db->scalar("select count(*) from abadiha where " + column + "=?", {name}).toInt(), 4)
             << column.toStdString();
         // The other columns of those rows are untouched.
-        for (GazetteerLevel other : levels)
-            if (other != level)
+        for (GazetteerLevel other : levels) {
+            if (other != level) {
                 EXPECT_EQ(db->scalar("select count(*) from abadiha where " + levelColumn(other) + "=?",
                                      {"نو " + levelColumn(other)})
                               .toInt(),
                           0);
+            }
+        }
         const QStringList added = logTexts().mid(logBefore.size());
         ASSERT_EQ(added.size(), 4);
         EXPECT_EQ(added[0], " ويرايش آبادي نام " + levelCaption(level) + " " + rows[0].cod + " " + User);

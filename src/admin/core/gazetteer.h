@@ -33,7 +33,7 @@ const UniqueRule& villageCodeRule();
 // The search's filters: a filter takes part when it holds a value (its field enabled);
 // each matches anywhere in its column, "%" and "_" taken literally.
 struct GazetteerFilters {
-    std::optional<QString> cod, dehestan, ostan, bakhsh, shahrestan, rosta;
+    std::optional<QString> cod{}, dehestan{}, ostan{}, bakhsh{}, shahrestan{}, rosta{};
 };
 
 struct SqlWithParams {
