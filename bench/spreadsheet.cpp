@@ -1,8 +1,8 @@
 // Export of 100,000 rows x 50 text columns to .xlsx and reading it back: wall time of each
 // and the process's peak resident memory after each step.
 //   bench_spreadsheet [rows] [columns] [folder]
-#include "common/errors.h"
 #include "common/spreadsheet.h"
+#include "common/errors.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,18 +22,35 @@ class SampleSource : public SheetSource {
 public:
     SampleSource(int rows, int cols) : m_rows(rows), m_cols(cols)
     {
-        const QStringList words = {
-            QStringLiteral("تهران"), QStringLiteral("اصفهان"), QStringLiteral("کاشان"),
-            QStringLiteral("نطنز"), QStringLiteral("مسکوني"), QStringLiteral("کشاورزي"),
-            QStringLiteral("تاييد امور زمين"), QStringLiteral("علي رضايي"), QStringLiteral("دهستان مرکزي"),
-            QStringLiteral("روستاي قمصر"), QStringLiteral("فقط هزينه كارشناسي"), QStringLiteral("سند تک برگ")};
+        const QStringList words = {QStringLiteral("تهران"),
+                                   QStringLiteral("اصفهان"),
+                                   QStringLiteral("کاشان"),
+                                   QStringLiteral("نطنز"),
+                                   QStringLiteral("مسکوني"),
+                                   QStringLiteral("کشاورزي"),
+                                   QStringLiteral("تاييد امور زمين"),
+                                   QStringLiteral("علي رضايي"),
+                                   QStringLiteral("دهستان مرکزي"),
+                                   QStringLiteral("روستاي قمصر"),
+                                   QStringLiteral("فقط هزينه كارشناسي"),
+                                   QStringLiteral("سند تک برگ")};
         for (int i = 0; i < 997; ++i) {
             switch (i % 4) {
-            case 0: m_pool << QStringLiteral(" %1 ").arg(words[i % words.size()]); break;
-            case 1: m_pool << QString::number(1000 + i * 7919 % 900000); break;
-            case 2: m_pool << QStringLiteral("14%1/%2/%3").arg(i % 3 + 1, 2, 10, QLatin1Char('0'))
-                                  .arg(i % 12 + 1, 2, 10, QLatin1Char('0')).arg(i % 29 + 1, 2, 10, QLatin1Char('0')); break;
-            default: m_pool << QStringLiteral("%1 %2").arg(words[(i / 4) % words.size()]).arg(i); break;
+            case 0:
+                m_pool << QStringLiteral(" %1 ").arg(words[i % words.size()]);
+                break;
+            case 1:
+                m_pool << QString::number(1000 + i * 7919 % 900000);
+                break;
+            case 2:
+                m_pool << QStringLiteral("14%1/%2/%3")
+                              .arg(i % 3 + 1, 2, 10, QLatin1Char('0'))
+                              .arg(i % 12 + 1, 2, 10, QLatin1Char('0'))
+                              .arg(i % 29 + 1, 2, 10, QLatin1Char('0'));
+                break;
+            default:
+                m_pool << QStringLiteral("%1 %2").arg(words[(i / 4) % words.size()]).arg(i);
+                break;
             }
         }
     }

@@ -50,24 +50,27 @@ void fill(Database& db, int rows)
     const QString date = QStringLiteral("'14' || %1 || '/' || %2 || '/' || %3")
                              .arg(two.arg("i % 4 + 1"), two.arg("i % 12 + 1"), two.arg("i % 28 + 1"));
     const QString text = pg ? QStringLiteral("(%1)::text") : QStringLiteral("CAST(%1 AS TEXT)");
-    const QString series = pg ? QStringLiteral("generate_series(0, %1 - 1) AS g(i)").arg(rows)
-                              : QStringLiteral("n");
+    const QString series = pg ? QStringLiteral("generate_series(0, %1 - 1) AS g(i)").arg(rows) : QStringLiteral("n");
     const QString with = pg ? QString()
-                            : QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1 - 1) ")
+                            : QStringLiteral(
+                                  "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1 - 1) ")
                                   .arg(rows);
-    const QString sql =
-        QStringLiteral("INSERT INTO komision (paper_no, paper_dat, city, rosta, darkhast, manzor, metraj, "
-                       "masahat_khales, price_metr, melk_arzesh, malek_pardakhti, malek_varizi, reg_dat, "
-                       "komision_t_k_dat, ostan, taeid_zamin, karbar) ")
-        + with + QStringLiteral("SELECT ") + text.arg("i") + " || '/' || " + text.arg("i % 97") + ", " + date
-        + QStringLiteral(", CASE i % 6 WHEN 0 THEN 'اروميه' WHEN 1 THEN 'خوي' WHEN 2 THEN 'مياندوآب' "
-                         "WHEN 3 THEN 'مهاباد' WHEN 4 THEN 'بوكان' ELSE 'نقده' END, 'روستاي ' || ")
-        + text.arg("i % 500") + ", 'متقاضي ' || " + text.arg("i")
-        + QStringLiteral(", CASE i % 2 WHEN 0 THEN 'تغيير كاربري' ELSE 'افزايش محدوده' END, ") + text.arg("200 + i % 3000")
-        + ", " + text.arg("150 + i % 2800") + ", " + text.arg("1000000 + i % 5000") + ", " + text.arg("300000000 + i")
-        + QStringLiteral(", '28350000', '14175000', ") + date + ", " + date
-        + QStringLiteral(", 'آذربايجان غربي', CASE WHEN i % 3 = 0 THEN 'تاييد امور زمين' ELSE '' END, 'admin' FROM ")
-        + series;
+    const QString sql = QStringLiteral(
+                            "INSERT INTO komision (paper_no, paper_dat, city, rosta, darkhast, manzor, metraj, "
+                            "masahat_khales, price_metr, melk_arzesh, malek_pardakhti, malek_varizi, reg_dat, "
+                            "komision_t_k_dat, ostan, taeid_zamin, karbar) ")
+                        + with + QStringLiteral("SELECT ") + text.arg("i") + " || '/' || " + text.arg("i % 97") + ", "
+                        + date
+                        + QStringLiteral(", CASE i % 6 WHEN 0 THEN 'اروميه' WHEN 1 THEN 'خوي' WHEN 2 THEN 'مياندوآب' "
+                                         "WHEN 3 THEN 'مهاباد' WHEN 4 THEN 'بوكان' ELSE 'نقده' END, 'روستاي ' || ")
+                        + text.arg("i % 500") + ", 'متقاضي ' || " + text.arg("i")
+                        + QStringLiteral(", CASE i % 2 WHEN 0 THEN 'تغيير كاربري' ELSE 'افزايش محدوده' END, ")
+                        + text.arg("200 + i % 3000") + ", " + text.arg("150 + i % 2800") + ", "
+                        + text.arg("1000000 + i % 5000") + ", " + text.arg("300000000 + i")
+                        + QStringLiteral(", '28350000', '14175000', ") + date + ", " + date
+                        + QStringLiteral(
+                            ", 'آذربايجان غربي', CASE WHEN i % 3 = 0 THEN 'تاييد امور زمين' ELSE '' END, 'admin' FROM ")
+                        + series;
     db.exec(sql);
     if (pg)
         db.exec(QStringLiteral("ANALYZE komision"));
@@ -180,8 +183,9 @@ int main(int argc, char** argv)
         PgParams p = PgParams::parse(where);
         p.database = pgName;
         session.setDatabase(Database::openPostgres(p));
-        tool = {QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
-                                         QStringLiteral("ON_ERROR_STOP=1"), where + " dbname=" + pgName}};
+        tool = {QStringLiteral("psql"),
+                {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                 where + " dbname=" + pgName}};
     }
     Database& db = *session.db();
     if (!filled) {
@@ -232,7 +236,8 @@ int main(int argc, char** argv)
     };
     auto toolSearch = [&] {
         const QVariantList params = cases.statementParams();
-        return tool.run(literal(cases.countStatement(), params) + ";\n" + literal(cases.keyStatement(), params) + ";\n");
+        return tool.run(literal(cases.countStatement(), params) + ";\n" + literal(cases.keyStatement(), params)
+                        + ";\n");
     };
 
     std::vector<Row> table;
@@ -246,8 +251,8 @@ int main(int argc, char** argv)
         // The result set alone, without the grid: what the screen adds is the rest.
         const CaseQuery q = buildCaseSearch({}, session.login, db.kind());
         ResultSet bare(&db);
-        table.push_back({"search, no filter: all keys in, without the grid", best(3, [&] { return measure([&] { bare.open(q.paged); }); }),
-                         toolNoFilter});
+        table.push_back({"search, no filter: all keys in, without the grid",
+                         best(3, [&] { return measure([&] { bare.open(q.paged); }); }), toolNoFilter});
     }
     std::printf("no filter: %s cases, the count shown after %.0f ms\n", qPrintable(shown), countShown);
 
@@ -302,8 +307,8 @@ int main(int argc, char** argv)
     });
     for (int r = std::max(0, cases.recordCount() - 256); r < cases.recordCount(); ++r)
         lastKeys << cases.valueAt(r, pk);
-    const Cost lastTool =
-        best(3, [&] { return tool.run(literal(cases.rowStatement(int(lastKeys.size())), lastKeys) + ";\n"); });
+    const Cost lastTool = best(
+        3, [&] { return tool.run(literal(cases.rowStatement(int(lastKeys.size())), lastKeys) + ";\n"); });
     table.push_back({"go to the last row", lastApp, lastTool});
 
     // Every row to a workbook; the tool writes every row to a CSV file.
@@ -315,11 +320,11 @@ int main(int argc, char** argv)
                 chars += cases.textAt(r, c).size();
     });
     const Cost exportApp = measure([&] { writeCaseListHtml(cases, dir.filePath(QStringLiteral("rep.xlsx"))); });
-    const QString all = QStringLiteral("SELECT * FROM (") + cases.keyedQuery().select + QStringLiteral(") s ORDER BY s.pk");
+    const QString all = QStringLiteral("SELECT * FROM (") + cases.keyedQuery().select
+                        + QStringLiteral(") s ORDER BY s.pk");
     const QString csv = dir.filePath(QStringLiteral("rep.csv"));
-    const Cost exportTool =
-        pg ? tool.run(QStringLiteral("\\copy (%1) TO '%2' WITH CSV\n").arg(all, csv))
-           : tool.run(QStringLiteral(".mode csv\n.once %2\n%1;\n").arg(all, csv));
+    const Cost exportTool = pg ? tool.run(QStringLiteral("\\copy (%1) TO '%2' WITH CSV\n").arg(all, csv))
+                               : tool.run(QStringLiteral(".mode csv\n.once %2\n%1;\n").arg(all, csv));
     table.push_back({"read every cell of every row (tool: all rows to CSV)", walk, exportTool});
     table.push_back({"export all rows to .xlsx (tool: all rows to CSV)", exportApp, exportTool});
     std::printf("%lld characters in all cells\n", chars);

@@ -5,11 +5,11 @@
 // in the same fonts, each cell with one drawText) and nothing else, and the ratios of
 // the engine to the floor in time and in file size.
 //   bench_ui_register [rows]          (default 1000)
+#include "cases/prints/caseprints.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/session.h"
-#include "cases/prints/caseprints.h"
 #include "reports/reportrenderer.h"
 
 #include <QApplication>
@@ -23,8 +23,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <limits>
 #include <cstdio>
+#include <limits>
 
 using namespace tarvest;
 
@@ -48,15 +48,34 @@ void fill(Database& db, int rows)
                              "tasvib_paper_no, tasvib_paper_dat, cmt) "
                              "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     for (int i = 0; i < rows; ++i) {
-        const QString date = QStringLiteral("1403/%1/%2").arg(i % 12 + 1, 2, 10, QLatin1Char('0'))
+        const QString date = QStringLiteral("1403/%1/%2")
+                                 .arg(i % 12 + 1, 2, 10, QLatin1Char('0'))
                                  .arg(i % 28 + 1, 2, 10, QLatin1Char('0'));
-        const QVariantList values = {
-            QStringLiteral("%1/12").arg(4000 + i), date, cities[i % cities.size()], QStringLiteral("روستاي %1").arg(i % 500),
-            QString::number(230000 + i), QStringLiteral("طرح و انديشه"), date, QStringLiteral("متقاضي %1").arg(i),
-            QStringLiteral("0914%1").arg(3000000 + i), QStringLiteral("تغيير كاربري"), QString::number(800 + i), date,
-            QStringLiteral("شش دانگ"), QStringLiteral("باغ"), QStringLiteral("مسكوني"), QString::number(200 + i % 3000),
-            date, date, date, QStringLiteral("موافقت شد"), date, QStringLiteral("تصويب شد"),
-            QStringLiteral("%1/ص").arg(7000 + i), date, QStringLiteral("پرونده كامل است")};
+        const QVariantList values = {QStringLiteral("%1/12").arg(4000 + i),
+                                     date,
+                                     cities[i % cities.size()],
+                                     QStringLiteral("روستاي %1").arg(i % 500),
+                                     QString::number(230000 + i),
+                                     QStringLiteral("طرح و انديشه"),
+                                     date,
+                                     QStringLiteral("متقاضي %1").arg(i),
+                                     QStringLiteral("0914%1").arg(3000000 + i),
+                                     QStringLiteral("تغيير كاربري"),
+                                     QString::number(800 + i),
+                                     date,
+                                     QStringLiteral("شش دانگ"),
+                                     QStringLiteral("باغ"),
+                                     QStringLiteral("مسكوني"),
+                                     QString::number(200 + i % 3000),
+                                     date,
+                                     date,
+                                     date,
+                                     QStringLiteral("موافقت شد"),
+                                     date,
+                                     QStringLiteral("تصويب شد"),
+                                     QStringLiteral("%1/ص").arg(7000 + i),
+                                     date,
+                                     QStringLiteral("پرونده كامل است")};
         for (int v = 0; v < values.size(); ++v)
             q.bindValue(v, values[v]);
         if (!q.exec())

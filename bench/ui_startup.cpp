@@ -51,7 +51,8 @@ int main(int argc, char** argv)
     if (fresh)
         QFile::remove(dbPath);
 
-    tarvest::Shell shell(std::make_unique<QSettings>(folder + QStringLiteral("/bench.conf"), QSettings::IniFormat), dbPath);
+    tarvest::Shell shell(std::make_unique<QSettings>(folder + QStringLiteral("/bench.conf"), QSettings::IniFormat),
+                         dbPath);
     shell.setQuitHandler([] {});
     tarvest::Tlogin& login = shell.login();
     login.show();
@@ -68,7 +69,8 @@ int main(int argc, char** argv)
         return 1;
     const double toMain = double(t.nsecsElapsed()) / 1e6;
 
-    std::printf("%s database: process start to login window %.0f ms; \"ورود\" to main window %.0f ms; peak RSS %ld MiB\n",
-                fresh ? "fresh" : "existing", toLogin, toMain, peakRssMiB());
+    std::printf(
+        "%s database: process start to login window %.0f ms; \"ورود\" to main window %.0f ms; peak RSS %ld MiB\n",
+        fresh ? "fresh" : "existing", toLogin, toMain, peakRssMiB());
     return 0;
 }

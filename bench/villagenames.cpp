@@ -22,10 +22,12 @@ namespace {
 void fill(Database& db, int villages)
 {
     provision(db);
-    db.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
-                           "INSERT INTO abadiha (ostan, shahrestan, rosta) SELECT ?, ?, "
-                           "CASE WHEN i % 2 = 0 THEN ? || CAST(i AS varchar(10)) ELSE ? || CAST(i AS varchar(10)) END FROM n"),
-            {villages, QStringLiteral("فارس"), QStringLiteral("لارستان"), QStringLiteral("کلاته "), QStringLiteral("ده ")});
+    db.exec(
+        QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+            "INSERT INTO abadiha (ostan, shahrestan, rosta) SELECT ?, ?, "
+            "CASE WHEN i % 2 = 0 THEN ? || CAST(i AS varchar(10)) ELSE ? || CAST(i AS varchar(10)) END FROM n"),
+        {villages, QStringLiteral("فارس"), QStringLiteral("لارستان"), QStringLiteral("کلاته "), QStringLiteral("ده ")});
 }
 
 void run(const char* kind, Database& db, int villages)

@@ -16,21 +16,21 @@
 #include "app/shell.h"
 #include "cases/calculator.h"
 #include "cases/caseentry.h"
-#include "cases/casesearchscreen.h"
 #include "cases/casepictures.h"
+#include "cases/casesearchscreen.h"
 #include "cases/core/casepictures.h"
+#include "cases/prints/caseprints.h"
+#include "cases/prints/core/countyprint.h"
+#include "cases/prints/countyprints.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/session.h"
 #include "db/settinglists.h"
-#include "cases/prints/caseprints.h"
-#include "cases/prints/core/countyprint.h"
-#include "cases/prints/countyprints.h"
 #include "reports/reportrenderer.h"
+#include "widgets/appearance.h"
 #include "widgets/dateedit.h"
 #include "widgets/numericedits.h"
-#include "widgets/appearance.h"
 #include "widgets/screen.h"
 
 #include <QCheckBox>
@@ -43,14 +43,14 @@
 #include <QTemporaryDir>
 
 #include <QApplication>
-#include <QPainter>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QComboBox>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QVBoxLayout>
@@ -109,8 +109,12 @@ void renderLogViewer(const QDir& out)
          QStringLiteral("  ورود ناموفق به نرم افزار بدليل استفاده از نسخه قديمي   12 admin"), "2024-04-05 11:47:09"},
     };
     for (const Row& r : rows)
-        db.insert(QStringLiteral("log"), {{"karbar", r.karbar}, {"ip", r.ip}, {"computer_name", r.host},
-                                          {"saat", r.saat}, {"tarikh", r.tarikh}, {"cmt", r.cmt},
+        db.insert(QStringLiteral("log"), {{"karbar", r.karbar},
+                                          {"ip", r.ip},
+                                          {"computer_name", r.host},
+                                          {"saat", r.saat},
+                                          {"tarikh", r.tarikh},
+                                          {"cmt", r.cmt},
                                           {"saat_sys", r.server}});
     Tlog viewer(session);
     viewer.findChild<QCheckBox*>(QStringLiteral("CheckBox2"))->setChecked(true);
@@ -245,25 +249,44 @@ void renderCaseEntry(const QDir& out)
          QStringLiteral("بنارويه"), QStringLiteral("1301001")},
     };
     for (const QStringList& p : places)
-        db.insert(QStringLiteral("abadiha"), {{"ostan", p[0]}, {"shahrestan", p[1]}, {"bakhsh", p[2]},
-                                              {"dehestan", p[3]}, {"rosta", p[4]}, {"cod", p[5]}});
+        db.insert(QStringLiteral("abadiha"), {{"ostan", p[0]},
+                                              {"shahrestan", p[1]},
+                                              {"bakhsh", p[2]},
+                                              {"dehestan", p[3]},
+                                              {"rosta", p[4]},
+                                              {"cod", p[5]}});
     addSettingValue(db, lists::DocumentKinds, QStringLiteral("ششدانگ"));
     addSettingValue(db, lists::LandUseKinds, QStringLiteral("زراعي"));
     addSettingValue(db, lists::LandUseKinds, QStringLiteral("مسكوني"));
     addSettingValue(db, lists::RequestKind, QStringLiteral("تغيير كاربري"));
     addSettingValue(db, lists::TechnicalAffairs, QStringLiteral("طرح هادي مصوب دارد و در محدوده است"));
-    db.insert(QStringLiteral("komision"),
-              {{"ostan", QStringLiteral("فارس")}, {"city", QStringLiteral("شيراز")},
-               {"bakhsh", QStringLiteral("زرقان")}, {"dehestan", QStringLiteral("رحمت")},
-               {"rosta", QStringLiteral("كوشك")}, {"abadi_cod", "1203045"}, {"paper_no", "4521/12"},
-               {"paper_dat", "1403/02/10"}, {"darkhast", QStringLiteral("علي كريمي")}, {"phone", "09171234567"},
-               {"sanad", QStringLiteral("ششدانگ")}, {"karbari1", QStringLiteral("زراعي")},
-               {"karbari2", QStringLiteral("مسكوني")}, {"manzor", QStringLiteral("تغيير كاربري")},
-               {"metraj", "450"}, {"takhrib_masahat", "25"}, {"masahat_na", "450"}, {"masahat_khales", "400"},
-               {"price_metr", "2500000"}, {"melk_arzesh", "1000000000"}, {"takhfif_darsad", "0"},
-               {"malek_varizi", "1250000"}, {"reg_dat", "1403/02/12"}, {"fish_dat", "    /  /  "},
-               {"fani", QStringLiteral("طرح هادي مصوب دارد و در محدوده است")},
-               {"cmt", QStringLiteral("بازديد انجام شد")}, {"karbar", "admin"}});
+    db.insert(QStringLiteral("komision"), {{"ostan", QStringLiteral("فارس")},
+                                           {"city", QStringLiteral("شيراز")},
+                                           {"bakhsh", QStringLiteral("زرقان")},
+                                           {"dehestan", QStringLiteral("رحمت")},
+                                           {"rosta", QStringLiteral("كوشك")},
+                                           {"abadi_cod", "1203045"},
+                                           {"paper_no", "4521/12"},
+                                           {"paper_dat", "1403/02/10"},
+                                           {"darkhast", QStringLiteral("علي كريمي")},
+                                           {"phone", "09171234567"},
+                                           {"sanad", QStringLiteral("ششدانگ")},
+                                           {"karbari1", QStringLiteral("زراعي")},
+                                           {"karbari2", QStringLiteral("مسكوني")},
+                                           {"manzor", QStringLiteral("تغيير كاربري")},
+                                           {"metraj", "450"},
+                                           {"takhrib_masahat", "25"},
+                                           {"masahat_na", "450"},
+                                           {"masahat_khales", "400"},
+                                           {"price_metr", "2500000"},
+                                           {"melk_arzesh", "1000000000"},
+                                           {"takhfif_darsad", "0"},
+                                           {"malek_varizi", "1250000"},
+                                           {"reg_dat", "1403/02/12"},
+                                           {"fish_dat", "    /  /  "},
+                                           {"fani", QStringLiteral("طرح هادي مصوب دارد و در محدوده است")},
+                                           {"cmt", QStringLiteral("بازديد انجام شد")},
+                                           {"karbar", "admin"}});
     session.login = {QStringLiteral("1"), QStringLiteral("ostan"), QStringLiteral("admin")};
     session.cases.open(QStringLiteral("SELECT * FROM komision"));
     Tkomision entry(session);
@@ -300,12 +323,16 @@ void renderCaseSearch(const QDir& out)
     };
     qint64 first = 0;
     for (const auto& r : rows) {
-        const qint64 pk = db.insert(QStringLiteral("komision"),
-                                    {{"paper_no", QString::fromUtf8(r.no)}, {"paper_dat", QString::fromUtf8(r.date)},
-                                     {"city", QString::fromUtf8(r.city)}, {"rosta", QString::fromUtf8(r.village)},
-                                     {"darkhast", QString::fromUtf8(r.applicant)}, {"ostan", province},
-                                     {"malek_pardakhti", QString::fromUtf8(r.share)}, {"malek_varizi", QString::fromUtf8(r.fee)},
-                                     {"manzor", QStringLiteral("تغيير كاربري")}, {"reg_dat", QString::fromUtf8(r.date)}});
+        const qint64 pk = db.insert(QStringLiteral("komision"), {{"paper_no", QString::fromUtf8(r.no)},
+                                                                 {"paper_dat", QString::fromUtf8(r.date)},
+                                                                 {"city", QString::fromUtf8(r.city)},
+                                                                 {"rosta", QString::fromUtf8(r.village)},
+                                                                 {"darkhast", QString::fromUtf8(r.applicant)},
+                                                                 {"ostan", province},
+                                                                 {"malek_pardakhti", QString::fromUtf8(r.share)},
+                                                                 {"malek_varizi", QString::fromUtf8(r.fee)},
+                                                                 {"manzor", QStringLiteral("تغيير كاربري")},
+                                                                 {"reg_dat", QString::fromUtf8(r.date)}});
         if (!first)
             first = pk;
     }
@@ -369,10 +396,10 @@ void renderCasePrints(const QDir& out)
     Session& session = sample.session;
     Database& db = sample.db();
     const std::pair<const QString&, const char*> settings[] = {
-        {lists::DirectorGeneral, "محمد رضايي"}, {lists::RuralDeputy, "علي اكبري"}, {lists::SupportDeputy, "حسين موسوي"},
-        {lists::SecurityHead, "مهدي كاظمي"}, {lists::LegalExpert, "زهرا نوري"},
-        {lists::RuralDeputyPostTitle, "سرپرست محترم عمران روستايي"}, {lists::TransactionsLetterNo, "5210/ص"},
-        {lists::TransactionsLetterDate, "1403/01/20"}};
+        {lists::DirectorGeneral, "محمد رضايي"},  {lists::RuralDeputy, "علي اكبري"},
+        {lists::SupportDeputy, "حسين موسوي"},    {lists::SecurityHead, "مهدي كاظمي"},
+        {lists::LegalExpert, "زهرا نوري"},       {lists::RuralDeputyPostTitle, "سرپرست محترم عمران روستايي"},
+        {lists::TransactionsLetterNo, "5210/ص"}, {lists::TransactionsLetterDate, "1403/01/20"}};
     for (const auto& [list, value] : settings)
         addSettingValue(db, list, QString::fromUtf8(value));
     const char* villages[] = {"قره حسنلو", "باراندوز", "قطور", "گل تپه", "سيلوانا", "نازلو"};
@@ -381,33 +408,64 @@ void renderCasePrints(const QDir& out)
     // digits, to show that nothing is cut.
     const QString longName = QStringLiteral("سيد محمدحسين موسوي نژاد فرزند علي اكبر ساكن روستاي قره آغاج، بخش مركزي");
     for (int i = 0; i < 16; ++i) {
-        const QString fee = i == 0 ? QStringLiteral("1234567890") : i % 4 == 1 ? QString() : QString::number(12500000 + i * 1375000);
-        const QString applicant = i == 0 ? longName : i == 2 ? QStringLiteral("سيد محمدحسين موسوي نژاد")
-                                       : QString::fromUtf8(i % 2 ? "رضا احمدي" : "علي كريمي");
-        db.insert(QStringLiteral("komision"),
-                  {{"paper_no", QStringLiteral("%1/12").arg(4521 + i)}, {"paper_dat", QStringLiteral("1403/02/%1").arg(10 + i % 9, 2, 10, QChar(u'0'))},
-                   {"city", QString::fromUtf8(counties[i % 6])}, {"rosta", QString::fromUtf8(villages[i % 6])},
-                   {"darkhast", applicant}, {"phone", QStringLiteral("0914%1").arg(3412000 + i)},
-                   {"manzor", QStringLiteral("تغيير كاربري")}, {"abadi_cod", QStringLiteral("%1").arg(230114 + i)},
-                   {"moshaver", QStringLiteral("طرح و انديشه")}, {"tasvib_dat", QStringLiteral("1399/08/14")},
-                   {"m_paper_no", QStringLiteral("%1").arg(880 + i)}, {"m_paper_dat", QStringLiteral("1403/01/25")},
-                   {"sanad", QStringLiteral("شش دانگ")}, {"karbari1", QStringLiteral("باغ")}, {"karbari2", QStringLiteral("مسكوني")},
-                   {"metraj", QStringLiteral("%1.5").arg(480 + 20 * i)}, {"takhrib_masahat", QStringLiteral("20")},
-                   {"bazdid_dat", QStringLiteral("1403/02/01")}, {"reg_dat", QStringLiteral("1403/02/25")},
-                   {"komision_t_k_dat", QStringLiteral("1403/04/11")}, {"komision_t_k", QStringLiteral("موافقت شد")},
-                   {"tasvib_b_dat", QStringLiteral("1403/05/02")}, {"tasvib_result", QStringLiteral("تصويب شد")},
-                   {"tasvib_paper_no", QStringLiteral("%1/ص").arg(7710 + i)}, {"tasvib_paper_dat", QStringLiteral("1403/05/09")},
-                   {"cmt", QStringLiteral("پرونده كامل است")}, {"masahat_na", QStringLiteral("%1").arg(500 + 20 * i)},
-                   {"masahat_khales", QStringLiteral("%1").arg(410 + 16 * i)}, {"melk_arzesh", QStringLiteral("%1").arg(250000000 + i * 1000000)},
-                   {"ghimat_karshenasi_kh", QStringLiteral("500000")}, {"ghimat_karshenasi_d", QStringLiteral("1500000")},
-                   {"malek_sahm", QStringLiteral("20")}, {"malek_varizi", fee}, {"komision_dat", QStringLiteral("1403/03/21")},
-                   {"malek_pardakhti", QStringLiteral("%1").arg(14500000 + i * 250000)},
-                   {"paper_no2", QStringLiteral("%1/ص").arg(6120 + i)}, {"paper_dat2", QStringLiteral("1403/04/15")},
-                   {"mashmol", QStringLiteral("مشمول بند (د) شيوه نامه توافق با مالكين اراضي روستايي بوده و هزينه خدمات فني به ميزان مقرر پرداخت مي شود")},
-                   {"fani", QStringLiteral("طرح موضوع در كميسيون با رعايت ضوابط طرح هادي مصوب و حفظ حريم معابر و رعايت عقب نشيني به ميزان دو متر از بر گذر اصلي بلامانع است")},
-                   {"zamin", QStringLiteral("با توجه به مدارك پيوست و ارزيابي كارشناس رسمي، قيمت روز زمين تعيين و سهم ورتاليس بر اساس جدول فوق محاسبه گرديد")},
-                   {"dabir", QStringLiteral("جهت طرح در جلسه آتي كميسيون معاملات")},
-                   {"komision_idea", QStringLiteral("با درخواست متقاضي موافقت و مقرر گرديد مبلغ تعيين شده ظرف مدت يك ماه به حساب ورتاليس واريز گردد")}});
+        const QString fee = i == 0       ? QStringLiteral("1234567890")
+                            : i % 4 == 1 ? QString()
+                                         : QString::number(12500000 + i * 1375000);
+        const QString applicant = i == 0   ? longName
+                                  : i == 2 ? QStringLiteral("سيد محمدحسين موسوي نژاد")
+                                           : QString::fromUtf8(i % 2 ? "رضا احمدي" : "علي كريمي");
+        db.insert(
+            QStringLiteral("komision"),
+            {{"paper_no", QStringLiteral("%1/12").arg(4521 + i)},
+             {"paper_dat", QStringLiteral("1403/02/%1").arg(10 + i % 9, 2, 10, QChar(u'0'))},
+             {"city", QString::fromUtf8(counties[i % 6])},
+             {"rosta", QString::fromUtf8(villages[i % 6])},
+             {"darkhast", applicant},
+             {"phone", QStringLiteral("0914%1").arg(3412000 + i)},
+             {"manzor", QStringLiteral("تغيير كاربري")},
+             {"abadi_cod", QStringLiteral("%1").arg(230114 + i)},
+             {"moshaver", QStringLiteral("طرح و انديشه")},
+             {"tasvib_dat", QStringLiteral("1399/08/14")},
+             {"m_paper_no", QStringLiteral("%1").arg(880 + i)},
+             {"m_paper_dat", QStringLiteral("1403/01/25")},
+             {"sanad", QStringLiteral("شش دانگ")},
+             {"karbari1", QStringLiteral("باغ")},
+             {"karbari2", QStringLiteral("مسكوني")},
+             {"metraj", QStringLiteral("%1.5").arg(480 + 20 * i)},
+             {"takhrib_masahat", QStringLiteral("20")},
+             {"bazdid_dat", QStringLiteral("1403/02/01")},
+             {"reg_dat", QStringLiteral("1403/02/25")},
+             {"komision_t_k_dat", QStringLiteral("1403/04/11")},
+             {"komision_t_k", QStringLiteral("موافقت شد")},
+             {"tasvib_b_dat", QStringLiteral("1403/05/02")},
+             {"tasvib_result", QStringLiteral("تصويب شد")},
+             {"tasvib_paper_no", QStringLiteral("%1/ص").arg(7710 + i)},
+             {"tasvib_paper_dat", QStringLiteral("1403/05/09")},
+             {"cmt", QStringLiteral("پرونده كامل است")},
+             {"masahat_na", QStringLiteral("%1").arg(500 + 20 * i)},
+             {"masahat_khales", QStringLiteral("%1").arg(410 + 16 * i)},
+             {"melk_arzesh", QStringLiteral("%1").arg(250000000 + i * 1000000)},
+             {"ghimat_karshenasi_kh", QStringLiteral("500000")},
+             {"ghimat_karshenasi_d", QStringLiteral("1500000")},
+             {"malek_sahm", QStringLiteral("20")},
+             {"malek_varizi", fee},
+             {"komision_dat", QStringLiteral("1403/03/21")},
+             {"malek_pardakhti", QStringLiteral("%1").arg(14500000 + i * 250000)},
+             {"paper_no2", QStringLiteral("%1/ص").arg(6120 + i)},
+             {"paper_dat2", QStringLiteral("1403/04/15")},
+             {"mashmol",
+              QStringLiteral(
+                  "مشمول بند (د) شيوه نامه توافق با مالكين اراضي روستايي بوده و هزينه خدمات فني به ميزان مقرر پرداخت مي شود")},
+             {"fani",
+              QStringLiteral(
+                  "طرح موضوع در كميسيون با رعايت ضوابط طرح هادي مصوب و حفظ حريم معابر و رعايت عقب نشيني به ميزان دو متر از بر گذر اصلي بلامانع است")},
+             {"zamin",
+              QStringLiteral(
+                  "با توجه به مدارك پيوست و ارزيابي كارشناس رسمي، قيمت روز زمين تعيين و سهم ورتاليس بر اساس جدول فوق محاسبه گرديد")},
+             {"dabir", QStringLiteral("جهت طرح در جلسه آتي كميسيون معاملات")},
+             {"komision_idea",
+              QStringLiteral(
+                  "با درخواست متقاضي موافقت و مقرر گرديد مبلغ تعيين شده ظرف مدت يك ماه به حساب ورتاليس واريز گردد")}});
     }
     session.cases.open(QStringLiteral("select * from komision order by pk"));
     const caseprint::PrintSettings s = caseprint::PrintSettings::read(db);
@@ -435,9 +493,11 @@ void renderCasePrints(const QDir& out)
     // The decision letters and the combined forms of the same case, and of the next one,
     // which has no fee.
     using caseprint::DecisionLetter;
-    const std::pair<DecisionLetter, const char*> letters[] = {
-        {DecisionLetter::Money, "money"}, {DecisionLetter::Share, "share"}, {DecisionLetter::LandGroup, "land-group"},
-        {DecisionLetter::MixedUse, "mixed-use"}, {DecisionLetter::ConditionalUse, "conditional-use"}};
+    const std::pair<DecisionLetter, const char*> letters[] = {{DecisionLetter::Money, "money"},
+                                                              {DecisionLetter::Share, "share"},
+                                                              {DecisionLetter::LandGroup, "land-group"},
+                                                              {DecisionLetter::MixedUse, "mixed-use"},
+                                                              {DecisionLetter::ConditionalUse, "conditional-use"}};
     for (int row : {1, 2}) {
         session.cases.moveTo(row);
         const QString suffix = row == 1 ? QString() : QStringLiteral("-no-fee");
@@ -475,8 +535,8 @@ void renderCasePrints(const QDir& out)
                                  QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"),
                                  QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("0"),
                                  QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("1")};
-    caseprints::PreparedPrint declaration =
-        filled(countyprints::DeclarationForm, caseprint::declarationForm(county, answers));
+    caseprints::PreparedPrint declaration = filled(countyprints::DeclarationForm,
+                                                   caseprint::declarationForm(county, answers));
     write(QStringLiteral("print-declaration-form"), declaration);
     // Signed: a stand-in signature over the title lines.
     QImage signature(600, 200, QImage::Format_RGB32);
@@ -490,7 +550,8 @@ void renderCasePrints(const QDir& out)
     declaration.layout.bringToFront(caseprint::labels::Signature);
     declaration.layout.setPicture(caseprint::labels::Signature, signature);
     write(QStringLiteral("print-declaration-form-signed"), declaration);
-    write(QStringLiteral("print-accounting-form"), filled(countyprints::AccountingForm, caseprint::accountingForm(county)));
+    write(QStringLiteral("print-accounting-form"),
+          filled(countyprints::AccountingForm, caseprint::accountingForm(county)));
 }
 
 // The calculator after a calculation with a fractional property value and payment.

@@ -114,14 +114,21 @@ int main(int argc, char** argv)
                 for (int c = 0; c < columns.size(); ++c) {
                     // Alternate sample kinds by column: a Persian word, a letter number, a quantity.
                     switch (c % 3) {
-                    case 0: values << words[r % words.size()]; break;
-                    case 1: values << QStringLiteral("%1/ص").arg(4660 + r); break;
-                    default: values << QString::number(500 + 10 * r) + QStringLiteral(".5"); break;
+                    case 0:
+                        values << words[r % words.size()];
+                        break;
+                    case 1:
+                        values << QStringLiteral("%1/ص").arg(4660 + r);
+                        break;
+                    default:
+                        values << QString::number(500 + 10 * r) + QStringLiteral(".5");
+                        break;
                     }
                     marks << QStringLiteral("?");
                 }
-                db->exec(QStringLiteral("insert into sample (%1) values (%2)").arg(columns.join(", "), marks.join(", ")),
-                         values);
+                db->exec(
+                    QStringLiteral("insert into sample (%1) values (%2)").arg(columns.join(", "), marks.join(", ")),
+                    values);
             }
             data.open(QStringLiteral("select * from sample order by id"));
         }

@@ -86,7 +86,8 @@ Tlogin::Tlogin(Shell& shell, QWidget* parent)
     auto* fontRow = new QHBoxLayout(fontLine);
     fontRow->setContentsMargins(0, 0, 0, 0);
     auto addPiece = [&](const char* name, const QString& text, const QString& style) {
-        QLabel* l = QLatin1String(name) == QLatin1String("Label9") ? new LinkLabel(text, fontLine) : new QLabel(text, fontLine);
+        QLabel* l = QLatin1String(name) == QLatin1String("Label9") ? new LinkLabel(text, fontLine)
+                                                                   : new QLabel(text, fontLine);
         l->setObjectName(QLatin1String(name));
         l->setStyleSheet(style);
         fontRow->addWidget(l);
@@ -95,7 +96,8 @@ Tlogin::Tlogin(Shell& shell, QWidget* parent)
     addPiece("Label6", QStringLiteral("If your"), {});
     addPiece("Label7", QStringLiteral("Font"), QStringLiteral("color: red;"));
     addPiece("Label8", QStringLiteral("is not correct"), {});
-    auto* help = static_cast<LinkLabel*>(addPiece("Label9", QStringLiteral("<u>click here</u>"), QStringLiteral("color: green;")));
+    auto* help = static_cast<LinkLabel*>(
+        addPiece("Label9", QStringLiteral("<u>click here</u>"), QStringLiteral("color: green;")));
     help->setCursor(Qt::WhatsThisCursor);
     fontRow->addStretch();
 

@@ -23,10 +23,10 @@ public:
     QString typedUserName() const;
     QString typedPassword() const;
 
-    void logIn();           // "ورود"
-    void openPasswordChange(); // "تغيير كلمه عبور"
+    void logIn();                  // "ورود"
+    void openPasswordChange();     // "تغيير كلمه عبور"
     void openConnectionSettings(); // "تغيير بانك اطلاعاتي"
-    void fetchFontHelp();   // "click here"
+    void fetchFontHelp();          // "click here"
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -48,18 +48,13 @@ QHash<QString, QString> Tlog::gridTitles()
 
 QHash<QString, QString> Tlog::exportTitles()
 {
-    return {{"id", QStringLiteral("شناسه")},
-            {"karbar", QStringLiteral("نام کاربري")},
-            {"ip", QStringLiteral("آي پي")},
-            {"computer_name", QStringLiteral("نام کامپيوتر")},
-            {"saat", QStringLiteral("ساعت")},
-            {"tarikh", QStringLiteral("تاريخ")},
-            {"cmt", QStringLiteral("شرح عمليات")},
-            {"saat_sys", QStringLiteral("ساعت سرور")}};
+    return {{"id", QStringLiteral("شناسه")},       {"karbar", QStringLiteral("نام کاربري")},
+            {"ip", QStringLiteral("آي پي")},       {"computer_name", QStringLiteral("نام کامپيوتر")},
+            {"saat", QStringLiteral("ساعت")},      {"tarikh", QStringLiteral("تاريخ")},
+            {"cmt", QStringLiteral("شرح عمليات")}, {"saat_sys", QStringLiteral("ساعت سرور")}};
 }
 
-Tlog::Tlog(Session& session, QWidget* parent)
-    : QDialog(parent), m_session(session), m_rows(nullptr, this)
+Tlog::Tlog(Session& session, QWidget* parent) : QDialog(parent), m_session(session), m_rows(nullptr, this)
 {
     setObjectName(QStringLiteral("Tlog"));
     setWindowTitle(QStringLiteral("log"));
@@ -103,9 +98,7 @@ Tlog::Tlog(Session& session, QWidget* parent)
     m_grid->horizontalHeader()->setStretchLastSection(true);
     TitleSort::attach(m_grid);
     // The grid's current row is the result set's current record.
-    connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex& index) {
-        m_rows.moveTo(index.row() + 1);
-    });
+    connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex& index) { m_rows.moveTo(index.row() + 1); });
 
     auto* filters = new QGridLayout;
     filters->addWidget(m_userBox, 0, 0);

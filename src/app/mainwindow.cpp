@@ -18,11 +18,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QStatusBar>
-#include <QStyle>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 
 namespace tarvest {
@@ -51,9 +51,9 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     auto* background = new QLabel(QStringLiteral("سامانه ثبت پرونده هاي تغيير كاربري اراضي روستايي"), this);
     background->setObjectName(QStringLiteral("Image1"));
     background->setAlignment(Qt::AlignCenter);
-    background->setStyleSheet(QStringLiteral(
-        "QLabel { color: #f4f1e8; font-size: 22pt; font-weight: bold;"
-        " background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #2f5d50, stop:1 #7a9e7e); }"));
+    background->setStyleSheet(
+        QStringLiteral("QLabel { color: #f4f1e8; font-size: 22pt; font-weight: bold;"
+                       " background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #2f5d50, stop:1 #7a9e7e); }"));
     setCentralWidget(background);
 
     QMenuBar* bar = menuBar();
@@ -178,8 +178,8 @@ void Tmain::showSessionInfo()
 {
     const Session& session = m_shell.session();
     m_databaseInfo->setText(session.db() ? describeDatabase(*session.db()) : QString());
-    m_userInfo->setText(QStringLiteral("كاربر جاري: %1    سطح دسترسي: %2")
-                            .arg(session.login.userName, session.login.level));
+    m_userInfo->setText(
+        QStringLiteral("كاربر جاري: %1    سطح دسترسي: %2").arg(session.login.userName, session.login.level));
 }
 
 void Tmain::openMenuFromKeyboard()

@@ -4,21 +4,21 @@
 #include "app/shell.h"
 #include "common/bidi.h"
 #include "common/errors.h"
-#include "db/database.h"
 #include "db/connection.h"
+#include "db/database.h"
 #include "db/provision.h"
 #include "widgets/dialogs.h"
 #include "widgets/linklabel.h"
 
 #include <QFormLayout>
-#include <QLabel>
-#include <QToolButton>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tarvest {
@@ -84,9 +84,11 @@ Tserver::Tserver(Shell& shell, QWidget* parent)
 
     auto* group = new QGroupBox(QStringLiteral("نحوه اتصال به سرور: "), this);
     group->setObjectName(QStringLiteral("RadioGroup1"));
-    m_windows = new QRadioButton(QStringLiteral("سرور PostgreSQL، با احراز هويت سيستم عامل (Windows Authentication)"), group);
+    m_windows = new QRadioButton(QStringLiteral("سرور PostgreSQL، با احراز هويت سيستم عامل (Windows Authentication)"),
+                                 group);
     m_windows->setObjectName(QStringLiteral("rbWindows"));
-    m_sql = new QRadioButton(QStringLiteral("سرور PostgreSQL، با نام کاربري و رمز عبور (SQL Server Authentication)"), group);
+    m_sql = new QRadioButton(QStringLiteral("سرور PostgreSQL، با نام کاربري و رمز عبور (SQL Server Authentication)"),
+                             group);
     m_sql->setObjectName(QStringLiteral("rbSQL"));
     m_sql->setChecked(true);
     // A single database file: the server field then holds the file's path.
@@ -160,8 +162,8 @@ ConnectionSettings Tserver::typedSettings() const
     s.server = m_server->text();
     s.database = m_database->text();
     s.authentication = m_file->isChecked()
-        ? QStringLiteral("Access")
-        : (m_windows->isChecked() ? QStringLiteral("Windows") : QStringLiteral("SQL Server"));
+                           ? QStringLiteral("Access")
+                           : (m_windows->isChecked() ? QStringLiteral("Windows") : QStringLiteral("SQL Server"));
     s.userName = m_user->text();
     s.password = m_password->text();
     return s;
@@ -171,12 +173,14 @@ void Tserver::showKind()
 {
     const bool file = m_file->isChecked();
     m_serverLabel->setText(file ? QStringLiteral("فايل بانک اطلاعاتي :") : QStringLiteral("نام سرور PostgreSQL :"));
-    m_serverHint->setText(file ? QString() : QStringLiteral("(نام يا نشاني سرور و درگاه، مانند %1)").arg(isolateLeftToRight(QStringLiteral("192.168.1.10:5432"))));
+    m_serverHint->setText(file ? QString()
+                               : QStringLiteral("(نام يا نشاني سرور و درگاه، مانند %1)")
+                                     .arg(isolateLeftToRight(QStringLiteral("192.168.1.10:5432"))));
     m_serverHint->setVisible(!file);
     m_chooseFile->setVisible(file);
     // A file needs only its path.
-    for (QWidget* serverOnly : {static_cast<QWidget*>(m_database), static_cast<QWidget*>(m_user),
-                                static_cast<QWidget*>(m_password)})
+    for (QWidget* serverOnly :
+         {static_cast<QWidget*>(m_database), static_cast<QWidget*>(m_user), static_cast<QWidget*>(m_password)})
         serverOnly->setEnabled(!file);
 }
 
@@ -194,7 +198,10 @@ bool Tserver::testConnection()
 
 void Tserver::save()
 {
-    struct Check { QLineEdit* field; const char16_t* message; };
+    struct Check {
+        QLineEdit* field;
+        const char16_t* message;
+    };
     const bool file = m_file->isChecked();
     const Check checks[] = {
         {m_server, u"نام سرور را وارد نمائيد"},

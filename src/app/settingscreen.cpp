@@ -47,8 +47,8 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     m_insert->setObjectName(QStringLiteral("ins_btn"));
 
     m_model = new ResultSetModel(&m_rows, this);
-    m_model->setTitles({{QStringLiteral("component"), QStringLiteral("عنوان")},
-                        {QStringLiteral("cmt"), QStringLiteral("شرح")}});
+    m_model->setTitles(
+        {{QStringLiteral("component"), QStringLiteral("عنوان")}, {QStringLiteral("cmt"), QStringLiteral("شرح")}});
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);

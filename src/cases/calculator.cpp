@@ -53,7 +53,7 @@ struct Thesab::Impl : QObject {
     QLineEdit* price_total = nullptr;
     TMonEdit* price_malek2 = nullptr;
     QLineEdit* price_malek = nullptr;
-    QLineEdit* metraj = nullptr;       // hidden working copies
+    QLineEdit* metraj = nullptr; // hidden working copies
     QLineEdit* price_metr = nullptr;
     QLineEdit* price_total2 = nullptr;
 
@@ -64,8 +64,7 @@ struct Thesab::Impl : QObject {
         return w;
     }
 
-    explicit Impl(Thesab* dialog)
-        : QObject(dialog), q(dialog)
+    explicit Impl(Thesab* dialog) : QObject(dialog), q(dialog)
     {
         q->setWindowTitle(QStringLiteral("محاسبه"));
         q->setLayoutDirection(Qt::RightToLeft);
@@ -188,10 +187,18 @@ struct Thesab::Impl : QObject {
         if (!value)
             return;
         switch (options->checkedId()) {
-        case Nearest: price_total->setText(valuation::toText(value->roundedHalfEven(0))); break;
-        case Up: price_total->setText(valuation::toText(value->ceil())); break;
-        case Down: price_total->setText(valuation::toText(value->floor())); break;
-        default: price_total->setText(valuation::twoDigitText(*value)); break;
+        case Nearest:
+            price_total->setText(valuation::toText(value->roundedHalfEven(0)));
+            break;
+        case Up:
+            price_total->setText(valuation::toText(value->ceil()));
+            break;
+        case Down:
+            price_total->setText(valuation::toText(value->floor()));
+            break;
+        default:
+            price_total->setText(valuation::twoDigitText(*value));
+            break;
         }
     }
 
@@ -221,8 +228,7 @@ struct Thesab::Impl : QObject {
     }
 };
 
-Thesab::Thesab(QWidget* parent)
-    : QDialog(parent), d(std::make_unique<Impl>(this))
+Thesab::Thesab(QWidget* parent) : QDialog(parent), d(std::make_unique<Impl>(this))
 {
     setObjectName(QStringLiteral("Thesab"));
 }
@@ -237,9 +243,9 @@ Thesab::~Thesab()
 
 void Thesab::prepare()
 {
-    for (QLineEdit* field : {d->metraj, d->price_metr, d->price_total, d->price_malek,
-                             static_cast<QLineEdit*>(d->metraj2), static_cast<QLineEdit*>(d->price_metr2),
-                             d->price_total2, static_cast<QLineEdit*>(d->price_malek2)})
+    for (QLineEdit* field :
+         {d->metraj, d->price_metr, d->price_total, d->price_malek, static_cast<QLineEdit*>(d->metraj2),
+          static_cast<QLineEdit*>(d->price_metr2), d->price_total2, static_cast<QLineEdit*>(d->price_malek2)})
         field->setText(QStringLiteral("0"));
     for (QLabel* rounding : d->roundings)
         rounding->clear();

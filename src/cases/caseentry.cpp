@@ -50,35 +50,89 @@ const QStringList& zeroOnNew()
 // The order Enter walks through the form.
 const QStringList& enterOrder()
 {
-    static const QStringList names = {
-        u"paper_no"_s, u"paper_dat"_s, u"city"_s, u"rosta"_s, u"abadi_cod"_s, u"darkhast"_s, u"phone"_s,
-        u"sanad"_s, u"karbari1"_s, u"karbari2"_s, u"m_paper_no"_s, u"m_paper_dat"_s, u"manzor"_s, u"metraj"_s,
-        u"takhrib_masahat"_s, u"price_metr"_s, u"masahat_khales"_s, u"melk_arzesh"_s, u"malek_pardakhti"_s,
-        u"paper_no2"_s, u"paper_dat2"_s, u"tahteposhesh"_s, u"takhfif_darsad"_s, u"malek_varizi"_s, u"dabir"_s,
-        u"fani"_s, u"zamin"_s, u"komision_dat"_s, u"komision_idea"_s, u"ghimat_karshenasi_kh"_s,
-        u"masahat_na"_s, u"reg_dat"_s, u"malek_sahm"_s, u"ghimat_karshenasi_d"_s, u"komision_t_k"_s,
-        u"komision_t_k_dat"_s, u"moshaver"_s, u"m_khales_b"_s, u"bazdid_dat"_s, u"tasvib_dat"_s,
-        u"tasvib_result"_s, u"tasvib_b_dat"_s, u"tasvib_paper_no"_s, u"tasvib_paper_dat"_s, u"cmt"_s};
+    static const QStringList names = {u"paper_no"_s,
+                                      u"paper_dat"_s,
+                                      u"city"_s,
+                                      u"rosta"_s,
+                                      u"abadi_cod"_s,
+                                      u"darkhast"_s,
+                                      u"phone"_s,
+                                      u"sanad"_s,
+                                      u"karbari1"_s,
+                                      u"karbari2"_s,
+                                      u"m_paper_no"_s,
+                                      u"m_paper_dat"_s,
+                                      u"manzor"_s,
+                                      u"metraj"_s,
+                                      u"takhrib_masahat"_s,
+                                      u"price_metr"_s,
+                                      u"masahat_khales"_s,
+                                      u"melk_arzesh"_s,
+                                      u"malek_pardakhti"_s,
+                                      u"paper_no2"_s,
+                                      u"paper_dat2"_s,
+                                      u"tahteposhesh"_s,
+                                      u"takhfif_darsad"_s,
+                                      u"malek_varizi"_s,
+                                      u"dabir"_s,
+                                      u"fani"_s,
+                                      u"zamin"_s,
+                                      u"komision_dat"_s,
+                                      u"komision_idea"_s,
+                                      u"ghimat_karshenasi_kh"_s,
+                                      u"masahat_na"_s,
+                                      u"reg_dat"_s,
+                                      u"malek_sahm"_s,
+                                      u"ghimat_karshenasi_d"_s,
+                                      u"komision_t_k"_s,
+                                      u"komision_t_k_dat"_s,
+                                      u"moshaver"_s,
+                                      u"m_khales_b"_s,
+                                      u"bazdid_dat"_s,
+                                      u"tasvib_dat"_s,
+                                      u"tasvib_result"_s,
+                                      u"tasvib_b_dat"_s,
+                                      u"tasvib_paper_no"_s,
+                                      u"tasvib_paper_dat"_s,
+                                      u"cmt"_s};
     return names;
 }
 
 // The fields that turn yellow while they are worked on.
 const QStringList& highlighted()
 {
-    static const QStringList names = {
-        u"paper_no"_s, u"paper_dat"_s, u"city"_s, u"rosta"_s, u"darkhast"_s, u"manzor"_s, u"metraj"_s,
-        u"price_metr"_s, u"malek_pardakhti"_s, u"melk_arzesh"_s, u"paper_no2"_s, u"paper_dat2"_s, u"fani"_s,
-        u"zamin"_s, u"dabir"_s, u"komision_dat"_s, u"komision_idea"_s, u"ghimat_karshenasi_kh"_s,
-        u"masahat_na"_s, u"masahat_khales"_s, u"malek_sahm"_s, u"ghimat_karshenasi_d"_s, u"komision_t_k"_s,
-        u"komision_t_k_dat"_s, u"malek_varizi"_s};
+    static const QStringList names = {u"paper_no"_s,
+                                      u"paper_dat"_s,
+                                      u"city"_s,
+                                      u"rosta"_s,
+                                      u"darkhast"_s,
+                                      u"manzor"_s,
+                                      u"metraj"_s,
+                                      u"price_metr"_s,
+                                      u"malek_pardakhti"_s,
+                                      u"melk_arzesh"_s,
+                                      u"paper_no2"_s,
+                                      u"paper_dat2"_s,
+                                      u"fani"_s,
+                                      u"zamin"_s,
+                                      u"dabir"_s,
+                                      u"komision_dat"_s,
+                                      u"komision_idea"_s,
+                                      u"ghimat_karshenasi_kh"_s,
+                                      u"masahat_na"_s,
+                                      u"masahat_khales"_s,
+                                      u"malek_sahm"_s,
+                                      u"ghimat_karshenasi_d"_s,
+                                      u"komision_t_k"_s,
+                                      u"komision_t_k_dat"_s,
+                                      u"malek_varizi"_s};
     return names;
 }
 
 // Runs a reaction when a control loses the focus (not when its window does).
 class FocusOutHook : public QObject {
 public:
-    FocusOutHook(QWidget* control, std::function<void()> reaction)
-        : QObject(control), m_reaction(std::move(reaction))
+    FocusOutHook(QWidget* control, std::function<void()> reaction) : QObject(control), m_reaction(std::move(reaction))
     {
         control->installEventFilter(this);
     }
@@ -142,10 +196,14 @@ struct Tkomision::Impl {
     QString text(const CaseField& f) const
     {
         switch (f.kind) {
-        case CaseFieldKind::Text: return nonNull(texts[f.name]->text());
-        case CaseFieldKind::Date: return dates[f.name]->dateText();
-        case CaseFieldKind::List: return nonNull(lists[f.name]->currentText());
-        case CaseFieldKind::Check: return approved->isChecked() ? caseText::LandApproved : u""_s;
+        case CaseFieldKind::Text:
+            return nonNull(texts[f.name]->text());
+        case CaseFieldKind::Date:
+            return dates[f.name]->dateText();
+        case CaseFieldKind::List:
+            return nonNull(lists[f.name]->currentText());
+        case CaseFieldKind::Check:
+            return approved->isChecked() ? caseText::LandApproved : u""_s;
         }
         return {};
     }
@@ -320,7 +378,8 @@ Tkomision::Tkomision(Session& session, QWidget* parent) : QDialog(parent), d(std
     const PlaceChain chain = caseEntryPlaces();
     for (const PlaceLevel& level : chain.levels)
         placeCombos << d->lists.value(level.control);
-    d->places = new PlaceLists(chain, placeCombos, [this] { return d->session.db(); }, this);
+    d->places = new PlaceLists(
+        chain, placeCombos, [this] { return d->session.db(); }, this);
 
     ValuationFields v;
     v.metraj = d->texts[u"metraj"_s];

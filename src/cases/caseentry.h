@@ -25,8 +25,8 @@ public:
     // the caller then does not show the screen.
     bool prepareEdit();
 
-    void saveNew();   // "ثبت"
-    void saveEdit();  // "ويرايش"
+    void saveNew();  // "ثبت"
+    void saveEdit(); // "ويرايش"
 
 protected:
     // Every showing refills the lists (the province list only while it is empty).

@@ -26,7 +26,9 @@ void exportCasesWithDialog(const ResultSet& rs)
     }
     if (!Dialogs::instance().openWithSystem(path))
         Dialogs::instance().warning(
-            QStringLiteral("فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.").arg(shownPath(path)));
+            QStringLiteral(
+                "فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.")
+                .arg(shownPath(path)));
 }
 
 } // namespace tarvest

@@ -201,7 +201,8 @@ void Tkomision_pic::storeFile()
         return;
     }
     d->light->setColor(Qt::white);
-    const QString path = Dialogs::instance().openFileName(QStringLiteral("انتخاب فایل ضميمه"), QStringLiteral("All Files (*)"));
+    const QString path = Dialogs::instance().openFileName(QStringLiteral("انتخاب فایل ضميمه"),
+                                                          QStringLiteral("All Files (*)"));
     if (path.isEmpty())
         return;
     try {
@@ -221,8 +222,8 @@ void Tkomision_pic::saveAndOpen(int row)
     if (!db || !d->selectRow(row))
         return;
     const qint64 pk = d->list.asInteger(QStringLiteral("pk"));
-    const QString name = Dialogs::instance().saveFileName(QStringLiteral("ذخيره ضميمه"), d->list.asString(QStringLiteral("cmt")),
-                                                          QStringLiteral("All Files (*)"));
+    const QString name = Dialogs::instance().saveFileName(
+        QStringLiteral("ذخيره ضميمه"), d->list.asString(QStringLiteral("cmt")), QStringLiteral("All Files (*)"));
     if (name.isEmpty())
         return;
     QString written;
@@ -233,7 +234,10 @@ void Tkomision_pic::saveAndOpen(int row)
         return;
     }
     if (d->openAfterSave->isChecked() && !Dialogs::instance().openWithSystem(written))
-        Dialogs::instance().warning(QStringLiteral("فایل %1 ذخیره شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.").arg(written));
+        Dialogs::instance().warning(
+            QStringLiteral(
+                "فایل %1 ذخیره شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.")
+                .arg(written));
 }
 
 void Tkomision_pic::deleteSelected()

@@ -20,9 +20,9 @@ public:
     // description is emptied and the case's attachments listed.
     void openFor(qint64 casePk, const PageRights& rights);
 
-    void storeFile();                // "ثبت"
-    void saveAndOpen(int row);       // a click on a row of the list
-    void deleteSelected();           // "حذف" of the list's pop-up menu
+    void storeFile();          // "ثبت"
+    void saveAndOpen(int row); // a click on a row of the list
+    void deleteSelected();     // "حذف" of the list's pop-up menu
 
 private:
     void showEvent(QShowEvent* event) override; // refills the description choices

@@ -4,13 +4,13 @@
 #include "cases/caseexportcommand.h"
 #include "cases/casepictures.h"
 #include "cases/core/casepictures.h"
+#include "cases/prints/caseprints.h"
+#include "cases/prints/countyprints.h"
 #include "common/digits.h"
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/resultset.h"
 #include "db/settinglists.h"
-#include "cases/prints/caseprints.h"
-#include "cases/prints/countyprints.h"
 #include "widgets/conventions.h"
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
@@ -59,11 +59,19 @@ public:
     {
         if (orientation == Qt::Horizontal && role == Qt::BackgroundRole) {
             static const QHash<QString, QColor> colours = {
-                {"pic_count", QColor(0x00, 0x80, 0x80)}, {"taeid_zamin", QColor(0x00, 0x80, 0x00)},
-                {"malek_pardakhti", QColor(Qt::yellow)}, {"malek_varizi", QColor(0xA6, 0xCA, 0xF0)},
-                {"dabir", QColor(Qt::red)}, {"zamin", QColor(Qt::red)}, {"moshaver", QColor(Qt::red)},
-                {"bazdid_dat", QColor(Qt::red)}, {"ost_paper_no", QColor(Qt::red)}, {"tasvib_result", QColor(Qt::red)},
-                {"tasvib_paper_no", QColor(Qt::red)}, {"cmt", QColor(Qt::red)}, {"tasvib_dat", QColor(Qt::red)},
+                {"pic_count", QColor(0x00, 0x80, 0x80)},
+                {"taeid_zamin", QColor(0x00, 0x80, 0x00)},
+                {"malek_pardakhti", QColor(Qt::yellow)},
+                {"malek_varizi", QColor(0xA6, 0xCA, 0xF0)},
+                {"dabir", QColor(Qt::red)},
+                {"zamin", QColor(Qt::red)},
+                {"moshaver", QColor(Qt::red)},
+                {"bazdid_dat", QColor(Qt::red)},
+                {"ost_paper_no", QColor(Qt::red)},
+                {"tasvib_result", QColor(Qt::red)},
+                {"tasvib_paper_no", QColor(Qt::red)},
+                {"cmt", QColor(Qt::red)},
+                {"tasvib_dat", QColor(Qt::red)},
                 {"tasvib_b_dat", QColor(Qt::red)},
             };
             const auto it = colours.find(resultSet()->fieldName(section).toLower());
@@ -99,8 +107,7 @@ QComboBox* editableCombo(QWidget* parent, const char* name)
 
 } // namespace
 
-Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent)
-    : QDialog(parent, Qt::Window), m_session(session)
+Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent) : QDialog(parent, Qt::Window), m_session(session)
 {
     setObjectName(QStringLiteral("Tkomision_rep"));
     setWindowTitle(QStringLiteral("گزارشات"));
@@ -274,7 +281,8 @@ Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent)
     layout->addWidget(m_grid, 1);
     layout->addWidget(hint);
 
-    m_places = new PlaceLists(caseSearchPlaces(), {m_ostan, m_city}, [this] { return m_session.db(); }, this);
+    m_places = new PlaceLists(
+        caseSearchPlaces(), {m_ostan, m_city}, [this] { return m_session.db(); }, this);
 
     // Enter: the text filters and the second dates search; a first date moves on.
     auto* chain = new EnterChain(this);
@@ -282,13 +290,15 @@ Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent)
     chain->add(m_paperNo, run).add(m_city, run).add(m_rosta, run).add(m_darkhast, run).add(m_area, run);
     chain->addRange(m_meeting1, m_meeting2).add(m_meeting2, run);
     chain->addRange(m_reg1, m_reg2).add(m_reg2, run);
-    connect(m_darkhast, &QLineEdit::editingFinished, this, [this] { m_darkhast->setText(toArabicKaf(m_darkhast->text())); });
+    connect(m_darkhast, &QLineEdit::editingFinished, this,
+            [this] { m_darkhast->setText(toArabicKaf(m_darkhast->text())); });
     resize(1100, 700);
 }
 
 Tkomision_rep::~Tkomision_rep() = default;
 
-QAction* Tkomision_rep::addMenuItem(QMenu* menu, const char* name, const QString& caption, void (Tkomision_rep::*slot)())
+QAction* Tkomision_rep::addMenuItem(QMenu* menu, const char* name, const QString& caption,
+                                    void (Tkomision_rep::*slot)())
 {
     auto* action = new QAction(caption, this);
     action->setObjectName(QLatin1String(name));
@@ -491,8 +501,8 @@ void Tkomision_rep::deleteCase()
     }
     Database& db = *m_session.db();
     const QString password = settingValue(db, lists::DeletePassword);
-    const QString typed = Dialogs::instance().input(QStringLiteral("Delete Password"),
-                                                    QStringLiteral("لطفا رمز حذف را وارد نماييد:"), QStringLiteral("?"), true);
+    const QString typed = Dialogs::instance().input(
+        QStringLiteral("Delete Password"), QStringLiteral("لطفا رمز حذف را وارد نماييد:"), QStringLiteral("?"), true);
     if (typed != password) {
         Dialogs::instance().message(QStringLiteral("حذفي صورت نگرفت"));
         return;

@@ -39,12 +39,12 @@ public:
 
     // Runs the search; false (after a message) when a filter value is not usable.
     bool search();
-    void newCase();      // "ثبت"
-    void editCase();     // "ويرايش"
-    void deleteCase();   // "حذف"
-    void attachments();  // "ضمائم"
-    void exportList();   // "اكسل"
-    void addId();        // "+"
+    void newCase();     // "ثبت"
+    void editCase();    // "ويرايش"
+    void deleteCase();  // "حذف"
+    void attachments(); // "ضمائم"
+    void exportList();  // "اكسل"
+    void addId();       // "+"
 
     // The filters as they stand; nullopt (after a message) when one is unusable.
     std::optional<CaseFilters> filters();

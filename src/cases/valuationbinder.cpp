@@ -18,12 +18,11 @@ namespace tarvest {
 // changes. The owner's-share reaction reads its fields afresh at every step, so while
 // it runs the change reactions its own writes would start again are skipped.
 struct ValuationBinder::Impl : QObject {
-    Impl(const ValuationFields& fields, QObject* parent)
-        : QObject(parent), f(fields)
+    Impl(const ValuationFields& fields, QObject* parent) : QObject(parent), f(fields)
     {
         Q_ASSERT(f.metraj && f.takhrib_masahat && f.masahat_na && f.masahat_khales && f.price_metr
-                 && f.ghimat_karshenasi_d && f.melk_arzesh && f.malek_pardakhti && f.tahteposhesh
-                 && f.takhfif_darsad && f.malek_varizi && f.feeCaption);
+                 && f.ghimat_karshenasi_d && f.melk_arzesh && f.malek_pardakhti && f.tahteposhesh && f.takhfif_darsad
+                 && f.malek_varizi && f.feeCaption);
         for (QObject* watched : {static_cast<QObject*>(f.metraj), static_cast<QObject*>(f.price_metr),
                                  static_cast<QObject*>(f.melk_arzesh), static_cast<QObject*>(f.malek_pardakhti),
                                  static_cast<QObject*>(f.feeCaption)})
@@ -46,20 +45,14 @@ struct ValuationBinder::Impl : QObject {
             field->setText(text);
     }
 
-    void netArea()
-    {
-        write(f.masahat_khales, valuation::netAreaText(f.metraj->text(), f.takhrib_masahat->text()));
-    }
+    void netArea() { write(f.masahat_khales, valuation::netAreaText(f.metraj->text(), f.takhrib_masahat->text())); }
 
     void propertyValue()
     {
         write(f.melk_arzesh, valuation::propertyValueText(f.masahat_khales->text(), f.price_metr->text()));
     }
 
-    void discount()
-    {
-        write(f.takhfif_darsad, valuation::discountText(f.tahteposhesh->currentText()));
-    }
+    void discount() { write(f.takhfif_darsad, valuation::discountText(f.tahteposhesh->currentText())); }
 
     void ownerShare()
     {
@@ -77,10 +70,7 @@ struct ValuationBinder::Impl : QObject {
         shareRunning = false;
     }
 
-    void fee()
-    {
-        write(f.malek_varizi, valuation::feeText(f.malek_pardakhti->text(), f.takhfif_darsad->text()));
-    }
+    void fee() { write(f.malek_varizi, valuation::feeText(f.malek_pardakhti->text(), f.takhfif_darsad->text())); }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {

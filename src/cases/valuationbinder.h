@@ -12,18 +12,18 @@ class QLineEdit;
 namespace tarvest {
 
 struct ValuationFields {
-    QLineEdit* metraj = nullptr;             // land area
-    QLineEdit* takhrib_masahat = nullptr;    // destroyed area
-    QLineEdit* masahat_na = nullptr;         // gross area
-    QLineEdit* masahat_khales = nullptr;     // net residential-equivalent area
-    QLineEdit* price_metr = nullptr;         // price per square metre
+    QLineEdit* metraj = nullptr;              // land area
+    QLineEdit* takhrib_masahat = nullptr;     // destroyed area
+    QLineEdit* masahat_na = nullptr;          // gross area
+    QLineEdit* masahat_khales = nullptr;      // net residential-equivalent area
+    QLineEdit* price_metr = nullptr;          // price per square metre
     QLineEdit* ghimat_karshenasi_d = nullptr; // expert price inside the village limits
-    QLineEdit* melk_arzesh = nullptr;        // property value
-    QLineEdit* malek_pardakhti = nullptr;    // owner's share
-    QComboBox* tahteposhesh = nullptr;       // covered status
-    QLineEdit* takhfif_darsad = nullptr;     // discount percentage
-    QLineEdit* malek_varizi = nullptr;       // technical-services fee
-    QLabel* feeCaption = nullptr;            // the caption "هزينه خدمات فني", a button
+    QLineEdit* melk_arzesh = nullptr;         // property value
+    QLineEdit* malek_pardakhti = nullptr;     // owner's share
+    QComboBox* tahteposhesh = nullptr;        // covered status
+    QLineEdit* takhfif_darsad = nullptr;      // discount percentage
+    QLineEdit* malek_varizi = nullptr;        // technical-services fee
+    QLabel* feeCaption = nullptr;             // the caption "هزينه خدمات فني", a button
 };
 
 class ValuationBinder : public QObject {

@@ -16,8 +16,7 @@ int runSampleCommand(const QStringList& given, QTextStream& out, QTextStream& er
     QStringList args = given;
     const QString passwordFile = takePasswordFileOption(args);
     const bool embedded = args.size() == 1 && args[0] == QLatin1String("--embedded");
-    if (!embedded
-        && (args.size() != 2 || (args[0] != QLatin1String("--sqlite") && args[0] != QLatin1String("--pg")))) {
+    if (!embedded && (args.size() != 2 || (args[0] != QLatin1String("--sqlite") && args[0] != QLatin1String("--pg")))) {
         err << "usage: tarvest-admin sample --sqlite FILE | --pg \"host=... port=... dbname=... user=...\" [--password-file FILE] | --embedded\n";
         return 2;
     }

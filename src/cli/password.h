@@ -24,7 +24,6 @@ void supplyPassword(PgParams& params, const QString& passwordFile);
 
 // Opens the server a command names by CONNINFO, its password supplied as above; a
 // password written in CONNINFO itself still works, with a warning on err.
-std::unique_ptr<Database> openServerDatabase(const QString& conninfo, const QString& passwordFile,
-                                             QTextStream& err);
+std::unique_ptr<Database> openServerDatabase(const QString& conninfo, const QString& passwordFile, QTextStream& err);
 
 } // namespace tarvest

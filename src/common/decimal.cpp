@@ -82,7 +82,10 @@ QString digitsOf(u128 v)
     return s;
 }
 
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 // The magnitude's digits split at the decimal point, the fraction padded to full width.
 void splitDigits(i128 raw, QString& whole, QString& fraction)

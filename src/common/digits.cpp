@@ -11,7 +11,10 @@ namespace {
 
 constexpr char16_t kPersianDecimalSeparator = u'\u066B';
 
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 // Adds one to a string of ASCII digits, growing it on a carry out of the top digit.
 void incrementDigits(QString& digits)

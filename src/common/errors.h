@@ -8,8 +8,7 @@ namespace tarvest {
 
 class Error : public std::runtime_error {
 public:
-    explicit Error(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit Error(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
     const QString& message() const { return m_message; }
 
 private:

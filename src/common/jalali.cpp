@@ -15,12 +15,18 @@ namespace tarvest {
 
 namespace {
 
-constexpr int kCycleBase = 1209;      // year 1209 starts a 33-year cycle of the rule above
+constexpr int kCycleBase = 1209; // year 1209 starts a 33-year cycle of the rule above
 constexpr int kAnchorYear = 1403;
 const qint64 kAnchorJulianDay = QDate(2024, 3, 20).toJulianDay();
 
-qint64 floorDiv(qint64 a, qint64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-qint64 floorMod(qint64 a, qint64 b) { return a - b * floorDiv(a, b); }
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+qint64 floorMod(qint64 a, qint64 b)
+{
+    return a - b * floorDiv(a, b);
+}
 
 // Number of leap years y with kCycleBase <= y < jy (negative when jy is earlier).
 qint64 leapYearsSinceBase(qint64 jy)
@@ -34,8 +40,7 @@ qint64 leapYearsSinceBase(qint64 jy)
 // Julian day of 1 Farvardin of year jy.
 qint64 newYearJulianDay(qint64 jy)
 {
-    const qint64 days = 365 * (jy - kAnchorYear) + leapYearsSinceBase(jy)
-        - leapYearsSinceBase(kAnchorYear);
+    const qint64 days = 365 * (jy - kAnchorYear) + leapYearsSinceBase(jy) - leapYearsSinceBase(kAnchorYear);
     return kAnchorJulianDay + days;
 }
 
@@ -74,8 +79,7 @@ JalaliDate GregorianToJalali(int gy, int gm, int gd)
         jm = int((dayOfYear - 186) / 30) + 7;
         jd = int((dayOfYear - 186) % 30) + 1;
     }
-    return JalaliDate{quint16(gy), quint16(gm), quint16(gd),
-                      quint16(jy), quint16(jm), quint16(jd)};
+    return JalaliDate{quint16(gy), quint16(gm), quint16(gd), quint16(jy), quint16(jm), quint16(jd)};
 }
 
 QString FormatJalali(int jy, int jm, int jd)

@@ -21,7 +21,8 @@ QString hashPassword(const QString& password)
     const QByteArray utf8 = password.toUtf8();
     char out[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str(out, utf8.constData(), utf8.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+                          crypto_pwhash_MEMLIMIT_INTERACTIVE)
+        != 0)
         throw Error(QStringLiteral("حافظه برای رمزنگاری کلمه عبور کافی نیست."));
     return QString::fromLatin1(out);
 }

@@ -39,8 +39,7 @@ struct SheetSource {
 
 // Writes `src` to a new .xlsx file at `path` (replacing any file there). `headerTitles`
 // maps field names (matched without regard to case) to the texts of their header cells.
-void writeXlsx(const QString& path, const SheetSource& src,
-               const QHash<QString, QString>& headerTitles);
+void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString, QString>& headerTitles);
 
 // A worksheet read as a table. Rows are stored sparsely: each row is only as long as its
 // last non-empty cell (never padded to the widest row); text() reads any cell.

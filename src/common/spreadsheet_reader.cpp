@@ -48,7 +48,10 @@ namespace {
 
 enum class FileKind { Xlsx, Xls };
 
-QString shown(const QString& path) { return shownPath(path); }
+QString shown(const QString& path)
+{
+    return shownPath(path);
+}
 
 // The format's own limits.
 constexpr qsizetype kMaxRows = 1048576;
@@ -56,8 +59,14 @@ constexpr qsizetype kMaxColumns = 16384;
 
 // What reading a file may cost: the table's memory, and the XML inflated from an .xlsx.
 // A real sheet needs far less than either; a crafted one is stopped at them.
-qint64 memoryBudget(qint64 fileSize) { return (qint64(64) << 20) + 64 * fileSize; }
-qint64 inflateBudget(qint64 fileSize) { return 4 * memoryBudget(fileSize); }
+qint64 memoryBudget(qint64 fileSize)
+{
+    return (qint64(64) << 20) + 64 * fileSize;
+}
+qint64 inflateBudget(qint64 fileSize)
+{
+    return 4 * memoryBudget(fileSize);
+}
 
 [[noreturn]] void failTooManyRows(const QString& path)
 {
@@ -66,13 +75,16 @@ qint64 inflateBudget(qint64 fileSize) { return 4 * memoryBudget(fileSize); }
 
 [[noreturn]] void failTooManyColumns(const QString& path)
 {
-    throw Error(QStringLiteral("خطا! فايل اكسل «%1» بيش از %2 ستون دارد و خوانده نشد.").arg(shown(path)).arg(kMaxColumns));
+    throw Error(
+        QStringLiteral("خطا! فايل اكسل «%1» بيش از %2 ستون دارد و خوانده نشد.").arg(shown(path)).arg(kMaxColumns));
 }
 
 [[noreturn]] void failTooBig(const QString& path)
 {
-    throw Error(QStringLiteral("خطا! فايل اكسل «%1» بيش از اندازه‌اي که حجم فايل اجازه مي‌دهد حافظه مي‌خواهد و خوانده نشد.")
-                    .arg(shown(path)));
+    throw Error(
+        QStringLiteral(
+            "خطا! فايل اكسل «%1» بيش از اندازه‌اي که حجم فايل اجازه مي‌دهد حافظه مي‌خواهد و خوانده نشد.")
+            .arg(shown(path)));
 }
 
 // A number cell's text: plain digits with ".", the shortest that reads back the same value;
@@ -392,10 +404,7 @@ public:
     XlsxPackage& operator=(const XlsxPackage&) = delete;
 
     // Part names are compared without regard to case, as spreadsheet programs do.
-    bool has(const QString& part)
-    {
-        return unzLocateFile(m_zip, part.toUtf8().constData(), 2) == UNZ_OK;
-    }
+    bool has(const QString& part) { return unzLocateFile(m_zip, part.toUtf8().constData(), 2) == UNZ_OK; }
 
     // Opens a part for streaming; the package must stay alive while it is read.
     std::unique_ptr<ZipPartDevice> open(const QString& part)
@@ -434,7 +443,10 @@ struct WorkbookInfo {
     bool dates1904 = false;
 };
 
-bool xmlTrue(QStringView v) { return v == u"1" || v == u"true"; }
+bool xmlTrue(QStringView v)
+{
+    return v == u"1" || v == u"true";
+}
 
 WorkbookInfo xlsxWorkbook(XlsxPackage& pkg)
 {
@@ -447,7 +459,8 @@ WorkbookInfo xlsxWorkbook(XlsxPackage& pkg)
         if (xml.name() == u"sheet") {
             if (info.sheets.size() >= 0xFFFF)
                 failCorrupt(pkg.path());
-            info.sheets.append({xml.attributes().value(QLatin1String("name")).toString(), relationId(xml.attributes())});
+            info.sheets.append(
+                {xml.attributes().value(QLatin1String("name")).toString(), relationId(xml.attributes())});
         } else if (xml.name() == u"workbookPr") {
             info.dates1904 = xmlTrue(xml.attributes().value(QLatin1String("date1904")));
         }
@@ -457,7 +470,10 @@ WorkbookInfo xlsxWorkbook(XlsxPackage& pkg)
     return info;
 }
 
-QList<SheetEntry> xlsxSheets(XlsxPackage& pkg) { return xlsxWorkbook(pkg).sheets; }
+QList<SheetEntry> xlsxSheets(XlsxPackage& pkg)
+{
+    return xlsxWorkbook(pkg).sheets;
+}
 
 // The date kind of each cell style (by its index in <cellXfs>).
 QList<DateKind> xlsxStyleDates(XlsxPackage& pkg)
@@ -598,8 +614,8 @@ std::optional<qsizetype> columnOf(QStringView ref)
     return col - 1;
 }
 
-void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList& shared,
-                       const QList<DateKind>& styles, bool dates1904, TableBuilder& table)
+void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList& shared, const QList<DateKind>& styles,
+                       bool dates1904, TableBuilder& table)
 {
     auto file = pkg.open(part);
     QXmlStreamReader xml(file.get());
@@ -864,7 +880,8 @@ QByteArray runXlsChild(const QString& path, const QStringList& request)
 {
     const QString program = xlsProgram();
     if (program.isEmpty())
-        throw Error(QStringLiteral("خطا! برنامه خواندن فايل‌هاي xls (tarvest-admin) پيدا نشد."));
+        throw Error(
+            QStringLiteral("خطا! برنامه خواندن فايل‌هاي xls (tarvest-admin) پيدا نشد."));
     const qint64 size = QFileInfo(path).size();
     QProcess child;
     child.setProgram(program);
@@ -876,7 +893,8 @@ QByteArray runXlsChild(const QString& path, const QStringList& request)
     child.setStandardErrorFile(QProcess::nullDevice()); // never read, so it must never fill up
     child.start(QIODevice::ReadOnly);
     if (!child.waitForStarted(10000))
-        throw Error(QStringLiteral("خطا! برنامه خواندن فايل‌هاي xls اجرا نشد: %1").arg(child.errorString()));
+        throw Error(QStringLiteral("خطا! برنامه خواندن فايل‌هاي xls اجرا نشد: %1")
+                        .arg(child.errorString()));
     // The answer is held to the same budget as a table read in this process.
     const qint64 limit = 2 * memoryBudget(size);
     QByteArray out;
@@ -941,7 +959,10 @@ QStringList xlsNamesInChild(const QString& path)
 
 } // namespace
 
-void setXlsReaderProgram(const QString& program) { g_xlsProgram = program; }
+void setXlsReaderProgram(const QString& program)
+{
+    g_xlsProgram = program;
+}
 
 SheetTable readXlsHere(const QString& path, const QString& sheetName)
 {
@@ -950,7 +971,10 @@ SheetTable readXlsHere(const QString& path, const QString& sheetName)
     return XlsHandle(path).read(sheetName);
 }
 
-void setXlsChildLimits(const XlsChildLimits& limits) { g_xlsLimits = limits; }
+void setXlsChildLimits(const XlsChildLimits& limits)
+{
+    g_xlsLimits = limits;
+}
 
 int runXlsReaderChild(const QStringList& argsIn)
 {
@@ -971,7 +995,7 @@ int runXlsReaderChild(const QStringList& argsIn)
     }
     if (args.isEmpty() || (!namesOnly && args.size() < 2))
         return 2;
-    // The limits the parent asked for: a bomb inside the library meets them and ends here.
+        // The limits the parent asked for: a bomb inside the library meets them and ends here.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(TARVEST_NO_RLIMIT_AS)
     if (memory > 0) {
         const rlimit as{rlim_t(memory), rlim_t(memory)};
@@ -1008,7 +1032,10 @@ int runXlsReaderChild(const QStringList& argsIn)
     } catch (const Error& e) {
         refuse(e.message());
     } catch (const std::bad_alloc&) {
-        refuse(QStringLiteral("خطا! فايل اكسل «%1» بيش از اندازه حافظه مي‌خواهد و خوانده نشد.").arg(shown(args[0])));
+        refuse(
+            QStringLiteral(
+                "خطا! فايل اكسل «%1» بيش از اندازه حافظه مي‌خواهد و خوانده نشد.")
+                .arg(shown(args[0])));
     }
     for (qsizetype done = 0; done < answer.size();) {
         const ssize_t n = ::write(STDOUT_FILENO, answer.constData() + done, size_t(answer.size() - done));

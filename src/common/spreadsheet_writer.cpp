@@ -24,7 +24,10 @@
 namespace tarvest {
 
 SheetSource::~SheetSource() = default;
-SheetSource::Kind SheetSource::columnKind(int) const { return Text; }
+SheetSource::Kind SheetSource::columnKind(int) const
+{
+    return Text;
+}
 
 namespace {
 
@@ -123,8 +126,7 @@ QString packageFault(const QString& path)
         if (xml) {
             // The root element: the first tag that is not "<?...?>" or "<!...>".
             qsizetype i = 0;
-            while ((i = head.indexOf('<', i)) >= 0 && i + 1 < head.size()
-                   && (head[i + 1] == '?' || head[i + 1] == '!'))
+            while ((i = head.indexOf('<', i)) >= 0 && i + 1 < head.size() && (head[i + 1] == '?' || head[i + 1] == '!'))
                 ++i;
             qsizetype e = i + 1;
             while (i >= 0 && e < head.size() && !std::isspace(uchar(head[e])) && head[e] != '>' && head[e] != '/')
@@ -146,15 +148,16 @@ struct WorkbookCloser {
 
 } // namespace
 
-void writeXlsx(const QString& path, const SheetSource& src,
-               const QHash<QString, QString>& headerTitles)
+void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString, QString>& headerTitles)
 {
     const int cols = src.columnCount();
     const int rows = src.rowCount();
     if (cols > LXW_COL_MAX)
-        throw Error(writeFailure(path, QStringLiteral("تعداد ستون‌ها بيش از حد مجاز اكسل است")));
+        throw Error(
+            writeFailure(path, QStringLiteral("تعداد ستون‌ها بيش از حد مجاز اكسل است")));
     if (lxw_row_t(rows) + 1 > kMaxRows)
-        throw Error(writeFailure(path, QStringLiteral("تعداد رديف‌ها بيش از حد مجاز اكسل است")));
+        throw Error(
+            writeFailure(path, QStringLiteral("تعداد رديف‌ها بيش از حد مجاز اكسل است")));
 
     // Header titles are looked up by lower-cased field name.
     QHash<QString, QString> titles;

@@ -223,7 +223,8 @@ std::unique_ptr<Database> openSettings(const ConnectionSettings& s)
         // server is this machine, otherwise as the saved user without a password.
         PgParams p;
         const QString server = s.server.trimmed();
-        if (!(server.isEmpty() || server == QLatin1String(".") || server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0
+        if (!(server.isEmpty() || server == QLatin1String(".")
+              || server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0
               || server.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0))
             splitServer(server, p);
         p.database = s.database;

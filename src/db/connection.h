@@ -57,7 +57,7 @@ struct ConnectionFailure {
         CentralSettingsExposed,
     };
     Kind kind;
-    QString reason; // the database's own reason, for the record
+    QString reason;          // the database's own reason, for the record
     QString message() const; // the Persian message shown to the user
 };
 

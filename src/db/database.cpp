@@ -128,13 +128,13 @@ QVariant toWholeNumber(const Column& c, const QVariant& v)
     } else {
         bool ok = false;
         n = v.toLongLong(&ok);
-        if (!ok || (v.typeId() == QMetaType::ULongLong && v.toULongLong() > qulonglong(std::numeric_limits<qint64>::max())))
+        if (!ok
+            || (v.typeId() == QMetaType::ULongLong && v.toULongLong() > qulonglong(std::numeric_limits<qint64>::max())))
             return v; // left to the database to judge
     }
     // A 32-bit column would refuse (PostgreSQL) or silently keep (SQLite) a larger
     // number; both kinds refuse it here, before the statement, alike.
-    if (c.type == ColType::Int
-        && (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max()))
+    if (c.type == ColType::Int && (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max()))
         throw Error(QStringLiteral("خطا! عدد %1 براي ستون %2 بيش از اندازه بزرگ است (حداكثر %3).")
                         .arg(n)
                         .arg(c.name)
@@ -399,7 +399,8 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& params)
         throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(dbReason(again.lastError())));
     }
     throw Error(QStringLiteral("ارتباط با سرور بانک اطلاعاتی قطع شد و این کار انجام نشد: %1\n"
-                               "ارتباط دوباره برقرار شد؛ لطفا دوباره سعی کنید.").arg(reason));
+                               "ارتباط دوباره برقرار شد؛ لطفا دوباره سعی کنید.")
+                    .arg(reason));
 }
 
 QVariant Database::scalar(const QString& sql, const QVariantList& params)
@@ -411,9 +412,9 @@ QVariant Database::scalar(const QString& sql, const QVariantList& params)
 QStringList Database::tableNames()
 {
     QSqlQuery q = m_kind == DbKind::Sqlite
-        ? exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))
-        : exec(QStringLiteral("SELECT table_name FROM information_schema.tables "
-                              "WHERE table_schema = current_schema() AND table_type = 'BASE TABLE'"));
+                      ? exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))
+                      : exec(QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                            "WHERE table_schema = current_schema() AND table_type = 'BASE TABLE'"));
     QStringList names;
     while (q.next())
         names << q.value(0).toString().toLower();
@@ -428,11 +429,11 @@ bool Database::tableExists(const QString& table)
 QStringList Database::columnNames(const QString& table)
 {
     QSqlQuery q = m_kind == DbKind::Sqlite
-        ? exec(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"), {table})
-        : exec(QStringLiteral("SELECT column_name FROM information_schema.columns "
-                              "WHERE table_schema = current_schema() AND lower(table_name) = lower(?) "
-                              "ORDER BY ordinal_position"),
-               {table});
+                      ? exec(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"), {table})
+                      : exec(QStringLiteral("SELECT column_name FROM information_schema.columns "
+                                            "WHERE table_schema = current_schema() AND lower(table_name) = lower(?) "
+                                            "ORDER BY ordinal_position"),
+                             {table});
     QStringList names;
     while (q.next())
         names << q.value(0).toString().toLower();

@@ -60,7 +60,7 @@ public:
     QVariant scalar(const QString& sql, const QVariantList& params = {});
 
     bool tableExists(const QString& table);
-    QStringList tableNames();                  // lower case
+    QStringList tableNames();                      // lower case
     QStringList columnNames(const QString& table); // lower case, in table order
 
     // Inserts a row into a table of the register; columns not given take their
@@ -111,7 +111,7 @@ private:
     int m_depth = 0;
     QString m_connection;
     QString m_description;
-    PgParams m_pg;             // how a PostgreSQL database was reached
+    PgParams m_pg; // how a PostgreSQL database was reached
 };
 
 // Whole rials from an amount given as a number or a text: grouping commas and

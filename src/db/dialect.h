@@ -36,10 +36,12 @@ inline QString numericValueSql(DbKind kind, const QString& column)
 {
     if (kind == DbKind::Postgres)
         return QStringLiteral("(CASE WHEN trim(%1) ~ '^([0-9]+[.]?[0-9]*|[.][0-9]+)$' "
-                              "THEN CAST(trim(%1) AS double precision) END)").arg(column);
+                              "THEN CAST(trim(%1) AS double precision) END)")
+            .arg(column);
     return QStringLiteral("(CASE WHEN trim(%1) <> '' AND trim(%1) NOT GLOB '*[^0-9.]*' "
                           "AND trim(%1) NOT GLOB '*.*.*' AND trim(%1) GLOB '*[0-9]*' "
-                          "THEN CAST(trim(%1) AS REAL) END)").arg(column);
+                          "THEN CAST(trim(%1) AS REAL) END)")
+        .arg(column);
 }
 
 // String concatenation: both databases use the standard operator.

@@ -19,8 +19,8 @@ std::optional<UserRow> findUser(Database& db, const QString& userName, const QSt
         const QString stored = q.value(2).toString();
         if (!verifyPassword(stored, password))
             continue;
-        UserRow row{q.value(0).toLongLong(), q.value(1).toString(), q.value(3).toString(),
-                    q.value(4).toString(), q.value(5).toString()};
+        UserRow row{q.value(0).toLongLong(), q.value(1).toString(), q.value(3).toString(), q.value(4).toString(),
+                    q.value(5).toString()};
         if (!isPasswordHash(stored)) {
             try {
                 db.update(QStringLiteral("users"), {{"ps", hashPassword(password)}}, row.id);
@@ -58,8 +58,8 @@ LoginOutcome logIn(Database& db, const QString& userName, const QString& passwor
         out.result = LoginOutcome::Result::Outdated;
         out.newestVersion = newest.toString();
         writeLogRecord(db, name,
-                       QStringLiteral("  ورود ناموفق به نرم افزار بدليل استفاده از نسخه قديمي   ")
-                           + out.newestVersion + QStringLiteral(" ") + name);
+                       QStringLiteral("  ورود ناموفق به نرم افزار بدليل استفاده از نسخه قديمي   ") + out.newestVersion
+                           + QStringLiteral(" ") + name);
         return out;
     }
 
@@ -72,13 +72,13 @@ LoginOutcome logIn(Database& db, const QString& userName, const QString& passwor
 
 int unreadMessageCount(Database& db, const QString& userId)
 {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM payamha WHERE rec_prs_id = ? AND show_dat = ?"),
-                     {userId.toLongLong(), QString("")})
+    return db
+        .scalar(QStringLiteral("SELECT count(*) FROM payamha WHERE rec_prs_id = ? AND show_dat = ?"),
+                {userId.toLongLong(), QString("")})
         .toInt();
 }
 
-bool changePassword(Database& db, const QString& userName, const QString& currentPassword,
-                    const QString& newPassword)
+bool changePassword(Database& db, const QString& userName, const QString& currentPassword, const QString& newPassword)
 {
     const std::optional<UserRow> user = findUser(db, userName, currentPassword);
     if (!user)

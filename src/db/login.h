@@ -26,7 +26,7 @@ std::optional<UserRow> findUser(Database& db, const QString& userName, const QSt
 struct LoginOutcome {
     enum class Result { WrongPassword, Inactive, Outdated, LoggedIn };
     Result result = Result::WrongPassword;
-    LoginState state;     // set when logged in; the stored user name also when outdated
+    LoginState state;      // set when logged in; the stored user name also when outdated
     QString newestVersion; // the admin row's version text, when outdated
     int unreadMessages = 0;
 };
@@ -41,7 +41,6 @@ int unreadMessageCount(Database& db, const QString& userId);
 
 // Changes the password of the user who typed the right current one; false when no
 // row was changed (the current password was not accepted).
-bool changePassword(Database& db, const QString& userName, const QString& currentPassword,
-                    const QString& newPassword);
+bool changePassword(Database& db, const QString& userName, const QString& currentPassword, const QString& newPassword);
 
 } // namespace tarvest

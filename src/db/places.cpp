@@ -15,7 +15,7 @@ namespace {
 // Only these columns are ever written into a lookup's text.
 bool isPlaceColumn(const QString& column)
 {
-    static const QStringList columns = {place::Province, place::County,  place::Town, place::District,
+    static const QStringList columns = {place::Province,      place::County,  place::Town, place::District,
                                         place::RuralDistrict, place::Village, place::Code};
     return columns.contains(column);
 }
@@ -23,7 +23,8 @@ bool isPlaceColumn(const QString& column)
 void requirePlaceColumn(const QString& column)
 {
     if (!isPlaceColumn(column))
-        throw Error(QStringLiteral("ستون «%1» از ستون‌های جدول آباديها نيست").arg(column));
+        throw Error(
+            QStringLiteral("ستون «%1» از ستون‌های جدول آباديها نيست").arg(column));
 }
 
 PlaceLevel level(const QString& column, const QString& control, bool sorted)
@@ -74,9 +75,9 @@ QStringList PlaceChain::valuesFor(Database& db, int index, const QStringList& an
 PlaceChain caseEntryPlaces()
 {
     PlaceChain c;
-    c.levels = {level(place::Province, "ostan", true),        level(place::County, "city", true),
-                level(place::District, "bakhsh", true),       level(place::RuralDistrict, "dehestan", true),
-                level(place::Village, "rosta", true),         level(place::Code, "abadi_cod", true)};
+    c.levels = {level(place::Province, "ostan", true),  level(place::County, "city", true),
+                level(place::District, "bakhsh", true), level(place::RuralDistrict, "dehestan", true),
+                level(place::Village, "rosta", true),   level(place::Code, "abadi_cod", true)};
     c.reactingLevels = 5;
     c.clear = PlaceChain::TextClear::Child;
     c.keepTextUnderTop = true;
@@ -88,9 +89,12 @@ PlaceChain caseEntryPlaces()
 PlaceChain gazetteerPlaces()
 {
     PlaceChain c;
-    c.levels = {level(place::Province, "ostan", true),      level(place::County, "shahrestan", true),
-                level(place::Town, "shahr", false),         level(place::District, "bakhsh", true),
-                level(place::RuralDistrict, "dehestan", true), level(place::Village, "rosta", true),
+    c.levels = {level(place::Province, "ostan", true),
+                level(place::County, "shahrestan", true),
+                level(place::Town, "shahr", false),
+                level(place::District, "bakhsh", true),
+                level(place::RuralDistrict, "dehestan", true),
+                level(place::Village, "rosta", true),
                 level(place::Code, "cod", true)};
     c.reactingLevels = 5; // the village and the code are typed
     c.clear = PlaceChain::TextClear::ChildAndBelow;
@@ -100,7 +104,7 @@ PlaceChain gazetteerPlaces()
 PlaceChain priceEntryPlaces()
 {
     PlaceChain c;
-    c.levels = {level(place::County, "city", true),       level(place::District, "bakhsh", true),
+    c.levels = {level(place::County, "city", true), level(place::District, "bakhsh", true),
                 level(place::RuralDistrict, "dehestan", true), level(place::Village, "rosta", true),
                 level(place::Code, "abadi_cod", true)};
     c.reactingLevels = 4;
@@ -110,7 +114,7 @@ PlaceChain priceEntryPlaces()
 PlaceChain landEntryPlaces()
 {
     PlaceChain c;
-    c.levels = {level(place::County, "shahrestan", true),    level(place::District, "bakhsh", true),
+    c.levels = {level(place::County, "shahrestan", true), level(place::District, "bakhsh", true),
                 level(place::RuralDistrict, "dehestan", true), level(place::Village, "rosta", true),
                 level(place::Code, "abadi", false)};
     c.reactingLevels = 4;

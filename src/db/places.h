@@ -45,8 +45,8 @@ QStringList placeValues(Database& db, const QString& column, const QList<PlaceFi
 
 // How one screen chains its place lists.
 struct PlaceLevel {
-    QString column;  // gazetteer column the list offers
-    QString control; // the screen's control (its objectName)
+    QString column;      // gazetteer column the list offers
+    QString control;     // the screen's control (its objectName)
     bool sorted = false; // offered in the order of its values
 };
 

@@ -5,8 +5,8 @@
 #include "db/database.h"
 #include "db/schema.h"
 
-#include <QSqlQuery>
 #include <QHash>
+#include <QSqlQuery>
 
 namespace tarvest {
 
@@ -30,8 +30,9 @@ void insertDefaultRows(Database& db, const Table& table)
         if (adminId.isNull())
             return;
         for (const QString& page : pageNames())
-            db.insert("dastrasi", {{"prs_id", adminId}, {"page_name", page},
-                                   {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
+            db.insert(
+                "dastrasi",
+                {{"prs_id", adminId}, {"page_name", page}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
     }
 }
 
@@ -42,10 +43,11 @@ void widenColumns(Database& db, const Table& table, ProvisionStep& step)
 {
     if (db.kind() != DbKind::Postgres)
         return;
-    QSqlQuery q = db.exec(QStringLiteral("SELECT lower(column_name), character_maximum_length FROM information_schema.columns "
-                                         "WHERE table_schema = current_schema() AND lower(table_name) = lower(?) "
-                                         "AND character_maximum_length IS NOT NULL"),
-                          {table.name});
+    QSqlQuery q = db.exec(
+        QStringLiteral("SELECT lower(column_name), character_maximum_length FROM information_schema.columns "
+                       "WHERE table_schema = current_schema() AND lower(table_name) = lower(?) "
+                       "AND character_maximum_length IS NOT NULL"),
+        {table.name});
     QList<QPair<QString, int>> present;
     while (q.next())
         present.append({q.value(0).toString(), q.value(1).toInt()});
@@ -53,7 +55,8 @@ void widenColumns(Database& db, const Table& table, ProvisionStep& step)
         const Column* c = table.column(name);
         if (!c || c->type != ColType::NVarChar || width >= c->width)
             continue;
-        db.exec(QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE varchar(%3)").arg(table.name, c->name).arg(c->width));
+        db.exec(
+            QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE varchar(%3)").arg(table.name, c->name).arg(c->width));
         step.widenedColumns << QStringLiteral("%1 to %2").arg(c->name).arg(c->width);
     }
 }
@@ -62,8 +65,8 @@ void widenColumns(Database& db, const Table& table, ProvisionStep& step)
 
 const QStringList& pageNames()
 {
-    static const QStringList names = {"komision", "asnad", "ghimat", "arazi", "seting", "vagozari",
-                                      "abadiha", "phone", "karbaran", "kom_z", "zamaem"};
+    static const QStringList names = {"komision", "asnad", "ghimat",   "arazi", "seting", "vagozari",
+                                      "abadiha",  "phone", "karbaran", "kom_z", "zamaem"};
     return names;
 }
 
@@ -186,8 +189,9 @@ QString describeInPersian(const ProvisionStep& step)
         return name + QStringLiteral(": ساخته شد");
     case ProvisionStep::Outcome::AlreadyPresent:
         return name + QStringLiteral(": از قبل موجود است")
-             + (step.addedColumns.isEmpty() ? QString()
-                                            : QStringLiteral(" (ستون هاي افزوده: %1)").arg(step.addedColumns.join(u'،')));
+               + (step.addedColumns.isEmpty()
+                      ? QString()
+                      : QStringLiteral(" (ستون هاي افزوده: %1)").arg(step.addedColumns.join(u'،')));
     case ProvisionStep::Outcome::Failed:
         break;
     }

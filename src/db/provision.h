@@ -15,9 +15,9 @@ struct ProvisionStep {
     enum class Outcome { Created, AlreadyPresent, Failed };
     QString table;
     Outcome outcome = Outcome::Failed;
-    QStringList addedColumns; // columns added to a table that was already present
+    QStringList addedColumns;   // columns added to a table that was already present
     QStringList widenedColumns; // "ps to 128": text columns of a present table made as wide as needed
-    QString reason;           // the database's reason when the step failed
+    QString reason;             // the database's reason when the step failed
 };
 
 // The eleven pages a user may hold rights on (table dastrasi), in the menu's order.

@@ -63,8 +63,8 @@ int compareValues(const QVariant& a, const QVariant& b)
     if (an || bn)
         return an == bn ? 0 : (an ? -1 : 1);
     if (isNumber(a) && isNumber(b)) {
-        if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double
-            || a.typeId() == QMetaType::Float || b.typeId() == QMetaType::Float) {
+        if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double || a.typeId() == QMetaType::Float
+            || b.typeId() == QMetaType::Float) {
             const double x = a.toDouble(), y = b.toDouble();
             return x < y ? -1 : (x > y ? 1 : 0);
         }
@@ -103,10 +103,10 @@ bool sameValue(const QVariant& a, const QVariant& b)
 
 namespace {
 
-constexpr int kFirstBatch = 256;     // enough for the first screenful
+constexpr int kFirstBatch = 256; // enough for the first screenful
 constexpr int kBatch = 65536;
-constexpr int kPage = 256;           // rows read by key at once
-constexpr int kCacheRows = 4096;     // rows kept read; beyond that the oldest pages go
+constexpr int kPage = 256;       // rows read by key at once
+constexpr int kCacheRows = 4096; // rows kept read; beyond that the oldest pages go
 
 // The SQLite connection under a database handle, or nullptr on PostgreSQL.
 sqlite3* sqliteHandle(Database& db)
@@ -160,7 +160,8 @@ void stepKeys(sqlite3* s, const QString& sql, const QVariantList& params, const 
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
-            throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(QString::fromUtf8(sqlite3_errmsg(s))));
+            throw Error(
+                QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(QString::fromUtf8(sqlite3_errmsg(s))));
         batch.push_back(sqlite3_column_int64(st, 0));
         if (batch.size() >= limit) {
             if (cancelled())
@@ -237,8 +238,7 @@ public:
     void cancel() { m_active = 0; }
 
     void start(quint64 generation, QString countSql, QString keySql, QVariantList params, ResultSet* target,
-               std::function<void(quint64, qint64)> onCount,
-               std::function<void(quint64, std::vector<qint64>)> onKeys,
+               std::function<void(quint64, qint64)> onCount, std::function<void(quint64, std::vector<qint64>)> onKeys,
                std::function<void(quint64, QString)> onDone)
     {
         m_active = generation;
@@ -253,14 +253,16 @@ public:
                                ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
                                : QStringLiteral("BEGIN"));
                 try {
-                    readKeys(*m_db, countSql, keySql, params, cancelled,
-                             [&](qint64 n) {
-                                 QMetaObject::invokeMethod(target, [=] { onCount(generation, n); }, Qt::QueuedConnection);
-                             },
-                             [&](std::vector<qint64>&& keys) {
-                                 QMetaObject::invokeMethod(target, [=, k = std::move(keys)] { onKeys(generation, k); },
-                                                           Qt::QueuedConnection);
-                             });
+                    readKeys(
+                        *m_db, countSql, keySql, params, cancelled,
+                        [&](qint64 n) {
+                            QMetaObject::invokeMethod(
+                                target, [=] { onCount(generation, n); }, Qt::QueuedConnection);
+                        },
+                        [&](std::vector<qint64>&& keys) {
+                            QMetaObject::invokeMethod(
+                                target, [=, k = std::move(keys)] { onKeys(generation, k); }, Qt::QueuedConnection);
+                        });
                 } catch (const Error&) {
                     m_db->exec(QStringLiteral("ROLLBACK"));
                     throw;
@@ -270,7 +272,8 @@ public:
                 error = e.message();
                 m_db.reset(); // a fresh connection for the next search
             }
-            QMetaObject::invokeMethod(target, [=] { onDone(generation, error); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                target, [=] { onDone(generation, error); }, Qt::QueuedConnection);
         });
     }
 
@@ -284,7 +287,9 @@ private:
 
 // ---------------------------------------------------------------------------
 
-ResultSet::ResultSet(Database* db, QObject* parent) : QObject(parent), m_db(db) {}
+ResultSet::ResultSet(Database* db, QObject* parent) : QObject(parent), m_db(db)
+{
+}
 
 ResultSet::~ResultSet()
 {
@@ -306,7 +311,8 @@ void ResultSet::open(const QString& sql, const QVariantList& params, const QStri
 {
     if (!m_db)
         throw Error(QStringLiteral("اتصال به بانک اطلاعاتی برقرار نیست."));
-    const QString tableName = table.isEmpty() ? tableOfSelect(sql) : (findTable(table) ? findTable(table)->name : table);
+    const QString tableName = table.isEmpty() ? tableOfSelect(sql)
+                                              : (findTable(table) ? findTable(table)->name : table);
     // "select * from <table> [where ...] [order by ...]" is read by key.
     static const QRegularExpression simple(
         QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)(?:\\s+where\\s+(.*?))?"
@@ -460,18 +466,18 @@ QString ResultSet::keySql(bool withAppended, QVariantList& params) const
             params << k;
         }
         where = QStringLiteral("(") + where + QStringLiteral(") OR ") + m_table + u'.' + m_key + QStringLiteral(" IN (")
-              + marks.join(u',') + u')';
+                + marks.join(u',') + u')';
     }
     const QString inner = m_query.select + (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where);
     return QStringLiteral("SELECT s.") + m_key + QStringLiteral(" FROM (") + inner + QStringLiteral(") s ORDER BY ")
-         + orderSql();
+           + orderSql();
 }
 
 QString ResultSet::countStatement() const
 {
     const QString where = m_query.where.trimmed();
     return QStringLiteral("SELECT count(*) FROM (") + m_query.select
-         + (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where) + QStringLiteral(") s");
+           + (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where) + QStringLiteral(") s");
 }
 
 QString ResultSet::keyStatement() const
@@ -486,7 +492,7 @@ QString ResultSet::rowStatement(int keys) const
     for (int i = 0; i < keys; ++i)
         marks << QStringLiteral("?");
     return QStringLiteral("SELECT * FROM (") + m_query.select + QStringLiteral(") s WHERE s.") + m_key
-         + QStringLiteral(" IN (") + marks.join(u',') + u')';
+           + QStringLiteral(" IN (") + marks.join(u',') + u')';
 }
 
 bool ResultSet::loadKeys(bool replaceAtOnce, bool withCount)
@@ -508,9 +514,9 @@ bool ResultSet::loadKeys(bool replaceAtOnce, bool withCount)
     // The keys are read on a thread of their own while an event loop runs here; but
     // inside a transaction only this connection sees its own changes.
     const bool threaded = QCoreApplication::instance() && QThread::currentThread() == qApp->thread()
-                       && !m_db->inTransaction()
-                       && !(m_db->kind() == DbKind::Sqlite
-                            && (m_db->description().isEmpty() || m_db->description() == QLatin1String(":memory:")));
+                          && !m_db->inTransaction()
+                          && !(m_db->kind() == DbKind::Sqlite
+                               && (m_db->description().isEmpty() || m_db->description() == QLatin1String(":memory:")));
     if (threaded) {
         if (!m_reader || m_reader->source() != m_db)
             m_reader = std::make_unique<KeyReader>(m_db);
@@ -527,9 +533,9 @@ bool ResultSet::loadKeys(bool replaceAtOnce, bool withCount)
             return false; // cancelled, or a newer search took over
     } else {
         try {
-            readKeys(*m_db, count, keys, params, [] { return false; },
-                     [&](qint64 n) { acceptCount(generation, n); },
-                     [&](std::vector<qint64>&& k) { acceptKeys(generation, k); });
+            readKeys(
+                *m_db, count, keys, params, [] { return false; }, [&](qint64 n) { acceptCount(generation, n); },
+                [&](std::vector<qint64>&& k) { acceptKeys(generation, k); });
         } catch (const Error& e) {
             m_loadError = e.message();
         }
@@ -1039,11 +1045,11 @@ bool ResultSet::locate(const QString& field, const QVariant& v)
         }
         // The rows whose field holds the value now, then the first of them here.
         QSqlQuery q = v.isNull()
-            ? m_db->exec(QStringLiteral("SELECT s.") + m_key + QStringLiteral(" FROM (") + m_query.select
-                         + QStringLiteral(") s WHERE s.") + m_fields[c] + QStringLiteral(" IS NULL"))
-            : m_db->exec(QStringLiteral("SELECT s.") + m_key + QStringLiteral(" FROM (") + m_query.select
-                             + QStringLiteral(") s WHERE s.") + m_fields[c] + QStringLiteral(" = ?"),
-                         {v});
+                          ? m_db->exec(QStringLiteral("SELECT s.") + m_key + QStringLiteral(" FROM (") + m_query.select
+                                       + QStringLiteral(") s WHERE s.") + m_fields[c] + QStringLiteral(" IS NULL"))
+                          : m_db->exec(QStringLiteral("SELECT s.") + m_key + QStringLiteral(" FROM (") + m_query.select
+                                           + QStringLiteral(") s WHERE s.") + m_fields[c] + QStringLiteral(" = ?"),
+                                       {v});
         QSet<qint64> matching;
         while (q.next())
             matching.insert(q.value(0).toLongLong());
@@ -1113,9 +1119,10 @@ void ResultSet::sort(const QString& field, Qt::SortOrder order)
     const QString beforeField = m_sortField;
     const Qt::SortOrder beforeOrder = m_sortOrder;
     // Ties keep the order they had: the earlier orders follow the new one.
-    m_sortTerms.erase(std::remove_if(m_sortTerms.begin(), m_sortTerms.end(),
-                                     [&](const OrderTerm& t) { return t.field.compare(m_fields[c], Qt::CaseInsensitive) == 0; }),
-                      m_sortTerms.end());
+    m_sortTerms.erase(
+        std::remove_if(m_sortTerms.begin(), m_sortTerms.end(),
+                       [&](const OrderTerm& t) { return t.field.compare(m_fields[c], Qt::CaseInsensitive) == 0; }),
+        m_sortTerms.end());
     m_sortTerms.insert(m_sortTerms.begin(), OrderTerm{m_fields[c], order});
     if (m_sortTerms.size() > 3)
         m_sortTerms.resize(3);
@@ -1168,9 +1175,8 @@ ResultSetModel::ResultSetModel(ResultSet* rs, QObject* parent) : QAbstractTableM
         beginResetModel();
         endResetModel();
     });
-    connect(rs, &ResultSet::rowChanged, this, [this](int row) {
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-    });
+    connect(rs, &ResultSet::rowChanged, this,
+            [this](int row) { emit dataChanged(index(row, 0), index(row, columnCount() - 1)); });
     connect(rs, &ResultSet::rowInserted, this, [this](int row) {
         beginInsertRows({}, row, row);
         endInsertRows();
@@ -1209,8 +1215,9 @@ QVariant ResultSetModel::data(const QModelIndex& index, int role) const
         return {};
     // A row deleted elsewhere since the search shows its key and says why it is empty.
     if (role == Qt::ToolTipRole)
-        return m_rs->isGone(index.row()) ? QVariant(QStringLiteral("این رکورد پس از جستجو توسط کاربر دیگری حذف شده است."))
-                                         : QVariant();
+        return m_rs->isGone(index.row())
+                   ? QVariant(QStringLiteral("این رکورد پس از جستجو توسط کاربر دیگری حذف شده است."))
+                   : QVariant();
     if (role != Qt::DisplayRole)
         return {};
     // Cells read as typed inside the right-to-left grid: dates, times, addresses and

@@ -37,11 +37,11 @@ class KeyReader;
 // A search in parts, so that its keys, its count, its rows and its other orders can
 // each be asked of the database on their own.
 struct KeyedQuery {
-    QString select;       // "SELECT <columns> FROM <table> ...": one row per key of the table
-    QString where;        // conditions (no "WHERE"), empty for none; may name table columns
-    QVariantList params;  // values of the conditions
-    QString order;        // the first order: result column names, e.g. "pk" or "cmt, id DESC"
-    QString table;        // the table written to; its key is a column of the result
+    QString select;      // "SELECT <columns> FROM <table> ...": one row per key of the table
+    QString where;       // conditions (no "WHERE"), empty for none; may name table columns
+    QVariantList params; // values of the conditions
+    QString order;       // the first order: result column names, e.g. "pk" or "cmt, id DESC"
+    QString table;       // the table written to; its key is a column of the result
 };
 
 class ResultSet : public QObject {
@@ -149,14 +149,14 @@ public:
     const KeyedQuery& keyedQuery() const { return m_query; }
 
 signals:
-    void reset();                          // new rows or a new order
-    void rowChanged(int row);              // 0-based
+    void reset();             // new rows or a new order
+    void rowChanged(int row); // 0-based
     void rowInserted(int row);
     void rowsAppended(int first, int last); // more keys of the search have come in
     void rowRemoved(int row);
-    void currentChanged(int row);          // 0-based, -1 when empty
+    void currentChanged(int row); // 0-based, -1 when empty
     void loadStarted();
-    void counted(qint64 count);            // the number of rows the search finds
+    void counted(qint64 count); // the number of rows the search finds
     void loadProgress(qint64 read, qint64 expected);
     void loadFinished(bool complete);
     // Rows from `row` on are about to be read by key: a print or an export walking a
@@ -201,12 +201,12 @@ private:
     QString m_key;
     bool m_open = false;
     QStringList m_fields;
-    QString m_fieldsOf;          // the select whose columns m_knownFields are
+    QString m_fieldsOf; // the select whose columns m_knownFields are
     QStringList m_knownFields;
     int m_keyColumn = -1;
-    std::vector<QVariantList> m_rows;  // rows as read (Mode::Rows)
-    std::vector<qint64> m_keys;        // the snapshot (Mode::Keys)
-    std::vector<qint64> m_appended;    // keys added through append(), kept by a new order
+    std::vector<QVariantList> m_rows;            // rows as read (Mode::Rows)
+    std::vector<qint64> m_keys;                  // the snapshot (Mode::Keys)
+    std::vector<qint64> m_appended;              // keys added through append(), kept by a new order
     mutable QHash<qint64, QVariantList> m_cache; // rows read by key; an empty list: gone
     mutable int m_lastPage = -1;
     int m_current = 0;

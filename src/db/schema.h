@@ -24,9 +24,9 @@ enum class ColType {
 struct Column {
     QString name;
     ColType type = ColType::Text;
-    int width = 0;             // characters, for NVarChar
-    bool identity = false;     // surrogate key filled by the database on insert
-    bool serverTime = false;   // defaults to the server's current date and time
+    int width = 0;           // characters, for NVarChar
+    bool identity = false;   // surrogate key filled by the database on insert
+    bool serverTime = false; // defaults to the server's current date and time
 };
 
 struct Table {

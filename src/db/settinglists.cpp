@@ -11,42 +11,40 @@ namespace tarvest {
 const QStringList& settingListNames()
 {
     using namespace lists;
-    static const QStringList names = {
-TechnicalAffairs,
-DocumentKinds,
-LandUseKinds,
-TransactionsLetterDate,
-LandProvider,
-Coverage,
-MemberCount,
-FeePerMember,
-DeletePassword,
-SecurityHead,
-CommissionAttachments,
-TransactionsLetterNo,
-ServiceLandCoefficient,
-Plots12To16Coefficient,
-PlotsOver16Coefficient,
-PlotsUnder12Coefficient,
-RuralDeputyPostTitle,
-PriceFinders,
-LegalExpert,
-LandGroup,
-UserGroup,
-EligibleApplicant,
-DirectorGeneral,
-LandAcquisitionAuthority,
-LandStage,
-Consultant,
-SupportDeputy,
-RuralDeputy,
-LandUseChangeResult,
-CommissionOpinion,
-RuralDeputyOpinion,
-RequestKind,
-LandPlanKind,
-LandStudyKind
-    };
+    static const QStringList names = {TechnicalAffairs,
+                                      DocumentKinds,
+                                      LandUseKinds,
+                                      TransactionsLetterDate,
+                                      LandProvider,
+                                      Coverage,
+                                      MemberCount,
+                                      FeePerMember,
+                                      DeletePassword,
+                                      SecurityHead,
+                                      CommissionAttachments,
+                                      TransactionsLetterNo,
+                                      ServiceLandCoefficient,
+                                      Plots12To16Coefficient,
+                                      PlotsOver16Coefficient,
+                                      PlotsUnder12Coefficient,
+                                      RuralDeputyPostTitle,
+                                      PriceFinders,
+                                      LegalExpert,
+                                      LandGroup,
+                                      UserGroup,
+                                      EligibleApplicant,
+                                      DirectorGeneral,
+                                      LandAcquisitionAuthority,
+                                      LandStage,
+                                      Consultant,
+                                      SupportDeputy,
+                                      RuralDeputy,
+                                      LandUseChangeResult,
+                                      CommissionOpinion,
+                                      RuralDeputyOpinion,
+                                      RequestKind,
+                                      LandPlanKind,
+                                      LandStudyKind};
     return names;
 }
 
@@ -69,8 +67,8 @@ SettingAdd addSettingValue(Database& db, const QString& list, const QString& val
 {
     if (list.isEmpty() || value.trimmed().isEmpty())
         return SettingAdd::Empty;
-    const QVariantMap row = Database::prepareValues(*findTable(QStringLiteral("setting")),
-                                                    {{QStringLiteral("component"), list}, {QStringLiteral("cmt"), value}});
+    const QVariantMap row = Database::prepareValues(
+        *findTable(QStringLiteral("setting")), {{QStringLiteral("component"), list}, {QStringLiteral("cmt"), value}});
     // A list holds each value once: the check and the insert under the lock of the pair.
     static const UniqueRule rule{QStringLiteral("setting"), {QStringLiteral("component"), QStringLiteral("cmt")}};
     try {

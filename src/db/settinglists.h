@@ -15,42 +15,51 @@ class Database;
 namespace lists {
 
 inline const QString TechnicalAffairs = QStringLiteral("امور فني و مطالعات"); // choices: case entry fani
-inline const QString DocumentKinds = QStringLiteral("انواع سند"); // choices: case entry sanad
-inline const QString LandUseKinds = QStringLiteral("انواع كاربري"); // choices: case entry karbari1/karbari2, price entry karbari
-inline const QString TransactionsLetterDate = QStringLiteral("تاريخ نامه کميسيون معاملات"); // value: printed on the case forms
+inline const QString DocumentKinds = QStringLiteral("انواع سند");             // choices: case entry sanad
+inline const QString LandUseKinds = QStringLiteral(
+    "انواع كاربري"); // choices: case entry karbari1/karbari2, price entry karbari
+inline const QString TransactionsLetterDate = QStringLiteral(
+    "تاريخ نامه کميسيون معاملات");                                      // value: printed on the case forms
 inline const QString LandProvider = QStringLiteral("تامين کننده زمين"); // choices: price entry tamin
-inline const QString Coverage = QStringLiteral("تحت پوشش"); // choices: case entry tahteposhesh
-inline const QString MemberCount = QStringLiteral("تعداد اعضا"); // value: fee document default
+inline const QString Coverage = QStringLiteral("تحت پوشش");             // choices: case entry tahteposhesh
+inline const QString MemberCount = QStringLiteral("تعداد اعضا");        // value: fee document default
 inline const QString FeePerMember = QStringLiteral("حق الزحمه هر عضو"); // value: fee document default
 inline const QString DeletePassword = QStringLiteral("رمز حذف"); // value: the password the delete commands ask for
-inline const QString SecurityHead = QStringLiteral("رئيس اداره حراست"); // value: printed on the case forms
+inline const QString SecurityHead = QStringLiteral("رئيس اداره حراست");           // value: printed on the case forms
 inline const QString CommissionAttachments = QStringLiteral("شرح ضمائم کميسيون"); // choices: case pictures cmt
-inline const QString TransactionsLetterNo = QStringLiteral("شماره نامه کميسيون معاملات"); // value: printed on the case forms
-inline const QString ServiceLandCoefficient = QStringLiteral("ضريب قيمت اراضي خدماتي"); // value: price entry coefficient
-inline const QString Plots12To16Coefficient = QStringLiteral("ضريب قيمت قطعات 12 تا 16"); // value: price entry coefficient
-inline const QString PlotsOver16Coefficient = QStringLiteral("ضريب قيمت قطعات بيشتر از16"); // value: price entry coefficient
-inline const QString PlotsUnder12Coefficient = QStringLiteral("ضريب قيمت قطعات کمتر از12"); // value: price entry coefficient
-inline const QString RuralDeputyPostTitle = QStringLiteral("عنوان پست معاون عمران روستايي"); // value: printed on the case forms
-inline const QString PriceFinders = QStringLiteral("کشف کننده قيمت"); // choices: price finders check list
-inline const QString LegalExpert = QStringLiteral("كارشناس حقوقي و املاك"); // value: printed on the case forms
-inline const QString LandGroup = QStringLiteral("گروه زمين"); // choices: case entry zamin
-inline const QString UserGroup = QStringLiteral("گروه کاربري"); // choices: users screens semat
-inline const QString EligibleApplicant = QStringLiteral("متقاضي مشمول"); // choices: case entry mashmol
-inline const QString DirectorGeneral = QStringLiteral("مدير کل"); // value: printed on the case forms
+inline const QString TransactionsLetterNo = QStringLiteral(
+    "شماره نامه کميسيون معاملات"); // value: printed on the case forms
+inline const QString ServiceLandCoefficient = QStringLiteral(
+    "ضريب قيمت اراضي خدماتي"); // value: price entry coefficient
+inline const QString Plots12To16Coefficient = QStringLiteral(
+    "ضريب قيمت قطعات 12 تا 16"); // value: price entry coefficient
+inline const QString PlotsOver16Coefficient = QStringLiteral(
+    "ضريب قيمت قطعات بيشتر از16"); // value: price entry coefficient
+inline const QString PlotsUnder12Coefficient = QStringLiteral(
+    "ضريب قيمت قطعات کمتر از12"); // value: price entry coefficient
+inline const QString RuralDeputyPostTitle = QStringLiteral(
+    "عنوان پست معاون عمران روستايي");                                              // value: printed on the case forms
+inline const QString PriceFinders = QStringLiteral("کشف کننده قيمت");              // choices: price finders check list
+inline const QString LegalExpert = QStringLiteral("كارشناس حقوقي و املاك");        // value: printed on the case forms
+inline const QString LandGroup = QStringLiteral("گروه زمين");                      // choices: case entry zamin
+inline const QString UserGroup = QStringLiteral("گروه کاربري");                    // choices: users screens semat
+inline const QString EligibleApplicant = QStringLiteral("متقاضي مشمول");           // choices: case entry mashmol
+inline const QString DirectorGeneral = QStringLiteral("مدير کل");                  // value: printed on the case forms
 inline const QString LandAcquisitionAuthority = QStringLiteral("مرجع تملک اراضي"); // choices: land screens marja
-inline const QString LandStage = QStringLiteral("مرحله اراضي"); // choices: land screens marhale
-inline const QString Consultant = QStringLiteral("مشاور"); // choices: case entry moshaver
-inline const QString SupportDeputy = QStringLiteral("معاون پشتيباني"); // value: printed on the case forms
-inline const QString RuralDeputy = QStringLiteral("معاون عمران روستايي"); // value: printed on the case forms
-inline const QString LandUseChangeResult = QStringLiteral("نتيجه كميسيون تغيير كاربري"); // choices: case entry komision_t_k and tasvib_result
+inline const QString LandStage = QStringLiteral("مرحله اراضي");                    // choices: land screens marhale
+inline const QString Consultant = QStringLiteral("مشاور");                         // choices: case entry moshaver
+inline const QString SupportDeputy = QStringLiteral("معاون پشتيباني");             // value: printed on the case forms
+inline const QString RuralDeputy = QStringLiteral("معاون عمران روستايي");          // value: printed on the case forms
+inline const QString LandUseChangeResult = QStringLiteral(
+    "نتيجه كميسيون تغيير كاربري"); // choices: case entry komision_t_k and tasvib_result
 inline const QString CommissionOpinion = QStringLiteral("نظر جلسه كميسيون"); // choices: case entry komision_idea
 inline const QString RuralDeputyOpinion = QStringLiteral("نظر معاون عمران روستايي"); // choices: case entry dabir
-inline const QString RequestKind = QStringLiteral("نوع درخواست"); // choices: case entry and case search manzor
-inline const QString LandPlanKind = QStringLiteral("نوع طرح اراضي"); // choices: land screens tarh
+inline const QString RequestKind = QStringLiteral("نوع درخواست");        // choices: case entry and case search manzor
+inline const QString LandPlanKind = QStringLiteral("نوع طرح اراضي");     // choices: land screens tarh
 inline const QString LandStudyKind = QStringLiteral("نوع مطالعه اراضي"); // choices: land screens motale
 
 // Read by screens but not offered on the settings screen.
-inline const QString UserStatus = QStringLiteral("وضعيت کاربر");     // choices: user entry status
+inline const QString UserStatus = QStringLiteral("وضعيت کاربر");    // choices: user entry status
 inline const QString MessageSubject = QStringLiteral("موضوع پيام"); // choices: messages mozo
 
 } // namespace lists

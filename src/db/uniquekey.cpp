@@ -75,7 +75,8 @@ bool keyTaken(Database& db, const UniqueRule& rule, const QVariantMap& row, cons
     for (const QString& column : rule.columns) {
         const QVariant v = key.value(column);
         if (isEmptyValue(v)) {
-            sql += " AND (" + column + " IS NULL" + (isTextColumn(table, column) ? " OR " + column + " = ''" : QString()) + ")";
+            sql += " AND (" + column + " IS NULL"
+                   + (isTextColumn(table, column) ? " OR " + column + " = ''" : QString()) + ")";
         } else if (rule.caseless && isTextColumn(table, column)) {
             sql += " AND lower(rtrim(" + column + ")) = lower(rtrim(?))";
             params << v;

@@ -115,10 +115,10 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
     e.name = o.value(QLatin1String("name")).toString();
     const QString where = e.name.isEmpty() ? QStringLiteral("عنصر %1").arg(index + 1)
                                            : QStringLiteral("عنصر «%1»").arg(e.name);
-    checkKeys(o,
-              {"name", "type", "x", "y", "width", "height", "z", "text", "expression", "value", "font", "size",
-               "bold", "color", "align", "wrap", "autoWidth", "rtl", "shape", "lineWidth", "lineColor", "fill",
-               "source", "keepAspect", "grow", "values", "boldValues", "optional"},
+    checkKeys(o, {"name",  "type",       "x",          "y",    "width",  "height",     "z",
+                  "text",  "expression", "value",      "font", "size",   "bold",       "color",
+                  "align", "wrap",       "autoWidth",  "rtl",  "shape",  "lineWidth",  "lineColor",
+                  "fill",  "source",     "keepAspect", "grow", "values", "boldValues", "optional"},
               layout, where);
     e.type = parseChoice<ElementType>(o.value(QLatin1String("type")),
                                       {{"label", ElementType::Label},
@@ -135,11 +135,10 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
     e.expression = o.value(QLatin1String("expression")).toString();
     if (e.type == ElementType::Field && e.expression.trimmed().isEmpty())
         fail(layout, QStringLiteral("%1 عبارت ندارد").arg(where));
-    e.system = parseChoice<SystemValue>(o.value(QLatin1String("value")),
-                                        {{"page", SystemValue::PageNumber},
-                                         {"pages", SystemValue::PageCount},
-                                         {"row", SystemValue::RowNumber}},
-                                        SystemValue::PageNumber, layout, where);
+    e.system = parseChoice<SystemValue>(
+        o.value(QLatin1String("value")),
+        {{"page", SystemValue::PageNumber}, {"pages", SystemValue::PageCount}, {"row", SystemValue::RowNumber}},
+        SystemValue::PageNumber, layout, where);
     if (o.contains(QLatin1String("font")))
         e.fontFamily = o.value(QLatin1String("font")).toString();
     e.fontSize = number(o, "size", 10, layout, where);
@@ -163,11 +162,10 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
         if (!o.contains(QLatin1String("align")))
             e.alignment = Qt::AlignJustify | Qt::AlignTop;
     }
-    e.shape = parseChoice<ShapeKind>(o.value(QLatin1String("shape")),
-                                     {{"rectangle", ShapeKind::Rectangle},
-                                      {"circle", ShapeKind::Circle},
-                                      {"line", ShapeKind::HorizontalLine}},
-                                     ShapeKind::Rectangle, layout, where);
+    e.shape = parseChoice<ShapeKind>(
+        o.value(QLatin1String("shape")),
+        {{"rectangle", ShapeKind::Rectangle}, {"circle", ShapeKind::Circle}, {"line", ShapeKind::HorizontalLine}},
+        ShapeKind::Rectangle, layout, where);
     e.lineWidth = number(o, "lineWidth", 0.3, layout, where);
     if (o.contains(QLatin1String("lineColor")))
         e.lineColor = parseColour(o.value(QLatin1String("lineColor")), layout, where);
@@ -251,8 +249,8 @@ Layout Layout::fromJson(const QByteArray& json, const QString& name)
     const QJsonObject page = root.value(QLatin1String("page")).toObject();
     checkKeys(page, {"paper", "orientation", "margins"}, name, QStringLiteral("صفحه"));
     layout.m_paper = parseChoice<Paper>(page.value(QLatin1String("paper")),
-                                        {{"A4", Paper::A4}, {"A5", Paper::A5}, {"Letter", Paper::Letter}},
-                                        Paper::A4, name, QStringLiteral("صفحه"));
+                                        {{"A4", Paper::A4}, {"A5", Paper::A5}, {"Letter", Paper::Letter}}, Paper::A4,
+                                        name, QStringLiteral("صفحه"));
     layout.m_orientation = parseChoice<QPageLayout::Orientation>(
         page.value(QLatin1String("orientation")),
         {{"portrait", QPageLayout::Portrait}, {"landscape", QPageLayout::Landscape}}, QPageLayout::Portrait, name,
@@ -312,9 +310,15 @@ QPageLayout Layout::pageLayout() const
 {
     QPageSize::PageSizeId id = QPageSize::A4;
     switch (m_paper) {
-    case Paper::A4: id = QPageSize::A4; break;
-    case Paper::A5: id = QPageSize::A5; break;
-    case Paper::Letter: id = QPageSize::Letter; break;
+    case Paper::A4:
+        id = QPageSize::A4;
+        break;
+    case Paper::A5:
+        id = QPageSize::A5;
+        break;
+    case Paper::Letter:
+        id = QPageSize::Letter;
+        break;
     }
     QPageLayout pl(QPageSize(id), m_orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     pl.setMode(QPageLayout::FullPageMode);
@@ -505,14 +509,23 @@ QString fontEquivalent(const QString& family)
 namespace {
 bool isRunCore(QChar c)
 {
-    return c.isDigit() || c.direction() == QChar::DirL || c.direction() == QChar::DirEN ||
-           c.direction() == QChar::DirAN;
+    return c.isDigit() || c.direction() == QChar::DirL || c.direction() == QChar::DirEN
+           || c.direction() == QChar::DirAN;
 }
 bool isRunJoiner(QChar c)
 {
     switch (c.unicode()) {
-    case '/': case '.': case ':': case '-': case ',': case ' ': case '_': case '+': case '%':
-    case 0x066B: case 0x066C: // Arabic decimal and thousands separators
+    case '/':
+    case '.':
+    case ':':
+    case '-':
+    case ',':
+    case ' ':
+    case '_':
+    case '+':
+    case '%':
+    case 0x066B:
+    case 0x066C: // Arabic decimal and thousands separators
         return true;
     default:
         return false;

@@ -135,7 +135,7 @@ struct Element {
     QString expression; // field
     SystemValue system = SystemValue::PageNumber;
     QString fontFamily = QStringLiteral("Zar"); // as written in the layout
-    double fontSize = 10;                        // points
+    double fontSize = 10;                       // points
     bool bold = false;
     QColor color = Qt::black;
     Qt::Alignment alignment = Qt::AlignRight | Qt::AlignVCenter;
@@ -162,8 +162,8 @@ struct Element {
 
     bool isText() const
     {
-        return type == ElementType::Label || type == ElementType::Field || type == ElementType::System ||
-               type == ElementType::Paragraph;
+        return type == ElementType::Label || type == ElementType::Field || type == ElementType::System
+               || type == ElementType::Paragraph;
     }
     // The placeholder names of a paragraph, in reading order.
     QStringList placeholders() const;
@@ -232,10 +232,10 @@ public:
     // An element's text (a field's expression), else a placeholder's value.
     QString text(const QString& name) const;
     void setFontSize(const QString& name, double points);
-    void setFill(const QString& name, const QColor& colour); // shapes; invalid colour: no fill
+    void setFill(const QString& name, const QColor& colour);   // shapes; invalid colour: no fill
     void setPicture(const QString& name, const QImage& image); // pictures
-    void bringToFront(const QString& name); // above every element of its band
-    void sendToBack(const QString& name);   // below every element of its band
+    void bringToFront(const QString& name);                    // above every element of its band
+    void sendToBack(const QString& name);                      // below every element of its band
 
 private:
     Band& bandOf(const QString& name);

@@ -48,7 +48,8 @@ ReportPreview::ReportPreview(const Layout& layout, const ResultSet* data, QWidge
     fit->setObjectName(QStringLiteral("fit_btn"));
     bar->addSeparator();
     auto pageAction = [&](const QString& text, const char* name, auto target) {
-        QAction* a = bar->addAction(text, this, [this, target] { showPage(target(m_view->currentPage(), pageCount())); });
+        QAction* a = bar->addAction(text, this,
+                                    [this, target] { showPage(target(m_view->currentPage(), pageCount())); });
         a->setObjectName(QLatin1String(name));
     };
     pageAction(QStringLiteral("صفحه اول"), "first_page_btn", [](int, int) { return 1; });
@@ -110,8 +111,8 @@ void ReportPreview::paint(QPrinter* printer)
 
 bool ReportPreview::savePdf()
 {
-    const QString path = Dialogs::instance().saveFileName(QStringLiteral("ذخيره PDF"), m_layout.name() + QStringLiteral(".pdf"),
-                                                          QStringLiteral("PDF (*.pdf)"));
+    const QString path = Dialogs::instance().saveFileName(
+        QStringLiteral("ذخيره PDF"), m_layout.name() + QStringLiteral(".pdf"), QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty())
         return false;
     try {

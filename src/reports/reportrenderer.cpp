@@ -5,13 +5,13 @@
 #include "db/resultset.h"
 
 #include <QFile>
-#include <QGlyphRun>
-#include <QRawFont>
 #include <QFileInfo>
+#include <QGlyphRun>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QRawFont>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextLayout>
@@ -35,12 +35,12 @@ struct Expression {
 
 Expression parseExpression(const Layout& layout, const Element& e)
 {
-    static const QRegularExpression re(QStringLiteral(
-        R"(^\s*(\[[^\]]+\]|[^\s+\-\[\]]+)\s*(?:([+-])\s*(\[[^\]]+\]|[^\s+\-\[\]]+))?\s*$)"));
+    static const QRegularExpression re(
+        QStringLiteral(R"(^\s*(\[[^\]]+\]|[^\s+\-\[\]]+)\s*(?:([+-])\s*(\[[^\]]+\]|[^\s+\-\[\]]+))?\s*$)"));
     const auto m = re.match(e.expression);
     if (!m.hasMatch())
-        throw Error(QStringLiteral("قالب چاپي «%1»: عبارت «%2» عنصر «%3» نادرست است")
-                        .arg(layout.name(), e.expression, e.name));
+        throw Error(
+            QStringLiteral("قالب چاپي «%1»: عبارت «%2» عنصر «%3» نادرست است").arg(layout.name(), e.expression, e.name));
     auto column = [](QString s) {
         s = s.trimmed();
         if (s.startsWith(QLatin1Char('[')))
@@ -82,8 +82,8 @@ int columnOf(const Layout& layout, const Element& e, const ResultSet& data, cons
 {
     const int c = data.fieldIndex(column);
     if (c < 0)
-        throw Error(QStringLiteral("قالب چاپي «%1»: ستون «%2» عنصر «%3» در داده ها نيست")
-                        .arg(layout.name(), column, e.name));
+        throw Error(
+            QStringLiteral("قالب چاپي «%1»: ستون «%2» عنصر «%3» در داده ها نيست").arg(layout.name(), column, e.name));
     return c;
 }
 
@@ -132,8 +132,8 @@ struct RichText {
 QString keepPhrasesTogether(const QString& text)
 {
     static const QSet<QString> leading = {QStringLiteral("مي"), QStringLiteral("نمي"), QStringLiteral("در"),
-                                          QStringLiteral("به"), QStringLiteral("از"), QStringLiteral("با"),
-                                          QStringLiteral("و"), QStringLiteral("که"), QStringLiteral("كه"),
+                                          QStringLiteral("به"), QStringLiteral("از"),  QStringLiteral("با"),
+                                          QStringLiteral("و"),  QStringLiteral("که"),  QStringLiteral("كه"),
                                           QStringLiteral("تا"), QStringLiteral("بر")};
     QString out = text;
     qsizetype wordStart = 0;
@@ -146,7 +146,8 @@ QString keepPhrasesTogether(const QString& text)
         while (next < out.size() && out[next] != QLatin1Char(' ') && out[next] != QChar::LineSeparator)
             ++next;
         const QStringView after = QStringView(out).mid(i + 1, next - i - 1);
-        const bool endsSentence = after.size() <= 5 && (after.endsWith(QLatin1Char('.')) || after.endsWith(QChar(0x060C)));
+        const bool endsSentence = after.size() <= 5
+                                  && (after.endsWith(QLatin1Char('.')) || after.endsWith(QChar(0x060C)));
         if (leading.contains(word.toString()) || endsSentence)
             out[i] = QChar::Nbsp;
         wordStart = i + 1;
@@ -278,9 +279,9 @@ struct LaidElement {
     double textWidth = 0;  // mm, widest line
     bool tooWide = false;
     bool tooTall = false;
-    QRectF ink;          // mm, what the glyphs cover, from the text's top-left corner
-    QList<QRectF> lineInks; // the same, line by line
-    double textTop = 0;  // mm from the box's top to the text's top
+    QRectF ink;                          // mm, what the glyphs cover, from the text's top-left corner
+    QList<QRectF> lineInks;              // the same, line by line
+    double textTop = 0;                  // mm from the box's top to the text's top
     std::shared_ptr<QTextLayout> layout; // kept from measuring for drawing, when asked
     double lineWidth = 0;                // px of `layout`'s lines
 };
@@ -567,7 +568,8 @@ private:
     static bool hasTextBelow(const LaidBand& b, double y)
     {
         for (const LaidElement& le : b.elements)
-            if (le.element->isText() && !le.text.text.isEmpty() && le.rect.top() + le.textTop + le.ink.bottom() > y + 1e-6)
+            if (le.element->isText() && !le.text.text.isEmpty()
+                && le.rect.top() + le.textTop + le.ink.bottom() > y + 1e-6)
                 return true;
         return false;
     }
@@ -628,13 +630,16 @@ private:
     QString textOfRaw(const Element& e, int row, int rowNumber) const
     {
         switch (e.type) {
-        case ElementType::Label: return e.text;
-        case ElementType::Field: return fieldText(e, row);
+        case ElementType::Label:
+            return e.text;
+        case ElementType::Field:
+            return fieldText(e, row);
         case ElementType::System:
             // The page number and count are not known yet: measured as three digits.
             return e.system == SystemValue::RowNumber ? (rowNumber > 0 ? QString::number(rowNumber) : QString())
                                                       : QStringLiteral("888");
-        default: return {};
+        default:
+            return {};
         }
     }
 
@@ -659,8 +664,7 @@ public:
     // on), so what is drawn is what was measured.
     PagePainter(QPainter& painter, const Layout& layout, const Plan& plan, QPointF origin, double dpi,
                 QPaintDevice* textDevice = nullptr)
-        : p(painter), m_layout(layout), m_plan(plan), m_origin(origin), m_scale(dpi / 25.4),
-          m_textDevice(textDevice)
+        : p(painter), m_layout(layout), m_plan(plan), m_origin(origin), m_scale(dpi / 25.4), m_textDevice(textDevice)
     {
     }
 
@@ -692,8 +696,8 @@ private:
                     continue; // printed on the piece where it starts
             }
             const QRectF mm = le.rect.translated(0, shift);
-            const bool straddles = !whole && !le.element->isText() &&
-                                   (le.rect.top() < piece.from - 1e-6 || le.rect.bottom() > piece.to + 1e-6);
+            const bool straddles = !whole && !le.element->isText()
+                                   && (le.rect.top() < piece.from - 1e-6 || le.rect.bottom() > piece.to + 1e-6);
             if (straddles) {
                 p.save();
                 p.setClipRect(toDevice(pieceMm), Qt::IntersectClip);
@@ -701,10 +705,18 @@ private:
             switch (le.element->type) {
             case ElementType::Label:
             case ElementType::Field:
-            case ElementType::Paragraph: paintText(le, mm, le.text); break;
-            case ElementType::System: paintText(le, mm, systemText(le)); break;
-            case ElementType::Shape: paintShape(*le.element, mm); break;
-            case ElementType::Picture: paintPicture(*le.element, mm); break;
+            case ElementType::Paragraph:
+                paintText(le, mm, le.text);
+                break;
+            case ElementType::System:
+                paintText(le, mm, systemText(le));
+                break;
+            case ElementType::Shape:
+                paintShape(*le.element, mm);
+                break;
+            case ElementType::Picture:
+                paintPicture(*le.element, mm);
+                break;
             }
             if (straddles)
                 p.restore();
@@ -763,9 +775,15 @@ private:
         m_pen = QColor();
         p.setBrush(e.fill.isValid() ? QBrush(e.fill) : QBrush(Qt::NoBrush));
         switch (e.shape) {
-        case ShapeKind::Rectangle: p.drawRect(r); break;
-        case ShapeKind::Circle: p.drawEllipse(r); break;
-        case ShapeKind::HorizontalLine: p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y())); break;
+        case ShapeKind::Rectangle:
+            p.drawRect(r);
+            break;
+        case ShapeKind::Circle:
+            p.drawEllipse(r);
+            break;
+        case ShapeKind::HorizontalLine:
+            p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+            break;
         }
         p.setBrush(Qt::NoBrush);
     }

@@ -44,15 +44,11 @@ QString withoutPersianMnemonics(const QString& text)
 // and without mnemonics inside Persian words.
 class PersianQtTexts final : public QTranslator {
 public:
-    bool load()
-    {
-        return m_qt.load(QStringLiteral("qtbase_fa"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
-    }
+    bool load() { return m_qt.load(QStringLiteral("qtbase_fa"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)); }
 
     bool isEmpty() const override { return false; }
 
-    QString translate(const char* context, const char* sourceText, const char* disambiguation,
-                      int n) const override
+    QString translate(const char* context, const char* sourceText, const char* disambiguation, int n) const override
     {
         if (qstrcmp(context, "QPlatformTheme") == 0) {
             static const QHash<QByteArray, QString> buttons = {

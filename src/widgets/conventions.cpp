@@ -10,9 +10,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QLineEdit>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QTableView>
 
@@ -40,7 +40,9 @@ bool canTakeFocus(const QWidget* control)
 
 // ---- Enter chain -------------------------------------------------------------
 
-EnterChain::EnterChain(QObject* parent) : QObject(parent) {}
+EnterChain::EnterChain(QObject* parent) : QObject(parent)
+{
+}
 
 EnterChain& EnterChain::append(QWidget* control, std::function<void()> action, QWidget* target)
 {

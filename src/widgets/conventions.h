@@ -69,7 +69,7 @@ private:
     struct Link {
         QPointer<QWidget> control;
         std::function<void()> action; // empty: move on along the chain
-        QPointer<QWidget> target;      // the second date of a range
+        QPointer<QWidget> target;     // the second date of a range
     };
     EnterChain& append(QWidget* control, std::function<void()> action, QWidget* target = nullptr);
     int indexOf(const QObject* control) const;

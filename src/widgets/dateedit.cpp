@@ -15,8 +15,7 @@ namespace {
 const QString kMask = QStringLiteral("0000/00/00;_");
 } // namespace
 
-DateEdit::DateEdit(QWidget* parent)
-    : QLineEdit(parent)
+DateEdit::DateEdit(QWidget* parent) : QLineEdit(parent)
 {
     setInputMask(kMask);
     setMaxLength(10);
@@ -56,8 +55,8 @@ void DateEdit::keyPressEvent(QKeyEvent* event)
     const QString text = event->text();
     const QString ascii = normalizeDigits(text);
     if (ascii != text) {
-        QKeyEvent mapped(event->type(), event->key(), event->modifiers(), ascii,
-                         event->isAutoRepeat(), ushort(event->count()));
+        QKeyEvent mapped(event->type(), event->key(), event->modifiers(), ascii, event->isAutoRepeat(),
+                         ushort(event->count()));
         QLineEdit::keyPressEvent(&mapped);
         event->setAccepted(mapped.isAccepted());
         return;

@@ -24,9 +24,12 @@ public:
         box.setLayoutDirection(Qt::RightToLeft);
         box.setDefaultButton(QMessageBox::Yes);
         switch (box.exec()) {
-        case QMessageBox::Yes: return Answer::Yes;
-        case QMessageBox::No: return Answer::No;
-        default: return Answer::Cancel;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
         }
     }
 
@@ -56,10 +59,7 @@ public:
         return QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption);
     }
 
-    bool openWithSystem(const QString& path) override
-    {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    }
+    bool openWithSystem(const QString& path) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 
 private:
     static void show(QMessageBox::Icon icon, const QString& text)

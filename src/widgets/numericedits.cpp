@@ -23,8 +23,7 @@ public:
 };
 } // namespace
 
-TMonEdit::TMonEdit(QWidget* parent)
-    : QLineEdit(parent)
+TMonEdit::TMonEdit(QWidget* parent) : QLineEdit(parent)
 {
     resize(kDefaultWidth, kDefaultHeight);
     connect(this, &QLineEdit::textChanged, this, &TMonEdit::clean);
@@ -47,8 +46,7 @@ qint64 TMonEdit::asInteger() const
     return parseWholeRials(text());
 }
 
-TRealEdit::TRealEdit(QWidget* parent)
-    : QLineEdit(parent)
+TRealEdit::TRealEdit(QWidget* parent) : QLineEdit(parent)
 {
     resize(kDefaultWidth, kDefaultHeight);
     setValidator(new OnePointValidator(this));

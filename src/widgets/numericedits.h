@@ -1,7 +1,7 @@
 #pragma once
 // The two numeric entry fields: TMonEdit for amounts in whole rials shown with thousands
-// separators (only the digits of what is typed count), TRealEdit for decimal quantities (areas, coefficients). Each cleans its
-// text after every change, typed or set by a screen, and puts the caret at the end.
+// separators (only the digits of what is typed count), TRealEdit for decimal quantities (areas, coefficients). Each
+// cleans its text after every change, typed or set by a screen, and puts the caret at the end.
 #include <QLineEdit>
 
 namespace tarvest {

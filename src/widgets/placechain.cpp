@@ -9,8 +9,7 @@
 
 namespace tarvest {
 
-PlaceLists::PlaceLists(PlaceChain chain, QList<QComboBox*> combos, std::function<Database*()> database,
-                       QObject* parent)
+PlaceLists::PlaceLists(PlaceChain chain, QList<QComboBox*> combos, std::function<Database*()> database, QObject* parent)
     : QObject(parent), m_chain(std::move(chain)), m_combos(std::move(combos)), m_database(std::move(database))
 {
     for (int i = 0; i < m_combos.size(); ++i) {

@@ -36,7 +36,9 @@ QString exportAndOpen(const ResultSet& rs, const QString& baseName, const QHash<
     }
     if (!Dialogs::instance().openWithSystem(path))
         Dialogs::instance().warning(
-            QStringLiteral("فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.").arg(shownPath(path)));
+            QStringLiteral(
+                "فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.")
+                .arg(shownPath(path)));
     return path;
 }
 

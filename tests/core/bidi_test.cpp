@@ -8,7 +8,9 @@ using namespace tarvest;
 TEST(Bidi, IsolatesOnlyTextsWithoutRightToLeftLetters)
 {
     const QString lri(QChar(0x2066)), pdi(QChar(0x2069));
-    struct Case { QString in, out; };
+    struct Case {
+        QString in, out;
+    };
     const Case cases[] = {
         {"2024-04-05 11:47:09", lri + "2024-04-05 11:47:09" + pdi},
         {"192.168.1.10", lri + "192.168.1.10" + pdi},

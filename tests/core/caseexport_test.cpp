@@ -68,8 +68,11 @@ protected:
     }
     void addCases()
     {
-        const qint64 first = db->insert("komision", {{"city", "مراغه"}, {"rosta", "قره آغاج"}, {"darkhast", "<b>&\"علی\""},
-                                                      {"paper_no", "123/45"}, {"ostan", "آذربايجان شرقي"}});
+        const qint64 first = db->insert("komision", {{"city", "مراغه"},
+                                                     {"rosta", "قره آغاج"},
+                                                     {"darkhast", "<b>&\"علی\""},
+                                                     {"paper_no", "123/45"},
+                                                     {"ostan", "آذربايجان شرقي"}});
         db->insert("komision", {{"city", "تبريز"}, {"rosta", "باسمنج"}, {"darkhast", "رضا كريمي"}});
         db->insert("komision", {{"city", "مرند"}, {"rosta", "يكان"}, {"darkhast", "پگاه"}});
         db->insert("komision_pic", {{"cod", first}, {"ext", ".jpg"}, {"pic", QByteArray("x")}, {"cmt", "نقشه"}});
@@ -111,7 +114,7 @@ TEST_P(CaseExportTest, ThreeCasesLineUpUnderTheirTitles)
         {"paper_no", "شماره نامه ارسال مدارك"},
         {"darkhast", "درخواست كننده/متقاضي"},
         {"tasvib_b_dat", "تاريخ برگزراي پرونده در كميته تصويب"},
-        {"ostan", "استان"},        // no title in the register's table: the grid's title
+        {"ostan", "استان"}, // no title in the register's table: the grid's title
         {"pic_count", "تعداد ضمائم"},
     };
     for (const auto& c : titles) {

@@ -121,11 +121,11 @@ TEST_P(CasePicturesTest, RefusedFilesStoreNothing)
         QString path;
         QString description;
     } refused[] = {
-        {file("drawing.dwgxyz", "x"), "نقشه"},       // extension of 7 characters
-        {files.filePath("missing.jpg"), "نقشه"},     // no such file
-        {files.path(), "نقشه"},                       // a folder
-        {ok, "   "},                                   // no description
-        {ok, QString(151, QChar(0x0646))},             // description wider than its column
+        {file("drawing.dwgxyz", "x"), "نقشه"},   // extension of 7 characters
+        {files.filePath("missing.jpg"), "نقشه"}, // no such file
+        {files.path(), "نقشه"},                  // a folder
+        {ok, "   "},                             // no description
+        {ok, QString(151, QChar(0x0646))},       // description wider than its column
     };
     for (const auto& r : refused) {
         try {

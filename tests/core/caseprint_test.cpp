@@ -13,7 +13,10 @@ using namespace tarvest::caseprint;
 
 namespace {
 
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
+QString q(const char16_t* s)
+{
+    return QString::fromUtf16(s);
+}
 QString join(std::initializer_list<const char16_t*> pieces)
 {
     QString out;
@@ -27,14 +30,29 @@ const QChar kZwnj(0x200C);
 
 TEST(GroupAmount, GroupsTheWholePartAndKeepsSignAndFraction)
 {
-    const struct { const char* in; const char* out; } cases[] = {
-        {"7654321", "7,654,321"},       {"987654", "987,654"},       {"12", "12"},
-        {"", nullptr},                  {"1234", "1,234"},           {"14175000.5", "14,175,000.5"},
-        {"-987654", "-987,654"},        {"+1000", "+1,000"},         {"1234.5", "1,234.5"},
-        {"3000000000", "3,000,000,000"}, {"1234567890123", "1,234,567,890,123"},
-        {"0", "0"},                      {".5", ".5"},
-        {"1,000", nullptr},              {"abc", nullptr},           {"12a", nullptr},
-        {"-", nullptr},                  {".", nullptr},             {"1.2.3", nullptr},
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"7654321", "7,654,321"},
+        {"987654", "987,654"},
+        {"12", "12"},
+        {"", nullptr},
+        {"1234", "1,234"},
+        {"14175000.5", "14,175,000.5"},
+        {"-987654", "-987,654"},
+        {"+1000", "+1,000"},
+        {"1234.5", "1,234.5"},
+        {"3000000000", "3,000,000,000"},
+        {"1234567890123", "1,234,567,890,123"},
+        {"0", "0"},
+        {".5", ".5"},
+        {"1,000", nullptr},
+        {"abc", nullptr},
+        {"12a", nullptr},
+        {"-", nullptr},
+        {".", nullptr},
+        {"1.2.3", nullptr},
     };
     for (const auto& c : cases) {
         const auto got = groupAmount(QString::fromLatin1(c.in));
@@ -72,7 +90,10 @@ TEST(AmountInWords, TheWordsCarryTheirBlanksAndNonJoiners)
 
 TEST(AmountInWords, HundredsTensAndUnits)
 {
-    const struct { int n; QString words; } cases[] = {
+    const struct {
+        int n;
+        QString words;
+    } cases[] = {
         {25, join({u" بيست ", u"و", u" پنج "})},
         {305, join({u" سيصد ", u"و", u" پنج "})},
         {0, q(u" صفر ")},
@@ -91,7 +112,10 @@ TEST(AmountInWords, HundredsTensAndUnits)
 TEST(AmountInWords, GroupsUpToTheTrillions)
 {
     const QString rial = q(u" ريال");
-    const struct { qint64 n; QString words; } cases[] = {
+    const struct {
+        qint64 n;
+        QString words;
+    } cases[] = {
         {12500000, join({u" دوازده ", u"ميليون", u" و ", u" پانصد ", u"هزار", u" ", u"ريال"})},
         {1000005, join({u" يک ", u"ميليون", u" و ", u" پنج ", u" ", u"ريال"})},
         {0, join({u" صفر ", u" ", u"ريال"})},
@@ -99,9 +123,10 @@ TEST(AmountInWords, GroupsUpToTheTrillions)
         {3000000000LL, join({u" سه ", u"ميليارد", u" ", u"ريال"})},
         {1000000000000LL, join({u" يک ", u"تريليون", u" ", u"ريال"})},
         {1234567890123LL,
-         join({u" يک ", u"تريليون", u" و ", u" دويست ", u"و", u" سي ", u"و", u" چهار\u200C ", u"ميليارد", u" و ",
-               u" پانصد ", u"و", u" شصت ", u"و", u" هفت ", u"ميليون", u" و ", u" هشتصد ", u"و", u" نود ", u"هزار",
-               u" و ", u" صد ", u"و", u" بيست ", u"و", u" سه ", u" ", u"ريال"})},
+         join({u" يک ",    u"تريليون", u" و ",     u" دويست ", u"و",     u" سي ", u"و",     u" چهار\u200C ",
+               u"ميليارد", u" و ",     u" پانصد ", u"و",       u" شصت ", u"و",    u" هفت ", u"ميليون",
+               u" و ",     u" هشتصد ", u"و",       u" نود ",   u"هزار",  u" و ",  u" صد ",  u"و",
+               u" بيست ",  u"و",       u" سه ",    u" ",       u"ريال"})},
         {2000000001LL, join({u" دو ", u"ميليارد", u" و ", u" يک ", u" ", u"ريال"})},
     };
     for (const auto& c : cases) {
@@ -126,9 +151,13 @@ TEST(AmountInWords, OnlyWholeAmountTextsAreSpelled)
 
 TEST(NetArea, GrossLessDemolitionInShortestForm)
 {
-    const struct { const char* metraj; const char* lost; const char* net; } cases[] = {
-        {"500", "", "500"}, {"500.5", "20", "480.5"}, {"500", "20.25", "479.75"},
-        {"", "", "0"},      {"abc", "10", "-10"},     {"1000", "x", "1000"}, {"250.50", "0.5", "250"},
+    const struct {
+        const char* metraj;
+        const char* lost;
+        const char* net;
+    } cases[] = {
+        {"500", "", "500"},   {"500.5", "20", "480.5"}, {"500", "20.25", "479.75"}, {"", "", "0"},
+        {"abc", "10", "-10"}, {"1000", "x", "1000"},    {"250.50", "0.5", "250"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(netArea(QString::fromLatin1(c.metraj), QString::fromLatin1(c.lost)), QString::fromLatin1(c.net))
@@ -138,7 +167,11 @@ TEST(NetArea, GrossLessDemolitionInShortestForm)
 TEST(AmountBlock, AmountConnectorAndWords)
 {
     const QString connector = q(u"ريال، معادل");
-    const struct { const char* fee; const char* share; QString amount, connector, words; } cases[] = {
+    const struct {
+        const char* fee;
+        const char* share;
+        QString amount, connector, words;
+    } cases[] = {
         {"12500000", "", "12,500,000", connector,
          join({u" دوازده ", u"ميليون", u" و ", u" پانصد ", u"هزار", u" ", u"ريال"})},
         {"", "20", "", q(u"20 درصد سهم ورتاليس "), ""},
@@ -159,13 +192,27 @@ namespace {
 
 CaseRow sampleCase(const QString& fee, const QString& share = {})
 {
-    return {{"paper_no", "123/45"},      {"paper_dat", "1403/02/10"}, {"city", q(u"مراغه")},
-            {"rosta", q(u"قره آغاج")},   {"darkhast", q(u"علي رضايي")}, {"manzor", q(u"تغيير كاربري")},
-            {"metraj", "500.5"},         {"takhrib_masahat", "20"},   {"fani", "F"},
-            {"zamin", "Z"},              {"dabir", "D"},              {"komision_idea", "K"},
-            {"komision_dat", "1403/03/01"}, {"ghimat_karshenasi_kh", "100000"}, {"masahat_na", "500"},
-            {"melk_arzesh", "50000000"}, {"ghimat_karshenasi_d", "300000"}, {"masahat_khales", "480"},
-            {"malek_sahm", share},       {"malek_varizi", fee},      {"mashmol", q(u"مشمول")}};
+    return {{"paper_no", "123/45"},
+            {"paper_dat", "1403/02/10"},
+            {"city", q(u"مراغه")},
+            {"rosta", q(u"قره آغاج")},
+            {"darkhast", q(u"علي رضايي")},
+            {"manzor", q(u"تغيير كاربري")},
+            {"metraj", "500.5"},
+            {"takhrib_masahat", "20"},
+            {"fani", "F"},
+            {"zamin", "Z"},
+            {"dabir", "D"},
+            {"komision_idea", "K"},
+            {"komision_dat", "1403/03/01"},
+            {"ghimat_karshenasi_kh", "100000"},
+            {"masahat_na", "500"},
+            {"melk_arzesh", "50000000"},
+            {"ghimat_karshenasi_d", "300000"},
+            {"masahat_khales", "480"},
+            {"malek_sahm", share},
+            {"malek_varizi", fee},
+            {"mashmol", q(u"مشمول")}};
 }
 
 PrintSettings sampleSettings()
@@ -190,8 +237,11 @@ TEST(CommissionSheetA4, DecisionLineByKindOfFee)
     const QString share20 = q(u"20 درصد سهم ورتاليس ");
     // tailKept: which of the two tails keeps its layout wording ("money" or "share").
     const struct {
-        const char* fee; const char* share; const char* tailKept;
-        QString amount, amount2, connector, connector2; bool words;
+        const char* fee;
+        const char* share;
+        const char* tailKept;
+        QString amount, amount2, connector, connector2;
+        bool words;
     } cases[] = {
         {"12500000", "", "money", "12,500,000", "12,500,000", connector, connector, true},
         {"", "20", "share", "", "", share20, share20, false},
@@ -219,9 +269,9 @@ TEST(CommissionSheetA4, CaseValuesMembersDateAndFontSizes)
     EXPECT_EQ(f.texts["metraj"], "500.5"); // as entered, without the demolition
     EXPECT_EQ(f.texts["city"], q(u"مراغه"));
     EXPECT_EQ(f.texts["city2"], q(u"مراغه"));
-    for (const char* column : {"paper_no", "paper_dat", "darkhast", "rosta", "manzor", "fani", "zamin", "dabir",
-                               "komision_idea", "komision_dat", "ghimat_karshenasi_kh", "masahat_na", "melk_arzesh",
-                               "ghimat_karshenasi_d", "masahat_khales"})
+    for (const char* column :
+         {"paper_no", "paper_dat", "darkhast", "rosta", "manzor", "fani", "zamin", "dabir", "komision_idea",
+          "komision_dat", "ghimat_karshenasi_kh", "masahat_na", "melk_arzesh", "ghimat_karshenasi_d", "masahat_khales"})
         EXPECT_EQ(f.texts.value(column, "missing"), sampleCase("12500000").value(column)) << column;
     for (int i = 1; i <= 5; ++i)
         EXPECT_EQ(f.texts[labels::member(i)], QStringLiteral("M%1").arg(i));
@@ -246,8 +296,10 @@ TEST(CommissionSheetA4, CaseValuesMembersDateAndFontSizes)
 
 TEST(CommissionSheetA4, FontSizeAnswer)
 {
-    const struct { const char* answer; int size; } cases[] = {
-        {"10", 10}, {" 12 ", 12}, {"abc", 0}, {"", 0}, {"10.5", 0}, {"0", 0}, {"-3", 0}, {"999", 0}};
+    const struct {
+        const char* answer;
+        int size;
+    } cases[] = {{"10", 10}, {" 12 ", 12}, {"abc", 0}, {"", 0}, {"10.5", 0}, {"0", 0}, {"-3", 0}, {"999", 0}};
     for (const auto& c : cases) {
         const auto got = fontSizeAnswer(QString::fromLatin1(c.answer));
         EXPECT_EQ(got.value_or(0), c.size) << c.answer;
@@ -282,17 +334,23 @@ TEST(CommissionSheetA5, NetAreaAmountBlockAndLetterReference)
 TEST(DecisionLetters, AmountByLetter)
 {
     // fee (malek_varizi), stored payment (malek_pardakhti), share (malek_sahm) → amount.
-    const struct { DecisionLetter letter; const char* fee; const char* paid; const char* share; const char* amount; } cases[] = {
+    const struct {
+        DecisionLetter letter;
+        const char* fee;
+        const char* paid;
+        const char* share;
+        const char* amount;
+    } cases[] = {
         {DecisionLetter::Money, "1500000", "2000000", "20", "1,500,000"},
-        {DecisionLetter::Money, "", "2000000", "20", "2000000"},       // the stored payment, not grouped
-        {DecisionLetter::Money, "abc", "2,000,000", "", "2,000,000"},   // as stored, whatever it holds
+        {DecisionLetter::Money, "", "2000000", "20", "2000000"},      // the stored payment, not grouped
+        {DecisionLetter::Money, "abc", "2,000,000", "", "2,000,000"}, // as stored, whatever it holds
         {DecisionLetter::Money, "", "", "20", ""},
-        {DecisionLetter::Share, "1500000", "2000000", "20", "20"},     // no "%", no share wording
+        {DecisionLetter::Share, "1500000", "2000000", "20", "20"}, // no "%", no share wording
         {DecisionLetter::Share, "", "", "12.5", "12.5"},
         {DecisionLetter::LandGroup, "1500000", "2000000", "", "2000000"}, // never grouped
         {DecisionLetter::LandGroup, "1500000", "", "", ""},
         {DecisionLetter::MixedUse, "1500000", "2000000", "", "1,500,000"},
-        {DecisionLetter::MixedUse, "", "2000000", "20", ""},           // the fee unchanged
+        {DecisionLetter::MixedUse, "", "2000000", "20", ""}, // the fee unchanged
         {DecisionLetter::ConditionalUse, "7654321", "", "", "7,654,321"},
         {DecisionLetter::ConditionalUse, "abc", "2000000", "", "abc"},
     };
@@ -302,10 +360,12 @@ TEST(DecisionLetters, AmountByLetter)
         EXPECT_EQ(letterAmount(c.letter, row), QString::fromLatin1(c.amount)) << int(c.letter) << " " << c.fee;
         const FormFill letter = decisionLetter(c.letter, row, sampleSettings());
         const QString& amountLabel = c.letter == DecisionLetter::Share ? labels::LetterShare : labels::LetterAmount;
-        EXPECT_EQ(letter.texts.value(amountLabel, "missing"), QString::fromLatin1(c.amount)) << int(c.letter) << " " << c.fee;
+        EXPECT_EQ(letter.texts.value(amountLabel, "missing"), QString::fromLatin1(c.amount))
+            << int(c.letter) << " " << c.fee;
         if (c.letter != DecisionLetter::LandGroup) {
             const FormFill form = combinedForm(c.letter, row, sampleSettings());
-            EXPECT_EQ(form.texts.value(amountLabel, "missing"), QString::fromLatin1(c.amount)) << int(c.letter) << " " << c.fee;
+            EXPECT_EQ(form.texts.value(amountLabel, "missing"), QString::fromLatin1(c.amount))
+                << int(c.letter) << " " << c.fee;
         }
     }
 }
@@ -317,8 +377,14 @@ TEST(DecisionLetters, ValuesSignerAndPostLineOfEachLetter)
     row["paper_dat2"] = "1403/04/04";
     // Labels each letter writes besides its amount; "-" marks a label the letter leaves alone.
     const struct {
-        DecisionLetter letter; const char* paperNo; const char* paperDate; const char* applicant; const char* village;
-        const char* meeting; const char* signer; const char* post;
+        DecisionLetter letter;
+        const char* paperNo;
+        const char* paperDate;
+        const char* applicant;
+        const char* village;
+        const char* meeting;
+        const char* signer;
+        const char* post;
     } cases[] = {
         {DecisionLetter::Money, "123/45", "1403/02/10", "A", "-", "1403/03/01", "M2", "-"},
         {DecisionLetter::Share, "123/45", "1403/02/10", "A", "-", "1403/03/01", "M2", "POST"},
@@ -334,10 +400,13 @@ TEST(DecisionLetters, ValuesSignerAndPostLineOfEachLetter)
     };
     for (const auto& c : cases) {
         const FormFill f = decisionLetter(c.letter, row, sampleSettings());
-        const std::pair<const QString&, const char*> checks[] = {
-            {labels::LetterPaperNo, c.paperNo}, {labels::LetterPaperDate, c.paperDate}, {labels::LetterApplicant, c.applicant},
-            {labels::LetterVillage, c.village}, {labels::LetterMeetingDate, c.meeting}, {labels::LetterSigner, c.signer},
-            {labels::LetterPost, c.post}};
+        const std::pair<const QString&, const char*> checks[] = {{labels::LetterPaperNo, c.paperNo},
+                                                                 {labels::LetterPaperDate, c.paperDate},
+                                                                 {labels::LetterApplicant, c.applicant},
+                                                                 {labels::LetterVillage, c.village},
+                                                                 {labels::LetterMeetingDate, c.meeting},
+                                                                 {labels::LetterSigner, c.signer},
+                                                                 {labels::LetterPost, c.post}};
         for (const auto& [label, value] : checks)
             EXPECT_EQ(f.texts.value(label, "-"), expected(value)) << int(c.letter) << " " << label.toStdString();
         EXPECT_EQ(f.texts[labels::LetterCity], q(u"مراغه")) << int(c.letter);
@@ -353,15 +422,16 @@ TEST(DecisionLetters, CombinedFormsFillTheSheetBoxesWithoutADate)
     CaseRow row = sampleCase("", "20");
     row["malek_pardakhti"] = "2000000";
     const FormFill sheet = commissionSheetA5(row, sampleSettings(), "1403/05/01");
-    for (DecisionLetter letter : {DecisionLetter::ConditionalUse, DecisionLetter::MixedUse, DecisionLetter::Money,
-                                  DecisionLetter::Share}) {
+    for (DecisionLetter letter :
+         {DecisionLetter::ConditionalUse, DecisionLetter::MixedUse, DecisionLetter::Money, DecisionLetter::Share}) {
         const FormFill f = combinedForm(letter, row, sampleSettings());
         // The sheet's three boxes exactly as the A5 sheet fills them, but no date at the top.
         for (auto it = sheet.texts.cbegin(); it != sheet.texts.cend(); ++it) {
             if (it.key() == labels::Date || it.key() == labels::DateCaption) {
                 EXPECT_FALSE(f.texts.contains(it.key())) << int(letter);
             } else {
-                EXPECT_EQ(f.texts.value(it.key(), "missing"), it.value()) << int(letter) << " " << it.key().toStdString();
+                EXPECT_EQ(f.texts.value(it.key(), "missing"), it.value())
+                    << int(letter) << " " << it.key().toStdString();
             }
         }
         EXPECT_EQ(f.texts[labels::Connector], q(u"20 درصد سهم ورتاليس "));

@@ -21,8 +21,8 @@ namespace {
 // A case that passes every check: Fars / Markazi is in the gazetteer.
 CaseTexts validCase()
 {
-    return {{"ostan", Fars},        {"city", Markazi},           {"rosta", "کوشک"},
-            {"paper_no", "12/345"}, {"paper_dat", "1403/02/10"}, {"karbari1", "زراعي"},
+    return {{"ostan", Fars},         {"city", Markazi},           {"rosta", "کوشک"},
+            {"paper_no", "12/345"},  {"paper_dat", "1403/02/10"}, {"karbari1", "زراعي"},
             {"takhrib_masahat", "0"}};
 }
 
@@ -110,11 +110,32 @@ TEST(CaseFields, EditRefusalsGuardOnlyTheCountyOffice)
 
 TEST(CaseFields, LevelEnableSets)
 {
-    const QStringList group = {"paper_no", "paper_dat", "paper_no2", "paper_dat2", "city", "rosta", "darkhast",
-                               "manzor", "masahat_na", "malek_varizi", "metraj", "malek_pardakhti", "fani",
-                               "zamin", "mashmol", "dabir", "komision_dat", "komision_idea", "price_metr",
-                               "melk_arzesh", "malek_sahm", "masahat_khales", "ghimat_karshenasi_d",
-                               "ghimat_karshenasi_kh", "komision_t_k", "komision_t_k_dat"};
+    const QStringList group = {"paper_no",
+                               "paper_dat",
+                               "paper_no2",
+                               "paper_dat2",
+                               "city",
+                               "rosta",
+                               "darkhast",
+                               "manzor",
+                               "masahat_na",
+                               "malek_varizi",
+                               "metraj",
+                               "malek_pardakhti",
+                               "fani",
+                               "zamin",
+                               "mashmol",
+                               "dabir",
+                               "komision_dat",
+                               "komision_idea",
+                               "price_metr",
+                               "melk_arzesh",
+                               "malek_sahm",
+                               "masahat_khales",
+                               "ghimat_karshenasi_d",
+                               "ghimat_karshenasi_kh",
+                               "komision_t_k",
+                               "komision_t_k_dat"};
     struct Row {
         QString level;
         QStringList enabled; // within the office group
@@ -203,8 +224,7 @@ TEST_P(CaseRulesTest, NewCaseProblemsInOrder)
     incomplete["city"] = "ناموجود";
     incomplete["karbari1"] = "";
     store(incomplete);
-    EXPECT_EQ(newCaseProblems(*db, incomplete),
-              (QStringList{caseText::ExistingUseRequired, caseText::Duplicate}));
+    EXPECT_EQ(newCaseProblems(*db, incomplete), (QStringList{caseText::ExistingUseRequired, caseText::Duplicate}));
 
     CaseTexts otherVillage = validCase();
     otherVillage["rosta"] = "آبباریک";
@@ -273,7 +293,8 @@ TEST_P(CaseRulesTest, VillageNamesOfTwentyThousandVillagesChangeInOneTransaction
     // Which rows a statement wrote: the row version on a server, a trigger on SQLite.
     if (!pg) {
         db->exec("CREATE TEMP TABLE touched (id integer)");
-        db->exec("CREATE TEMP TRIGGER note_touched AFTER UPDATE ON abadiha BEGIN INSERT INTO touched VALUES (new.id); END");
+        db->exec(
+            "CREATE TEMP TRIGGER note_touched AFTER UPDATE ON abadiha BEGIN INSERT INTO touched VALUES (new.id); END");
     }
     const auto versions = [&] {
         QHash<qint64, QString> v;

@@ -17,8 +17,7 @@ AdminRun runAdmin(const QStringList& args)
     QProcess p;
     p.start(QStringLiteral(TARVEST_ADMIN_EXE), args);
     EXPECT_TRUE(p.waitForFinished(30000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace

@@ -149,7 +149,10 @@ TEST(ConnectionProfiles, LocalWithoutSettingsOpensTheEmbeddedDatabase)
 TEST(ConnectionProfiles, FailuresNameTheirKind)
 {
     QTemporaryDir dir;
-    struct Case { QString authentication, server; ConnectionFailure::Kind kind; };
+    struct Case {
+        QString authentication, server;
+        ConnectionFailure::Kind kind;
+    };
     const Case cases[] = {
         {"Access", dir.filePath("missing.sqlite"), ConnectionFailure::Kind::FileMissing},
         {"Access", dir.path(), ConnectionFailure::Kind::FileMissing},
@@ -167,7 +170,8 @@ TEST(ConnectionProfiles, FailuresNameTheirKind)
             EXPECT_FALSE(f.message().isEmpty());
         }
     }
-    EXPECT_EQ((ConnectionFailure{ConnectionFailure::Kind::FileMissing, {}}).message(), QStringLiteral("فايل اكسس يافت نشد"));
+    EXPECT_EQ((ConnectionFailure{ConnectionFailure::Kind::FileMissing, {}}).message(),
+              QStringLiteral("فايل اكسس يافت نشد"));
 
     qputenv("TARVEST_INTERNET_CONFIG", dir.filePath("none.conf").toUtf8());
     std::unique_ptr<QSettings> s(store(dir));
@@ -197,8 +201,12 @@ TEST(ConnectionProfiles, ServerKindAndInternetReachPostgres)
     const PgParams server = PgParams::parse(qEnvironmentVariable("TARVEST_TEST_PG"));
     QTemporaryDir dir;
     std::unique_ptr<QSettings> s(store(dir));
-    ConnectionSettings{server.host + ":" + QString::number(server.port), server.database, "SQL Server",
-                       server.user, server.password, {}}
+    ConnectionSettings{server.host + ":" + QString::number(server.port),
+                       server.database,
+                       "SQL Server",
+                       server.user,
+                       server.password,
+                       {}}
         .write(*s);
     EXPECT_EQ(openProfile(Profile::Local, *s)->kind(), DbKind::Postgres);
 

@@ -15,20 +15,24 @@ const QString kConfirmed = QStringLiteral("تاييد امور زمين");
 
 CaseRow countyCase()
 {
-    return {{"paper_no", "123/45"},     {"paper_dat", "1403/02/10"}, {"city", "Urmia"},
-            {"rosta", "Band"},          {"darkhast", "Alavi"},       {"manzor", "Change"},
-            {"metraj", "500.5"},        {"takhrib_masahat", "20"},   {"malek_varizi", "12500000"},
-            {"malek_sahm", ""},         {"karbari1", "Garden"},      {"karbari2", "Home"},
-            {"bakhsh", "Central"},      {"dehestan", "Dasht"},       {"fish_no", "7788"},
-            {"fish_mablagh", "2500000"}, {"kharej", "450000"},       {"price_metr", "1500000"},
-            {"masahat_khales", "410"},  {"taeid_zamin", kConfirmed}};
+    return {{"paper_no", "123/45"},      {"paper_dat", "1403/02/10"}, {"city", "Urmia"},
+            {"rosta", "Band"},           {"darkhast", "Alavi"},       {"manzor", "Change"},
+            {"metraj", "500.5"},         {"takhrib_masahat", "20"},   {"malek_varizi", "12500000"},
+            {"malek_sahm", ""},          {"karbari1", "Garden"},      {"karbari2", "Home"},
+            {"bakhsh", "Central"},       {"dehestan", "Dasht"},       {"fish_no", "7788"},
+            {"fish_mablagh", "2500000"}, {"kharej", "450000"},        {"price_metr", "1500000"},
+            {"masahat_khales", "410"},   {"taeid_zamin", kConfirmed}};
 }
 
 } // namespace
 
 TEST(ReviewForm, CountyUsersNeedTheLandAffairsConfirmation)
 {
-    const struct { const char* level; QString confirmation; bool allowed; } cases[] = {
+    const struct {
+        const char* level;
+        QString confirmation;
+        bool allowed;
+    } cases[] = {
         {"city", kConfirmed, true},
         {"city", "", false},
         {"city", kConfirmed + " ", false},
@@ -50,11 +54,26 @@ TEST(ReviewForm, CountyUsersNeedTheLandAffairsConfirmation)
 TEST(ReviewForm, EverySectionGetsItsValues)
 {
     const FormFill f = reviewForm(countyCase());
-    const struct { const char* label; const char* value; } cases[] = {
-        {"paper_no", "123/45"}, {"paper_dat", "1403/02/10"}, {"city", "Urmia"},      {"city2", "Urmia"},
-        {"darkhast", "Alavi"},  {"darkhast2", "Alavi"},       {"darkhast3", "Alavi"}, {"darkhast4", "Alavi"},
-        {"rosta", "Band"},      {"rosta2", "Band"},           {"manzor", "Change"},   {"manzor2", "Change"},
-        {"manzor3", "Change"},  {"net_area", "480.5"},        {"net_area2", "480.5"}, {"malek_pardakhti", "12,500,000"},
+    const struct {
+        const char* label;
+        const char* value;
+    } cases[] = {
+        {"paper_no", "123/45"},
+        {"paper_dat", "1403/02/10"},
+        {"city", "Urmia"},
+        {"city2", "Urmia"},
+        {"darkhast", "Alavi"},
+        {"darkhast2", "Alavi"},
+        {"darkhast3", "Alavi"},
+        {"darkhast4", "Alavi"},
+        {"rosta", "Band"},
+        {"rosta2", "Band"},
+        {"manzor", "Change"},
+        {"manzor2", "Change"},
+        {"manzor3", "Change"},
+        {"net_area", "480.5"},
+        {"net_area2", "480.5"},
+        {"malek_pardakhti", "12,500,000"},
         {"malek_pardakhti5", "12,500,000"},
     };
     for (const auto& c : cases)
@@ -76,7 +95,11 @@ TEST(ReviewForm, EverySectionGetsItsValues)
 
 TEST(DeclarationForm, UseChangeAndCededArea)
 {
-    const struct { const char* from; const char* to; QString text; } changes[] = {
+    const struct {
+        const char* from;
+        const char* to;
+        QString text;
+    } changes[] = {
         {"Garden", "Home", "(Garden" + QStringLiteral(" به ") + "Home)"},
         {"Garden", "", "(Garden" + QStringLiteral(" به ") + ")"},
         {"", "", "(" + QStringLiteral(" به ") + ")"},
@@ -84,7 +107,10 @@ TEST(DeclarationForm, UseChangeAndCededArea)
     for (const auto& c : changes)
         EXPECT_EQ(useChange(QLatin1String(c.from), QLatin1String(c.to)), c.text) << c.from << c.to;
 
-    const struct { const char* lost; const char* ceded; } areas[] = {
+    const struct {
+        const char* lost;
+        const char* ceded;
+    } areas[] = {
         {"35", "70"}, {"", ""}, {"abc", ""}, {"12.5", "25"}, {"0", "0"}, {"20.25", "40.5"}, {"1,000", ""},
     };
     for (const auto& c : areas)
@@ -96,10 +122,14 @@ TEST(DeclarationForm, UseChangeAndCededArea)
     const FormFill f = declarationForm(row, {});
     EXPECT_EQ(f.texts[labels::CededArea], "70");
     EXPECT_EQ(f.texts[labels::UseChange], "(Garden" + QStringLiteral(" به ") + ")");
-    const struct { const char* label; const char* value; } values[] = {
-        {"bakhsh", "Central"}, {"dehestan", "Dasht"},  {"fish_no", "7788"},   {"fish_mablagh", "2500000"},
-        {"kharej", "450000"},  {"price_metr", "1500000"}, {"price_metr2", "1500000"}, {"metraj", "500.5"},
-        {"masahat_khales", "410"}, {"city", "Urmia"}, {"city2", "Urmia"},   {"rosta", "Band"}, {"darkhast", "Alavi"},
+    const struct {
+        const char* label;
+        const char* value;
+    } values[] = {
+        {"bakhsh", "Central"},     {"dehestan", "Dasht"},     {"fish_no", "7788"},        {"fish_mablagh", "2500000"},
+        {"kharej", "450000"},      {"price_metr", "1500000"}, {"price_metr2", "1500000"}, {"metraj", "500.5"},
+        {"masahat_khales", "410"}, {"city", "Urmia"},         {"city2", "Urmia"},         {"rosta", "Band"},
+        {"darkhast", "Alavi"},
     };
     for (const auto& c : values)
         EXPECT_EQ(f.texts.value(QLatin1String(c.label), "missing"), QLatin1String(c.value)) << c.label;
@@ -117,9 +147,17 @@ TEST(DeclarationForm, TheFifteenQuestionsInOrder)
     EXPECT_EQ(q[1].prompt, QStringLiteral("فرم هاي افزايش محدوده"));
     EXPECT_EQ(q[2].title, "Taghir karbari");
     EXPECT_EQ(q[2].prompt, QStringLiteral("فرم تغيير کاربري"));
-    EXPECT_EQ(q[3].prompt, QStringLiteral("3-استعلامهاي اخذشده از دهياري و بخشداري و در صورت لزوم فرمانداري شهرستان در خصوص افزايش محدوده وتغييركاربري"));
-    EXPECT_EQ(q[13].prompt, QStringLiteral("14-در صورتيکه مقداري از زمين متقاضي توسط ايشان جهت بازگشايي معبر واگذار گرديده است ،مستندات واگذاري و نقشه ميزان واگذاري در مسير با قيد"));
-    EXPECT_EQ(q[14].prompt, QStringLiteral("15-بررسي ميداني جهت اخذ قيمت زمين در منطقه توسط کارشناس محترم زمين و سند انجام شده است."));
+    EXPECT_EQ(
+        q[3].prompt,
+        QStringLiteral(
+            "3-استعلامهاي اخذشده از دهياري و بخشداري و در صورت لزوم فرمانداري شهرستان در خصوص افزايش محدوده وتغييركاربري"));
+    EXPECT_EQ(
+        q[13].prompt,
+        QStringLiteral(
+            "14-در صورتيکه مقداري از زمين متقاضي توسط ايشان جهت بازگشايي معبر واگذار گرديده است ،مستندات واگذاري و نقشه ميزان واگذاري در مسير با قيد"));
+    EXPECT_EQ(
+        q[14].prompt,
+        QStringLiteral("15-بررسي ميداني جهت اخذ قيمت زمين در منطقه توسط کارشناس محترم زمين و سند انجام شده است."));
     const int documents[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15}; // there is no document 13
     for (int i = 1; i < 15; ++i) {
         EXPECT_EQ(q[i].circle, labels::document(documents[i - 1])) << i;
@@ -134,9 +172,19 @@ TEST(DeclarationForm, TheFifteenQuestionsInOrder)
 TEST(DeclarationForm, OnlyAnExactOneTicks)
 {
     // The subject box: "1" the boundary extension, "2" the land-use change.
-    const struct { QString answer; bool extension; bool useChange; } subjects[] = {
-        {"1", true, false}, {"2", false, true}, {"1 ", false, false}, {" 2", false, false},
-        {"3", false, false}, {"", false, false}, {QStringLiteral("عدد1=افزاش محدوده و عدد2=تغيير کاربري"), false, false}, {"12", false, false},
+    const struct {
+        QString answer;
+        bool extension;
+        bool useChange;
+    } subjects[] = {
+        {"1", true, false},
+        {"2", false, true},
+        {"1 ", false, false},
+        {" 2", false, false},
+        {"3", false, false},
+        {"", false, false},
+        {QStringLiteral("عدد1=افزاش محدوده و عدد2=تغيير کاربري"), false, false},
+        {"12", false, false},
     };
     for (const auto& c : subjects) {
         const FormFill f = declarationForm(countyCase(), {c.answer});
@@ -144,8 +192,17 @@ TEST(DeclarationForm, OnlyAnExactOneTicks)
         EXPECT_EQ(f.ticks.value(labels::SubjectUseChange, true), c.useChange) << c.answer.toStdString();
     }
 
-    const struct { QString answer; bool ticked; } documents[] = {
-        {"1", true}, {"1 ", false}, {" 1", false}, {"0", false}, {"2", false}, {"", false}, {QStringLiteral("عدد1=دارد و عدد0=ندارد"), false},
+    const struct {
+        QString answer;
+        bool ticked;
+    } documents[] = {
+        {"1", true},
+        {"1 ", false},
+        {" 1", false},
+        {"0", false},
+        {"2", false},
+        {"", false},
+        {QStringLiteral("عدد1=دارد و عدد0=ندارد"), false},
     };
     for (const auto& c : documents)
         EXPECT_EQ(ticks(c.answer), c.ticked) << c.answer.toStdString();
@@ -169,10 +226,14 @@ TEST(DeclarationForm, OnlyAnExactOneTicks)
 TEST(AccountingForm, TheFeeAsStored)
 {
     const FormFill f = accountingForm(countyCase());
-    const struct { const char* label; const char* value; } cases[] = {
-        {"paper_no", "123/45"}, {"paper_dat", "1403/02/10"}, {"malek_varizi", "12500000"}, {"karbari1", "Garden"},
-        {"karbari2", "Home"},   {"masahat_khales", "410"},   {"city", "Urmia"},          {"rosta", "Band"},
-        {"manzor", "Change"},   {"darkhast", "Alavi"},
+    const struct {
+        const char* label;
+        const char* value;
+    } cases[] = {
+        {"paper_no", "123/45"}, {"paper_dat", "1403/02/10"}, {"malek_varizi", "12500000"},
+        {"karbari1", "Garden"}, {"karbari2", "Home"},        {"masahat_khales", "410"},
+        {"city", "Urmia"},      {"rosta", "Band"},           {"manzor", "Change"},
+        {"darkhast", "Alavi"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(f.texts.value(QLatin1String(c.label), "missing"), QLatin1String(c.value)) << c.label;
@@ -192,16 +253,24 @@ protected:
         if (!db)
             return;
         ASSERT_TRUE(provisionSucceeded(provision(*db)));
-        db->insert("zamaem", {{"cmt", signatureTitle("Urmia")}, {"ramz", "s3cret"}, {"pictype", ".jpg"},
+        db->insert("zamaem", {{"cmt", signatureTitle("Urmia")},
+                              {"ramz", "s3cret"},
+                              {"pictype", ".jpg"},
                               {"pic", QByteArray("JPEGDATA")}});
-        db->insert("zamaem", {{"cmt", signatureTitle("Khoy")}, {"ramz", "k"}, {"pictype", ".jpg"}, {"pic", QByteArray()}});
+        db->insert("zamaem",
+                   {{"cmt", signatureTitle("Khoy")}, {"ramz", "k"}, {"pictype", ".jpg"}, {"pic", QByteArray()}});
     }
 };
 
 TEST_P(SignatureLookup, CountyAndPasswordMustBothMatch)
 {
     EXPECT_EQ(signatureTitle("Urmia"), QStringLiteral("تصوير امضا مدير شهرستان ") + "Urmia");
-    const struct { const char* county; const char* password; bool found; const char* bytes; } cases[] = {
+    const struct {
+        const char* county;
+        const char* password;
+        bool found;
+        const char* bytes;
+    } cases[] = {
         {"Urmia", "s3cret", true, "JPEGDATA"},
         {"Urmia", "wrong", false, ""},
         {"Urmia", "?", false, ""},
@@ -217,7 +286,8 @@ TEST_P(SignatureLookup, CountyAndPasswordMustBothMatch)
             EXPECT_EQ(*got, QByteArray(c.bytes)) << c.county;
         }
     }
-    EXPECT_EQ(signatureMissingMessage(), QStringLiteral("تصوير امضاء در بخش ضمائم اطلاعات پايه موجود نيست و يا رمز امضاء را اشتباه وارد نموديد"));
+    EXPECT_EQ(signatureMissingMessage(),
+              QStringLiteral("تصوير امضاء در بخش ضمائم اطلاعات پايه موجود نيست و يا رمز امضاء را اشتباه وارد نموديد"));
 }
 
 TARVEST_FOR_EACH_DATABASE(SignatureLookup);

@@ -52,14 +52,17 @@ TEST_P(DatabaseTest, TextLongerThanItsColumnIsRefusedBeforeTheStatement)
 
 TEST_P(DatabaseTest, AmountsAreExactWholeRials)
 {
-    struct Case { QVariant in; qint64 stored; };
+    struct Case {
+        QVariant in;
+        qint64 stored;
+    };
     const Case cases[] = {
         {QStringLiteral("2,147,483,648"), 2147483648LL},
         {QStringLiteral("9223372036854775807"), 9223372036854775807LL},
         {qint64(3000000000000LL), 3000000000000LL},
-        {QStringLiteral("1250000.5"), 1250000},   // half to even
+        {QStringLiteral("1250000.5"), 1250000}, // half to even
         {QStringLiteral("1250001.5"), 1250002},
-        {QStringLiteral("۱۲۵٬۰۰۰"), 125000},       // Persian digits and separator
+        {QStringLiteral("۱۲۵٬۰۰۰"), 125000}, // Persian digits and separator
         {QStringLiteral("-987,654"), -987654},
         {QStringLiteral(""), 0},
     };
@@ -111,14 +114,15 @@ TEST_P(DatabaseTest, NumberColumnsTakeTypedTextAndRefuseWhatIsNotANumber)
 
 TEST_P(DatabaseTest, WholeNumbersBeyond32BitsAreRefusedBeforeTheStatement)
 {
-    struct Case { const char* column; QVariant value; bool fits; };
+    struct Case {
+        const char* column;
+        QVariant value;
+        bool fits;
+    };
     const Case cases[] = {
-        {"rosta_cnt", QStringLiteral("2147483647"), true},
-        {"ozv_cnt", QStringLiteral("-2147483648"), true},
-        {"rosta_cnt", QStringLiteral("2147483648"), false},
-        {"ozv_cnt", QString::fromUtf16(u"۳۰۰۰۰۰۰۰۰۰"), false},
-        {"shahr_cnt", qint64(5000000000LL), false},
-        {"fish", QStringLiteral("-2147483649"), false},
+        {"rosta_cnt", QStringLiteral("2147483647"), true},  {"ozv_cnt", QStringLiteral("-2147483648"), true},
+        {"rosta_cnt", QStringLiteral("2147483648"), false}, {"ozv_cnt", QString::fromUtf16(u"۳۰۰۰۰۰۰۰۰۰"), false},
+        {"shahr_cnt", qint64(5000000000LL), false},         {"fish", QStringLiteral("-2147483649"), false},
     };
     for (const Case& c : cases) {
         const QString what = QString::fromLatin1(c.column) + " = " + c.value.toString();

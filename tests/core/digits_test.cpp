@@ -12,7 +12,10 @@ struct TextCase {
     const char16_t* in;
     const char16_t* out;
 };
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
+QString q(const char16_t* s)
+{
+    return QString::fromUtf16(s);
+}
 } // namespace
 
 TEST(Digits, NormalizesPersianAndArabicIndicDigits)
@@ -26,8 +29,12 @@ TEST(Digits, NormalizesPersianAndArabicIndicDigits)
 TEST(Digits, GroupsInThreesFromTheRight)
 {
     const TextCase cases[] = {
-        {u"", u""},           {u"9", u"9"},           {u"987", u"987"},
-        {u"9876", u"9,876"},  {u"98765", u"98,765"},  {u"987654", u"987,654"},
+        {u"", u""},
+        {u"9", u"9"},
+        {u"987", u"987"},
+        {u"9876", u"9,876"},
+        {u"98765", u"98,765"},
+        {u"987654", u"987,654"},
         {u"1250000", u"1,250,000"},
         {u"12345678901234567890123", u"12,345,678,901,234,567,890,123"},
     };
@@ -38,15 +45,22 @@ TEST(Digits, GroupsInThreesFromTheRight)
 TEST(Digits, RoundsDecimalTextHalfToEven)
 {
     const TextCase cases[] = {
-        {u"1250000.5", u"1250000"},   {u"1250001.5", u"1250002"},
-        {u"1500.75", u"1501"},        {u"1500.25", u"1500"},
-        {u"1500.5000001", u"1501"},   {u"1500.50000", u"1500"},
-        {u"999.5", u"1000"},          {u"0.5", u"0"},
-        {u".5", u"0"},                {u".51", u"1"},
-        {u"12.", u"12"},              {u"1,250,000.5", u"1250000"},
-        {u"-1500.75", u"1501"},       {u"abc", u""},
+        {u"1250000.5", u"1250000"},
+        {u"1250001.5", u"1250002"},
+        {u"1500.75", u"1501"},
+        {u"1500.25", u"1500"},
+        {u"1500.5000001", u"1501"},
+        {u"1500.50000", u"1500"},
+        {u"999.5", u"1000"},
+        {u"0.5", u"0"},
+        {u".5", u"0"},
+        {u".51", u"1"},
+        {u"12.", u"12"},
+        {u"1,250,000.5", u"1250000"},
+        {u"-1500.75", u"1501"},
+        {u"abc", u""},
         {u"99999999999999999999.5", u"100000000000000000000"},
-        {u"1.2.6", u"1"},             // only the first point starts the fraction
+        {u"1.2.6", u"1"}, // only the first point starts the fraction
     };
     for (const auto& c : cases)
         EXPECT_EQ(roundDecimalTextToWhole(q(c.in)), q(c.out)) << q(c.in).toStdString();
@@ -60,7 +74,7 @@ TEST(Digits, CleansAmountText)
         {u"1,2534", u"12,534"},
         // Only digits count: a point is a grouping mark typed by hand, not a fraction.
         {u"1.250.000", u"1,250,000"},
-        {u"1٫250٫000", u"1,250,000"},  // Persian separator as grouping
+        {u"1٫250٫000", u"1,250,000"}, // Persian separator as grouping
         {u"1250000.5", u"12,500,005"},
         {u"-1500.75", u"150,075"},
         {u"1,250,000.5", u"12,500,005"},
@@ -108,9 +122,8 @@ TEST(Digits, AmountBeyond64BitsIsAnError)
 TEST(Digits, CleansQuantityText)
 {
     const TextCase cases[] = {
-        {u"", u""},           {u"12.5m2", u"12.52"},     {u"1.2.3", u"1.23"},
-        {u"-3.75", u"3.75"},  {u"۱۲٫۵", u"12.5"},        {u"٣.١٤", u"3.14"},
-        {u"abc", u""},        {u".", u"."},              {u"1,250.5", u"1250.5"},
+        {u"", u""},         {u"12.5m2", u"12.52"}, {u"1.2.3", u"1.23"}, {u"-3.75", u"3.75"},     {u"۱۲٫۵", u"12.5"},
+        {u"٣.١٤", u"3.14"}, {u"abc", u""},         {u".", u"."},        {u"1,250.5", u"1250.5"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(cleanQuantityText(q(c.in)), q(c.out)) << q(c.in).toStdString();

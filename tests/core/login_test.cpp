@@ -23,8 +23,11 @@ protected:
         ASSERT_TRUE(provisionSucceeded(provision(*db)));
         Workstation::setFixed("10.0.0.7", "karshenas-pc");
         Clock::setFixed(QDateTime(QDate(2025, 3, 21), QTime(9, 30)));
-        reza = db->insert("users", {{"us", "reza"}, {"ps", hashPassword("s3cret")}, {"lev", "city"},
-                                    {"nam", QStringLiteral("رضا احمدي")}, {"status", QStringLiteral("فعال")}});
+        reza = db->insert("users", {{"us", "reza"},
+                                    {"ps", hashPassword("s3cret")},
+                                    {"lev", "city"},
+                                    {"nam", QStringLiteral("رضا احمدي")},
+                                    {"status", QStringLiteral("فعال")}});
     }
     void TearDown() override
     {
@@ -44,7 +47,10 @@ protected:
 
 TEST_P(LoginTest, RefusesWrongPasswordAndInactiveUser)
 {
-    struct Case { QString user, password, status; Result expected; };
+    struct Case {
+        QString user, password, status;
+        Result expected;
+    };
     const Case cases[] = {
         {"reza", "wrong", QStringLiteral("فعال"), Result::WrongPassword},
         {"nobody", "s3cret", QStringLiteral("فعال"), Result::WrongPassword},
@@ -54,7 +60,8 @@ TEST_P(LoginTest, RefusesWrongPasswordAndInactiveUser)
     };
     for (const Case& c : cases) {
         db->update("users", {{"status", c.status}}, reza);
-        EXPECT_EQ(logIn(*db, c.user, c.password).result, c.expected) << c.user.toStdString() << "/" << c.password.toStdString();
+        EXPECT_EQ(logIn(*db, c.user, c.password).result, c.expected)
+            << c.user.toStdString() << "/" << c.password.toStdString();
     }
     EXPECT_TRUE(logTexts().isEmpty()) << "refused logins write no record";
 }
@@ -91,7 +98,8 @@ TEST_P(LoginTest, OutdatedProgramIsRefusedExceptForAdminWhoMarksTheNewVersion)
     const LoginOutcome refused = logIn(*db, "reza", "s3cret");
     EXPECT_EQ(refused.result, Result::Outdated);
     EXPECT_EQ(refused.newestVersion, "2");
-    EXPECT_EQ(logTexts(), QStringList{QStringLiteral("  ورود ناموفق به نرم افزار بدليل استفاده از نسخه قديمي   2 reza")});
+    EXPECT_EQ(logTexts(),
+              QStringList{QStringLiteral("  ورود ناموفق به نرم افزار بدليل استفاده از نسخه قديمي   2 reza")});
 
     EXPECT_EQ(logIn(*db, "admin", "1").result, Result::LoggedIn) << "admin's own login writes 1 into its row";
     EXPECT_EQ(logIn(*db, "reza", "s3cret").result, Result::LoggedIn);

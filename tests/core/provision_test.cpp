@@ -39,8 +39,8 @@ TEST_P(ProvisionTest, EmptyDatabaseGetsEveryTableAndColumnThenARepeatChangesNoth
     EXPECT_EQ(schemaTables().size(), 20);
     const Table& pictures = *findTable("komision_pic");
     const QString indexCount = db->kind() == DbKind::Sqlite
-        ? "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?"
-        : "SELECT count(*) FROM pg_indexes WHERE indexname = ?";
+                                   ? "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?"
+                                   : "SELECT count(*) FROM pg_indexes WHERE indexname = ?";
     EXPECT_EQ(db->scalar(indexCount, {indexName(pictures, "cod")}).toInt(), 1)
         << "pictures are counted per case by their case key";
     EXPECT_EQ(findTable("arazi")->columns.size(), 55); // key and 54 survey texts
@@ -80,15 +80,16 @@ TEST_P(ProvisionTest, AdministratorCanLogInWithPasswordOne)
         for (int i = 2; i < 6; ++i)
             EXPECT_EQ(r.value(i).toInt(), 1) << r.value(1).toString().toStdString();
     }
-    EXPECT_EQ(pages, QStringList({"komision", "asnad", "ghimat", "arazi", "seting", "vagozari", "abadiha",
-                                  "phone", "karbaran", "kom_z", "zamaem"}));
+    EXPECT_EQ(pages, QStringList({"komision", "asnad", "ghimat", "arazi", "seting", "vagozari", "abadiha", "phone",
+                                  "karbaran", "kom_z", "zamaem"}));
 }
 
 TEST_P(ProvisionTest, OlderDatabaseReceivesMissingColumnsButNoDefaultRows)
 {
     // A database made by the old provisioning: users without the personal columns
     // and no administrator row; komision without the later columns; no land tables.
-    db->exec("CREATE TABLE users (id integer PRIMARY KEY, us varchar(25), ps varchar(25), lev varchar(25), ver varchar(25))");
+    db->exec(
+        "CREATE TABLE users (id integer PRIMARY KEY, us varchar(25), ps varchar(25), lev varchar(25), ver varchar(25))");
     db->exec("CREATE TABLE komision (pk integer PRIMARY KEY, paper_no varchar(30), city varchar(30))");
     db->exec("INSERT INTO komision (pk, paper_no, city) VALUES (7, '12/5', 'x')");
 
@@ -120,7 +121,8 @@ TEST_P(ProvisionTest, ServerColumnsNarrowerThanNeededAreWidenedAndAdminThenLogsI
     // with a plain password that the first login replaces by its hash.
     db->exec("CREATE TABLE users (id serial PRIMARY KEY, us varchar(25), ps varchar(25), lev varchar(25), "
              "ver varchar(25), nam varchar(50), status varchar(25))");
-    db->exec("INSERT INTO users (us, ps, lev, ver, status) VALUES ('admin', '1', 'ostan', '1', ?)", {QStringLiteral("فعال")});
+    db->exec("INSERT INTO users (us, ps, lev, ver, status) VALUES ('admin', '1', 'ostan', '1', ?)",
+             {QStringLiteral("فعال")});
 
     EXPECT_TRUE(findUser(*db, "admin", "1").has_value()) << "a column too narrow for the hash never locks a user out";
     EXPECT_EQ(db->scalar("SELECT ps FROM users WHERE us = 'admin'").toString(), "1");
@@ -132,7 +134,9 @@ TEST_P(ProvisionTest, ServerColumnsNarrowerThanNeededAreWidenedAndAdminThenLogsI
     EXPECT_EQ(users.widenedColumns, QStringList{"ps to 128"});
     EXPECT_TRUE(describe(users).contains("widened: ps to 128")) << describe(users).toStdString();
     EXPECT_EQ(db->scalar("SELECT character_maximum_length FROM information_schema.columns "
-                         "WHERE table_name = 'users' AND column_name = 'ps'").toInt(), 128);
+                         "WHERE table_name = 'users' AND column_name = 'ps'")
+                  .toInt(),
+              128);
 
     for (int attempt = 0; attempt < 2; ++attempt) // the plain password, then its stored hash
         EXPECT_EQ(logIn(*db, "admin", "1").result, LoginOutcome::Result::LoggedIn) << "login " << attempt;
@@ -198,7 +202,10 @@ TARVEST_FOR_EACH_DATABASE(AdminProvisionCommand);
 
 TEST(AdminProvisionCommandErrors, BadArgumentsAndUnreachableServerFailClearly)
 {
-    struct Case { QStringList args; int exit; };
+    struct Case {
+        QStringList args;
+        int exit;
+    };
     const Case cases[] = {
         {{"provision"}, 2},
         {{"provision", "--mysql", "x"}, 2},

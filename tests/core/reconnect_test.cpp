@@ -23,9 +23,10 @@ protected:
     {
         if (!test::postgresAvailable())
             GTEST_SKIP() << "no PostgreSQL server given (TARVEST_TEST_PG)";
-        m_dir = QDir::tempPath() + QStringLiteral("/tarvest-restart-%1-%2")
-                                       .arg(QCoreApplication::applicationPid())
-                                       .arg(QRandomGenerator::global()->generate());
+        m_dir = QDir::tempPath()
+                + QStringLiteral("/tarvest-restart-%1-%2")
+                      .arg(QCoreApplication::applicationPid())
+                      .arg(QRandomGenerator::global()->generate());
         m_conninfo = helper("start").trimmed();
         ASSERT_FALSE(m_conninfo.isEmpty());
     }
@@ -79,7 +80,8 @@ TEST_F(ServerRestart, SearchRunsAgainAfterARestartAndASaveDuringTheOutageSaysWhy
     helper("halt");
     const QString duringOutage = failureOf([&] { addValue(*db, "دو"); });
     EXPECT_TRUE(duringOutage.contains("قطع")) << duringOutage.toStdString();
-    EXPECT_TRUE(duringOutage.contains("connect", Qt::CaseInsensitive)) << "the server's reason: " << duringOutage.toStdString();
+    EXPECT_TRUE(duringOutage.contains("connect", Qt::CaseInsensitive))
+        << "the server's reason: " << duringOutage.toStdString();
     const QString searchDuringOutage = failureOf([&] { found.open(search, {"فهرست"}); });
     EXPECT_TRUE(searchDuringOutage.contains("connect", Qt::CaseInsensitive)) << searchDuringOutage.toStdString();
 

@@ -27,11 +27,15 @@ protected:
             return;
         ASSERT_TRUE(provisionSucceeded(provision(*db)));
         // Three cases, inserted out of date order.
-        const struct { const char* no; const char* dat; const char* area; } rows[] = {
-            {"100", "1403/02/10", "250"}, {"101", "1402/11/01", "1200.5"}, {"102", "    /  /  ", "75"}};
+        const struct {
+            const char* no;
+            const char* dat;
+            const char* area;
+        } rows[] = {{"100", "1403/02/10", "250"}, {"101", "1402/11/01", "1200.5"}, {"102", "    /  /  ", "75"}};
         for (const auto& r : rows)
-            keys << db->insert("komision", {{"paper_no", r.no}, {"paper_dat", r.dat}, {"masahat_na", r.area},
-                                            {"city", QStringLiteral("اروميه")}});
+            keys << db->insert(
+                "komision",
+                {{"paper_no", r.no}, {"paper_dat", r.dat}, {"masahat_na", r.area}, {"city", QStringLiteral("اروميه")}});
         rs = std::make_unique<ResultSet>(db);
         rs->open("select * from komision where city = ? order by pk", {QStringLiteral("اروميه")});
     }
@@ -73,8 +77,8 @@ TEST_P(ResultSetTest, WalksTheSnapshotLikeACursor)
 
 TEST_P(ResultSetTest, ReadsFieldsAsTextNumberCurrencyAndBoolean)
 {
-    const qint64 id = db->insert("asnad", {{"city", "x"}, {"fish_mablagh", "3,000,000,000"}, {"fish", 1},
-                                           {"rosta_cnt", 7}});
+    const qint64 id = db->insert("asnad",
+                                 {{"city", "x"}, {"fish_mablagh", "3,000,000,000"}, {"fish", 1}, {"rosta_cnt", 7}});
     db->insert("sayerkar", {{"asnad_id", id}, {"darsad", "12.5"}, {"mablagh", 1500}});
     ResultSet a(db);
     a.open("select a.*, s.darsad from asnad a left join sayerkar s on s.asnad_id = a.id");
@@ -295,9 +299,10 @@ TEST_P(ResultSetTest, TextsSortInTheSameOrderOnBothDatabases)
 {
     // Persian letters that Arabic code order puts apart from the Arabic ones, an empty
     // text and a missing one; ties keep the order they had.
-    const QStringList names = {QStringLiteral("گلی"), QStringLiteral("پری"), QStringLiteral("بهرام"), QString(""),
-                               QStringLiteral("ژاله"), QStringLiteral("كريم"), QStringLiteral("کریم"),
-                               QStringLiteral("Zahra"), QStringLiteral("ali"), QStringLiteral("بهرام")};
+    const QStringList names = {
+        QStringLiteral("گلی"),  QStringLiteral("پری"),  QStringLiteral("بهرام"), QString(""),
+        QStringLiteral("ژاله"), QStringLiteral("كريم"), QStringLiteral("کریم"),  QStringLiteral("Zahra"),
+        QStringLiteral("ali"),  QStringLiteral("بهرام")};
     db->exec("DELETE FROM komision");
     QList<qint64> ids;
     for (const QString& n : names)

@@ -151,7 +151,8 @@ TEST_F(SafeFileTest, FullDiskIsAnErrorAndKeepsTheEarlierFile)
     const Child c = runWriter({QStringLiteral("bytes"), target, QStringLiteral("1048576"), QStringLiteral("--fsize"),
                                QStringLiteral("118784")});
     EXPECT_EQ(c.exitCode, 1) << c.out.toStdString();
-    EXPECT_TRUE(c.out.contains(QStringLiteral("فايل از اندازه مجاز بزرگ‌تر است"))) << c.out.toStdString();
+    EXPECT_TRUE(c.out.contains(QStringLiteral("فايل از اندازه مجاز بزرگ‌تر است")))
+        << c.out.toStdString();
     EXPECT_EQ(readAll(target), "the earlier help file");
     EXPECT_EQ(leftovers(QDir(dir.path()), {QStringLiteral("font-help.pdf")}), QStringList());
 }
@@ -191,9 +192,8 @@ TEST_F(SafeFileTest, KilledExportLeavesTheEarlierWorkbook)
     };
     { // paused half way through the rows
         QProcess p;
-        p.start(QStringLiteral(TARVEST_TEST_FILEWRITER_EXE),
-                {QStringLiteral("xlsx"), target, QStringLiteral("5000"), QStringLiteral("--signal-at"),
-                 QStringLiteral("2500")});
+        p.start(QStringLiteral(TARVEST_TEST_FILEWRITER_EXE), {QStringLiteral("xlsx"), target, QStringLiteral("5000"),
+                                                              QStringLiteral("--signal-at"), QStringLiteral("2500")});
         ASSERT_TRUE(p.waitForReadyRead(60000));
         EXPECT_EQ(p.readLine().trimmed(), "writing");
         ::kill(pid_t(p.processId()), SIGKILL);

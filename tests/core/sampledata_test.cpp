@@ -1,8 +1,8 @@
 // The sample province for trying the program: every screen finds data, every level
 // can log in, and a database that holds cases is refused untouched; on both kinds.
 #include "admin/core/sampledata.h"
-#include "cases/core/casesearch.h"
 #include "cases/core/caserules.h"
+#include "cases/core/casesearch.h"
 #include "common/errors.h"
 #include "db/login.h"
 #include "db/provision.h"
@@ -11,8 +11,8 @@
 
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 using namespace tarvest;
 using namespace tarvest::test;
@@ -55,8 +55,13 @@ TEST_P(SampleData, FreshDatabaseGetsAProvinceUsersOfEveryLevelAndCases)
 
     // Each level logs in with the sample password; admin sees every case, a county
     // office only its own county's.
-    const QStringList levels = {"admin", "city", "ostan", "keshvar", QStringLiteral("ثبت پرونده"),
-                                QStringLiteral("امور زمين"), QStringLiteral("امور فني و مطالعات"),
+    const QStringList levels = {"admin",
+                                "city",
+                                "ostan",
+                                "keshvar",
+                                QStringLiteral("ثبت پرونده"),
+                                QStringLiteral("امور زمين"),
+                                QStringLiteral("امور فني و مطالعات"),
                                 QStringLiteral("دبير كميسيون معاملات")};
     for (const QString& level : levels) {
         const QString us = db->scalar("SELECT us FROM users WHERE lev = ? ORDER BY id", {level}).toString();

@@ -20,7 +20,10 @@ using tarvest::testing::TableSource;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+QString S(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 std::string show(const QList<QStringList>& rows)
 {
@@ -240,10 +243,17 @@ TEST_F(SpreadsheetImport, FailuresAreReportedInPersian)
         {"empty file", [&] { return makeBytes("empty.xlsx", {}); }, "Sheet1", notExcel},
         {"text file", [&] { return makeBytes("text.xlsx", "id,name\n1,x\n"); }, "Sheet1", notExcel},
         {"random bytes", [&] { return makeBytes("noise.xls", noise); }, "Sheet1", notExcel},
-        {"truncated zip", [&] { return makeBytes("cut.xlsx", goodBytes.left(goodBytes.size() / 2)); }, "Sheet1", corrupt},
+        {"truncated zip", [&] { return makeBytes("cut.xlsx", goodBytes.left(goodBytes.size() / 2)); }, "Sheet1",
+         corrupt},
         {"zip signature then noise", [&] { return makeBytes("pk.xlsx", "PK\x03\x04" + noise); }, "Sheet1", corrupt},
-        {"zip without a workbook", [&] { return makeWithPython("plain.zip", "import sys, zipfile\nzipfile.ZipFile(sys.argv[1], 'w').writestr('a.txt', 'x')"); }, "Sheet1", corrupt},
-        {"ole2 signature then noise", [&] { return makeBytes("ole.xls", QByteArray::fromHex("D0CF11E0A1B11AE1") + noise); }, "Sheet1", corrupt},
+        {"zip without a workbook",
+         [&] {
+             return makeWithPython("plain.zip",
+                                   "import sys, zipfile\nzipfile.ZipFile(sys.argv[1], 'w').writestr('a.txt', 'x')");
+         },
+         "Sheet1", corrupt},
+        {"ole2 signature then noise",
+         [&] { return makeBytes("ole.xls", QByteArray::fromHex("D0CF11E0A1B11AE1") + noise); }, "Sheet1", corrupt},
         {"missing sheet in xlsx", [&] { return good; }, "sh", S("شيت «sh» در فايل يافت نشد")},
         {"missing sheet in xls", [&] { return xls; }, "Sheet2", S("شيت «Sheet2» در فايل يافت نشد")},
     };
@@ -339,7 +349,8 @@ TEST_F(SpreadsheetImport, SameSheetReadsTheSameFromXlsxAndXls)
     const QStringList head = {S("کد"), S("نام"), S("مبلغ"), S("تاريخ"), S("زمان ثبت"), S("ساعت"), S("ضريب")};
     const QList<QStringList> rows = {
         {S("007"), S("تهران"), S("1250000"), S("2024-03-05"), S("2024-03-05 10:30:15"), S("08:05:00"), S("0.1")},
-        {S("12"), S(""), S("100000000000000000000"), S("1999-12-31"), S("2010-01-02 00:00:01"), S("23:59:59"), S("-7.25")},
+        {S("12"), S(""), S("100000000000000000000"), S("1999-12-31"), S("2010-01-02 00:00:01"), S("23:59:59"),
+         S("-7.25")},
         {S(""), S("آخر"), S("42"), S(""), S(""), S(""), S("3")},
     };
     for (const char* system : {"1900", "1904"}) {
@@ -368,11 +379,24 @@ TEST_F(SpreadsheetImport, HostileXlsxFilesAreRefused)
         QString expect;
     };
     const Case cases[] = {
-        {"huge row number", S(R"(<row r="2147483648"><c r="A2147483648" t="inlineStr"><is><t>x</t></is></c></row>)"), {}, 0, rows},
+        {"huge row number",
+         S(R"(<row r="2147483648"><c r="A2147483648" t="inlineStr"><is><t>x</t></is></c></row>)"),
+         {},
+         0,
+         rows},
         {"one row past the last", S(R"(<row r="1048577"><c t="inlineStr"><is><t>x</t></is></c></row>)"), {}, 0, rows},
-        {"rows without numbers past the last", S(R"(<row r="1048576"><c t="inlineStr"><is><t>x</t></is></c></row><row><c t="inlineStr"><is><t>y</t></is></c></row>)"), {}, 0, rows},
-        {"cell past the last column", S(R"(<row r="1"><c r="XFE1" t="inlineStr"><is><t>x</t></is></c></row>)"), {}, 0, columns},
-        {"shared-string bomb", S(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)"), S("<si><t>x</t></si>"), 3000000, memory},
+        {"rows without numbers past the last",
+         S(R"(<row r="1048576"><c t="inlineStr"><is><t>x</t></is></c></row><row><c t="inlineStr"><is><t>y</t></is></c></row>)"),
+         {},
+         0,
+         rows},
+        {"cell past the last column",
+         S(R"(<row r="1"><c r="XFE1" t="inlineStr"><is><t>x</t></is></c></row>)"),
+         {},
+         0,
+         columns},
+        {"shared-string bomb", S(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)"), S("<si><t>x</t></si>"), 3000000,
+         memory},
         {"one giant text", S(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)"), S("LONG"), 50 << 20, memory},
     };
     for (const Case& c : cases) {
@@ -396,12 +420,14 @@ TEST_F(SpreadsheetImport, HostileXlsxFilesAreRefused)
 TEST_F(SpreadsheetImport, FarCellsAreStoredSparselyAndBombsStayWithinMemory)
 {
     const QString far = file("far.xlsx");
-    ASSERT_EQ(tarvest::testing::runPython(
-                  QString::fromUtf8(kCrafted),
-                  {far, S(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>id</t></is></c><c r="XFD1" t="inlineStr"><is><t>last</t></is></c></row><row r="10000"><c r="A10000"><v>7</v></c></row>)"),
-                   S(""), S("0")})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        tarvest::testing::runPython(
+            QString::fromUtf8(kCrafted),
+            {far,
+             S(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>id</t></is></c><c r="XFD1" t="inlineStr"><is><t>last</t></is></c></row><row r="10000"><c r="A10000"><v>7</v></c></row>)"),
+             S(""), S("0")})
+            .exitCode,
+        0);
     const SheetTable t = readSheet(far, S("Sheet1"));
     EXPECT_EQ(t.columns.size(), 16384);
     EXPECT_EQ(t.columns.back(), S("last"));
@@ -411,9 +437,9 @@ TEST_F(SpreadsheetImport, FarCellsAreStoredSparselyAndBombsStayWithinMemory)
         EXPECT_TRUE(r.isEmpty());
 
     const QString bomb = file("bomb.xlsx");
-    ASSERT_EQ(tarvest::testing::runPython(QString::fromUtf8(kCrafted),
-                                          {bomb, S(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)"),
-                                           S("<si><t></t></si>"), S("30000000")})
+    ASSERT_EQ(tarvest::testing::runPython(
+                  QString::fromUtf8(kCrafted),
+                  {bomb, S(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)"), S("<si><t></t></si>"), S("30000000")})
                   .exitCode,
               0);
     EXPECT_LT(QFileInfo(bomb).size(), 2 << 20);
@@ -445,7 +471,8 @@ TEST_F(SpreadsheetImport, XlsChildProcessTurnsCrashesAndHangsIntoMessages)
     QRandomGenerator rng(3);
     for (int i = 0; i < 200; ++i) // header intact, sectors and records damaged
         scrambled[512 + int(rng.bounded(int(bytes.size()) - 512))] = char(rng.bounded(256));
-    for (const auto& [name, content] : {std::pair{"cut", bytes.left(bytes.size() / 2)}, std::pair{"scrambled", scrambled}}) {
+    for (const auto& [name, content] :
+         {std::pair{"cut", bytes.left(bytes.size() / 2)}, std::pair{"scrambled", scrambled}}) {
         SCOPED_TRACE(name);
         const QString path = makeBytes("damaged.xls", content);
         try {

@@ -91,9 +91,9 @@ TableSource wideSource()
     s.names[1] = QStringLiteral("City");
     s.data = {
         {QStringLiteral("  1 "), QStringLiteral(" شهرستان  مرکزي "), QStringLiteral("O'Brien"),
-         QStringLiteral("a < b & c"), QString(), QStringLiteral("   "), QStringLiteral("=1+2"),
-         QStringLiteral("007"), QStringLiteral("\tتب\t"), QString(), QString(), QString(), QString(),
-         QStringLiteral("ستون ۱۴"), QStringLiteral(" last ")},
+         QStringLiteral("a < b & c"), QString(), QStringLiteral("   "), QStringLiteral("=1+2"), QStringLiteral("007"),
+         QStringLiteral("\tتب\t"), QString(), QString(), QString(), QString(), QStringLiteral("ستون ۱۴"),
+         QStringLiteral(" last ")},
         {QStringLiteral("2"), QStringLiteral("نطنز")},
         {QStringLiteral("3"), QStringLiteral("كاشان"), QStringLiteral("x")},
     };
@@ -106,9 +106,10 @@ TEST_F(SpreadsheetExport, HeaderTitlesAndTrimmedValuesAsStrings)
 {
     const TableSource src = wideSource();
     // Titles match field names without regard to case; "f2" has none and keeps its name.
-    const QJsonObject book = exportAndInspect(
-        src, {{QStringLiteral("ID"), QStringLiteral("شناسه")}, {QStringLiteral("city"), QStringLiteral("شهرستان")},
-              {QStringLiteral("f14"), QStringLiteral("  <عنوان & آخر>  ")}, {QStringLiteral("absent"), QStringLiteral("x")}});
+    const QJsonObject book = exportAndInspect(src, {{QStringLiteral("ID"), QStringLiteral("شناسه")},
+                                                    {QStringLiteral("city"), QStringLiteral("شهرستان")},
+                                                    {QStringLiteral("f14"), QStringLiteral("  <عنوان & آخر>  ")},
+                                                    {QStringLiteral("absent"), QStringLiteral("x")}});
     ASSERT_FALSE(book.isEmpty());
     EXPECT_EQ(book[QStringLiteral("sheets")].toArray(), QJsonArray{QStringLiteral("Sheet1")});
     EXPECT_TRUE(book[QStringLiteral("rtl")].toBool());
@@ -120,12 +121,15 @@ TEST_F(SpreadsheetExport, HeaderTitlesAndTrimmedValuesAsStrings)
         EXPECT_EQ(cell(book, 1, c)[QStringLiteral("v")].toString(), header[c]) << c;
     EXPECT_EQ(cell(book, 1, 14)[QStringLiteral("v")].toString(), QStringLiteral("<عنوان & آخر>"));
 
-    struct Expect { int row, col; const char* value; }; // nullptr: empty cell
+    struct Expect {
+        int row, col;
+        const char* value;
+    }; // nullptr: empty cell
     const Expect cases[] = {
-        {2, 0, "1"}, {2, 1, "شهرستان  مرکزي"}, {2, 2, "O'Brien"}, {2, 3, "a < b & c"},
-        {2, 4, nullptr}, {2, 5, nullptr}, {2, 6, "=1+2"}, {2, 7, "007"}, {2, 8, "تب"},
-        {2, 13, "ستون ۱۴"}, {2, 14, "last"}, {3, 0, "2"}, {3, 1, "نطنز"}, {3, 2, nullptr},
-        {4, 2, "x"},
+        {2, 0, "1"},     {2, 1, "شهرستان  مرکزي"}, {2, 2, "O'Brien"}, {2, 3, "a < b & c"},
+        {2, 4, nullptr}, {2, 5, nullptr},          {2, 6, "=1+2"},    {2, 7, "007"},
+        {2, 8, "تب"},    {2, 13, "ستون ۱۴"},       {2, 14, "last"},   {3, 0, "2"},
+        {3, 1, "نطنز"},  {3, 2, nullptr},          {4, 2, "x"},
     };
     for (const Expect& e : cases) {
         const QJsonObject c = cell(book, e.row, e.col);
@@ -168,7 +172,8 @@ TEST_F(SpreadsheetExport, NarrowTableStillFormatsTheWholeHeaderAndBorderRanges)
     src.data = {{QStringLiteral("۱"), QStringLiteral("۲")}, {QString(), QString()}};
     const QJsonObject book = exportAndInspect(src, {});
     ASSERT_FALSE(book.isEmpty());
-    EXPECT_EQ(book[QStringLiteral("widths")].toObject().keys(), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+    EXPECT_EQ(book[QStringLiteral("widths")].toObject().keys(),
+              (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
     EXPECT_EQ(book[QStringLiteral("maxRow")].toInt(), 3);
     for (int c = 0; c < 13; ++c) {
         SCOPED_TRACE(colLetter(c).toStdString());
@@ -255,13 +260,26 @@ TEST_F(SpreadsheetExport, NumberColumnsAreNumericCellsAndTextsStayText)
         {QStringLiteral("00"), QStringLiteral("نامعلوم"), QString(), QStringLiteral("7")},
     };
     writeXlsx(path(), src, {});
-    const QJsonArray rows = tarvest::testing::runPythonJson(QString::fromUtf8(kCellTypes), {path(), QStringLiteral("4")}).toArray();
+    const QJsonArray rows =
+        tarvest::testing::runPythonJson(QString::fromUtf8(kCellTypes), {path(), QStringLiteral("4")}).toArray();
     ASSERT_EQ(rows.size(), 3);
-    struct Expect { int row, col; QJsonValue value; const char* type; };
+    struct Expect {
+        int row, col;
+        QJsonValue value;
+        const char* type;
+    };
     const Expect cases[] = {
-        {0, 0, QStringLiteral("0071"), "s"}, {0, 1, 1250000, "n"}, {0, 2, 12.5, "n"}, {0, 3, -3, "n"},
-        {1, 0, QStringLiteral("12"), "s"}, {1, 1, 9007199254740992.0, "n"}, {1, 2, 0.1, "n"}, {1, 3, 0, "n"},
-        {2, 0, QStringLiteral("00"), "s"}, {2, 1, QStringLiteral("نامعلوم"), "s"}, {2, 2, QJsonValue::Null, "n"},
+        {0, 0, QStringLiteral("0071"), "s"},
+        {0, 1, 1250000, "n"},
+        {0, 2, 12.5, "n"},
+        {0, 3, -3, "n"},
+        {1, 0, QStringLiteral("12"), "s"},
+        {1, 1, 9007199254740992.0, "n"},
+        {1, 2, 0.1, "n"},
+        {1, 3, 0, "n"},
+        {2, 0, QStringLiteral("00"), "s"},
+        {2, 1, QStringLiteral("نامعلوم"), "s"},
+        {2, 2, QJsonValue::Null, "n"},
         {2, 3, 7, "n"},
     };
     for (const Expect& e : cases) {
@@ -300,7 +318,8 @@ TEST_P(ExportFromTable, ColumnKindsFollowTheSchema)
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("prices.xlsx"));
     exportResultSet(rs, out);
-    const QJsonArray rows = tarvest::testing::runPythonJson(QString::fromUtf8(kCellTypes), {out, QStringLiteral("5")}).toArray();
+    const QJsonArray rows = tarvest::testing::runPythonJson(QString::fromUtf8(kCellTypes), {out, QStringLiteral("5")})
+                                .toArray();
     ASSERT_EQ(rows.size(), 1);
     const QJsonArray r = rows[0].toArray();
     EXPECT_EQ(r[0].toArray()[1].toString(), QStringLiteral("n")); // identity key

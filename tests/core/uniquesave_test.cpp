@@ -23,8 +23,8 @@ constexpr int kRounds = 20;
 
 CaseTexts caseWithLetter(const QString& paperNo)
 {
-    return {{"ostan", Fars},        {"city", Markazi},           {"rosta", "کوشک"},
-            {"paper_no", paperNo},  {"paper_dat", "1403/02/10"}, {"karbari1", "زراعي"},
+    return {{"ostan", Fars},          {"city", Markazi},           {"rosta", "کوشک"},
+            {"paper_no", paperNo},    {"paper_dat", "1403/02/10"}, {"karbari1", "زراعي"},
             {"takhrib_masahat", "0"}, {"darkhast", "علي"}};
 }
 

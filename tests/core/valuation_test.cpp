@@ -10,41 +10,65 @@ using namespace tarvest;
 using namespace tarvest::valuation;
 
 namespace {
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
-Decimal d(const char16_t* s) { return *Decimal::parse(q(s)); }
+QString q(const char16_t* s)
+{
+    return QString::fromUtf16(s);
+}
+Decimal d(const char16_t* s)
+{
+    return *Decimal::parse(q(s));
+}
 } // namespace
 
 TEST(Decimal, ReadsOnlyPlainDecimalNumbers)
 {
-    const struct { const char16_t* in; const char16_t* shown; } valid[] = {
-        {u"250", u"250"},     {u" 12.5 ", u"12.5"}, {u"-3", u"-3"},     {u"+3", u"3"},
-        {u".5", u"0.5"},      {u"5.", u"5"},        {u"250.0", u"250"}, {u"1e3", u"1000"},
-        {u"1.5E-2", u"0.015"}, {u"-0", u"0"},
+    const struct {
+        const char16_t* in;
+        const char16_t* shown;
+    } valid[] = {
+        {u"250", u"250"},
+        {u" 12.5 ", u"12.5"},
+        {u"-3", u"-3"},
+        {u"+3", u"3"},
+        {u".5", u"0.5"},
+        {u"5.", u"5"},
+        {u"250.0", u"250"},
+        {u"1e3", u"1000"},
+        {u"1.5E-2", u"0.015"},
+        {u"-0", u"0"},
         // Finer than twelve fraction digits: rounded half to even.
-        {u"0.0000000000005", u"0"}, {u"0.0000000000015", u"0.000000000002"},
+        {u"0.0000000000005", u"0"},
+        {u"0.0000000000015", u"0.000000000002"},
         // Typed with a Persian keyboard: Persian and Arabic-Indic digits, Persian point.
-        {u"۳۰۰", u"300"}, {u"١٠٠٠٠٠٠", u"1000000"}, {u"۱۲٫۵", u"12.5"}, {u"۱۲.۵", u"12.5"},
+        {u"۳۰۰", u"300"},
+        {u"١٠٠٠٠٠٠", u"1000000"},
+        {u"۱۲٫۵", u"12.5"},
+        {u"۱۲.۵", u"12.5"},
     };
     for (const auto& c : valid) {
         const auto v = toNumber(q(c.in));
         ASSERT_TRUE(v) << q(c.in).toStdString();
         EXPECT_EQ(toText(*v), q(c.shown)) << q(c.in).toStdString();
     }
-    const char16_t* invalid[] = {u"", u"  ", u"abc", u"1,000", u"فقط هزينه كارشناسي", u".", u"1.2.3",
-                                 u"۱۲a", u"1e", u"12abc", u"--1", u"1e99", u"۱٫۲٫۳"};
+    const char16_t* invalid[] = {u"",    u"  ",    u"abc",  u"1,000", u"فقط هزينه كارشناسي",
+                                 u".",   u"1.2.3", u"۱۲a",  u"1e",    u"12abc",
+                                 u"--1", u"1e99",  u"۱٫۲٫۳"};
     for (const char16_t* in : invalid)
         EXPECT_FALSE(toNumber(q(in))) << q(in).toStdString();
 }
 
 TEST(Decimal, WritesTheShortestFormWithFifteenSignificantDigits)
 {
-    const struct { const char16_t* in; const char16_t* out; } cases[] = {
+    const struct {
+        const char16_t* in;
+        const char16_t* out;
+    } cases[] = {
         {u"250.000", u"250"},
         {u"-0.5", u"-0.5"},
         {u"1234567890.12345678", u"1234567890.12346"},
         {u"0.000012345678901", u"0.000012345679"},
         {u"99999999999999.99", u"100000000000000"},
-        {u"0.1234567890125", u"0.123456789012"}, // twelve fraction digits kept, tie to even
+        {u"0.1234567890125", u"0.123456789012"},          // twelve fraction digits kept, tie to even
         {u"1234567890123456789", u"1234567890123456789"}, // whole rials are never cut
     };
     for (const auto& c : cases)
@@ -60,9 +84,14 @@ TEST(Decimal, ArithmeticIsExactAndRoundsHalfToEven)
     EXPECT_EQ(d(u"123456789012.34") * d(u"1000000.07"), d(u"123456797654315230.8638"));
     EXPECT_EQ(d(u"-2.5") * d(u"4"), d(u"-10"));
 
-    const struct { const char16_t* in; const char16_t* nearest; const char16_t* down; const char16_t* up; } rounding[] = {
-        {u"2.5", u"2", u"2", u"3"},   {u"3.5", u"4", u"3", u"4"},   {u"-2.5", u"-2", u"-3", u"-2"},
-        {u"2.51", u"3", u"2", u"3"},  {u"7", u"7", u"7", u"7"},     {u"-0.4", u"0", u"-1", u"0"},
+    const struct {
+        const char16_t* in;
+        const char16_t* nearest;
+        const char16_t* down;
+        const char16_t* up;
+    } rounding[] = {
+        {u"2.5", u"2", u"2", u"3"},  {u"3.5", u"4", u"3", u"4"}, {u"-2.5", u"-2", u"-3", u"-2"},
+        {u"2.51", u"3", u"2", u"3"}, {u"7", u"7", u"7", u"7"},   {u"-0.4", u"0", u"-1", u"0"},
     };
     for (const auto& c : rounding) {
         EXPECT_EQ(d(c.in).roundedHalfEven(0), d(c.nearest)) << q(c.in).toStdString();
@@ -79,14 +108,22 @@ TEST(Decimal, ArithmeticIsExactAndRoundsHalfToEven)
 
 TEST(Valuation, NetAreaPropertyValueAndDiscount)
 {
-    const struct { const char16_t* metraj; const char16_t* destroyed; const char16_t* net; } net[] = {
+    const struct {
+        const char16_t* metraj;
+        const char16_t* destroyed;
+        const char16_t* net;
+    } net[] = {
         {u"500", u"100", u"300"}, {u"500", u"0", u"500"}, {u"199.99", u"0", u"199.99"},
         {u"100", u"60", u"-20"},  {u"500", u"", u"0"},    {u"abc", u"1", u"0"},
     };
     for (const auto& c : net)
         EXPECT_EQ(netAreaText(q(c.metraj), q(c.destroyed)), q(c.net)) << q(c.metraj).toStdString();
 
-    const struct { const char16_t* area; const char16_t* price; const char16_t* value; } value[] = {
+    const struct {
+        const char16_t* area;
+        const char16_t* price;
+        const char16_t* value;
+    } value[] = {
         {u"300", u"1000000", u"300000000"}, {u"250.5", u"1000001", u"250500250.5"},
         {u"0.1", u"0.2", u"0.02"},          {u"", u"5", u"0"},
         {u"300", u"1,000,000", u"0"},
@@ -143,8 +180,11 @@ TEST(Valuation, OwnerShareByValueBandAndAreaFactor)
 
 TEST(Valuation, OwnerShareFillsEmptyFieldsAndCutsTheValue)
 {
-    const struct { const char16_t* value; const char16_t* written; } cut[] = {
-        {u"12345.678", u"12345.67"}, {u"12345.5", u"12345.5"}, {u"12345.0", u"12345"},
+    const struct {
+        const char16_t* value;
+        const char16_t* written;
+    } cut[] = {
+        {u"12345.678", u"12345.67"}, {u"12345.5", u"12345.5"},      {u"12345.0", u"12345"},
         {u"12345.999", u"12345.99"}, {u"-12345.678", u"-12345.67"}, {u"", u"0"},
     };
     for (const auto& c : cut) {
@@ -180,20 +220,19 @@ TEST(Valuation, PersianDigitsValueLikeLatinOnes)
 
 TEST(Valuation, FeeIsHalfTheShareLessTheDiscount)
 {
-    const struct { const char16_t* share; const char16_t* discount; const char16_t* fee; } cases[] = {
-        {u"28350000", u"0", u"14175000"},
-        {u"28350000", u"50", u"7087500"},
-        {u"28350000", u"100", u"0"},
-        {u"28350000", u"", u"0"},
-        {u"28350000", u"abc", u"0"},
-        {u"فقط هزينه كارشناسي", u"0", u"0"},
-        {u"1", u"10", u"0.45"},
-        {u"0.0003", u"0", u"0.0002"}, // half 0.00015, tie to even
-        {u"0.0001", u"50", u"0"},
-        {u"0.0003", u"50", u"0.0001"},
+    const struct {
+        const char16_t* share;
+        const char16_t* discount;
+        const char16_t* fee;
+    } cases[] = {
+        {u"28350000", u"0", u"14175000"}, {u"28350000", u"50", u"7087500"}, {u"28350000", u"100", u"0"},
+        {u"28350000", u"", u"0"},         {u"28350000", u"abc", u"0"},      {u"فقط هزينه كارشناسي", u"0", u"0"},
+        {u"1", u"10", u"0.45"},           {u"0.0003", u"0", u"0.0002"}, // half 0.00015, tie to even
+        {u"0.0001", u"50", u"0"},         {u"0.0003", u"50", u"0.0001"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(feeText(q(c.share), q(c.discount)), q(c.fee)) << q(c.share).toStdString() << " " << q(c.discount).toStdString();
+        EXPECT_EQ(feeText(q(c.share), q(c.discount)), q(c.fee))
+            << q(c.share).toStdString() << " " << q(c.discount).toStdString();
 }
 
 TEST(Valuation, CalculatorRoundingsAndPayment)
@@ -208,11 +247,13 @@ TEST(Valuation, CalculatorRoundingsAndPayment)
         const char16_t* two;
         const char16_t* payment; // grouped payment, or the message
     } cases[] = {
-        {u"250.5", u"1000001", u"250500250.5", u"250500250", u"250500251", u"250500250", u"250500250,5", u"17,535,017.535"},
+        {u"250.5", u"1000001", u"250500250.5", u"250500250", u"250500251", u"250500250", u"250500250,5",
+         u"17,535,017.535"},
         {u"300", u"1000000", u"300000000", u"300000000", u"300000000", u"300000000", u"300000000", u"21,000,000"},
         {u"300", u"100000", u"30000000", u"30000000", u"30000000", u"30000000", u"30000000", u"فقط هزينه كارشناسي"},
         {u"1000", u"1000000", u"1000000000", u"1000000000", u"1000000000", u"1000000000", u"1000000000", u"60,000,000"},
-        {u"1000", u"1000001", u"1000001000", u"1000001000", u"1000001000", u"1000001000", u"1000001000", u"طبق نظر كميسيون معاملات"},
+        {u"1000", u"1000001", u"1000001000", u"1000001000", u"1000001000", u"1000001000", u"1000001000",
+         u"طبق نظر كميسيون معاملات"},
         {u"", u"", u"0", u"0", u"0", u"0", u"0", u"فقط هزينه كارشناسي"},
         {u"1.5", u"1", u"1.5", u"2", u"2", u"1", u"1,5", u"فقط هزينه كارشناسي"},
         {u"30000005.125", u"1", u"30000005.125", u"30000005", u"30000006", u"30000005", u"30000005,12", u"0.5125"},
@@ -225,7 +266,8 @@ TEST(Valuation, CalculatorRoundingsAndPayment)
         EXPECT_EQ(out->up, q(c.up));
         EXPECT_EQ(out->down, q(c.down));
         EXPECT_EQ(out->twoDigits, q(c.two));
-        EXPECT_EQ(out->payment ? paymentText(*out->payment) : out->paymentMessage, q(c.payment)) << q(c.area).toStdString();
+        EXPECT_EQ(out->payment ? paymentText(*out->payment) : out->paymentMessage, q(c.payment))
+            << q(c.area).toStdString();
     }
     EXPECT_FALSE(calculate(u"abc", u"1"));
     EXPECT_FALSE(calculate(u"1", u"1,000"));

@@ -33,8 +33,13 @@ inline void insertGazetteer(Database& db)
         {"", Orphan, "", "یک", "دو", "سه", "501"},
     };
     for (const Row& r : rows)
-        db.insert("abadiha", {{"ostan", r.ostan}, {"shahrestan", r.shahrestan}, {"shahr", r.shahr},
-                              {"bakhsh", r.bakhsh}, {"dehestan", r.dehestan}, {"rosta", r.rosta}, {"cod", r.cod}});
+        db.insert("abadiha", {{"ostan", r.ostan},
+                              {"shahrestan", r.shahrestan},
+                              {"shahr", r.shahr},
+                              {"bakhsh", r.bakhsh},
+                              {"dehestan", r.dehestan},
+                              {"rosta", r.rosta},
+                              {"cod", r.cod}});
 }
 
 } // namespace tarvest::test

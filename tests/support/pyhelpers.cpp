@@ -41,8 +41,7 @@ QJsonValue runPythonJson(const QString& script, const QStringList& args)
     QJsonParseError perr;
     const QJsonDocument doc = QJsonDocument::fromJson(r.out, &perr);
     if (perr.error != QJsonParseError::NoError) {
-        ADD_FAILURE() << "python printed no JSON: " << perr.errorString().toStdString()
-                      << "\n" << r.out.constData();
+        ADD_FAILURE() << "python printed no JSON: " << perr.errorString().toStdString() << "\n" << r.out.constData();
         return QJsonValue(QJsonValue::Undefined);
     }
     return doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());

@@ -62,8 +62,7 @@ TempDatabase::~TempDatabase()
 
 std::unique_ptr<Database> TempDatabase::openAnother() const
 {
-    return m_backend == Backend::Sqlite ? Database::openSqlite(m_location, false)
-                                        : Database::openPostgres(m_location);
+    return m_backend == Backend::Sqlite ? Database::openSqlite(m_location, false) : Database::openPostgres(m_location);
 }
 
 } // namespace tarvest::test

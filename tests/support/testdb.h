@@ -66,8 +66,8 @@ protected:
 
 } // namespace tarvest::test
 
-#define TARVEST_FOR_EACH_DATABASE(Suite)                                                       \
-    INSTANTIATE_TEST_SUITE_P(Db, Suite, ::testing::ValuesIn(::tarvest::test::allBackends()),    \
+#define TARVEST_FOR_EACH_DATABASE(Suite)                                                                               \
+    INSTANTIATE_TEST_SUITE_P(Db, Suite, ::testing::ValuesIn(::tarvest::test::allBackends()),                           \
                              [](const auto& info) { return ::tarvest::test::backendName(info.param); })
 
 // Readable QString values in assertion messages.

@@ -50,9 +50,12 @@ TEST_F(Appearance, QuestionBoxButtonsReadBaleAndNa)
 
 TEST_F(Appearance, QtsOwnPersianTextsCarryNoMnemonicInsideAWord)
 {
-    const struct { const char* context; const char* source; } texts[] = {
-        {"QLineEdit", "&Undo"}, {"QLineEdit", "&Redo"},     {"QLineEdit", "Cu&t"},
-        {"QLineEdit", "&Copy"}, {"QLineEdit", "&Paste"},    {"QFileDialog", "&Open"},
+    const struct {
+        const char* context;
+        const char* source;
+    } texts[] = {
+        {"QLineEdit", "&Undo"},   {"QLineEdit", "&Redo"},         {"QLineEdit", "Cu&t"},
+        {"QLineEdit", "&Copy"},   {"QLineEdit", "&Paste"},        {"QFileDialog", "&Open"},
         {"QFileDialog", "&Save"}, {"QFileDialog", "&New Folder"}, {"QFileDialog", "&Delete"},
     };
     for (const auto& t : texts) {

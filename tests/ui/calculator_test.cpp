@@ -20,7 +20,10 @@ using namespace tarvest;
 
 namespace {
 
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
+QString q(const char16_t* s)
+{
+    return QString::fromUtf16(s);
+}
 
 class Calculator : public ::testing::Test {
 protected:
@@ -32,7 +35,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&calc));
     }
     template <typename T = QLineEdit>
-    T* get(const char* name) { return calc.findChild<T*>(QString::fromLatin1(name)); }
+    T* get(const char* name)
+    {
+        return calc.findChild<T*>(QString::fromLatin1(name));
+    }
     QString label(int n) { return get<QLabel>(QByteArray("Label" + QByteArray::number(n)).constData())->text(); }
 
     // Types area and price and presses Enter after each, as the user does.
@@ -81,8 +87,10 @@ TEST_F(Calculator, ExampleGivesRoundingsAndAPaymentWithItsFraction)
     EXPECT_EQ(get("price_malek")->text(), "17,535,017.535");
 
     // The selected option gives the rounding of the property value.
-    const struct { int option; const char* shown; } options[] = {
-        {0, "250500250"}, {1, "250500251"}, {2, "250500250"}, {3, "250500250.5"}};
+    const struct {
+        int option;
+        const char* shown;
+    } options[] = {{0, "250500250"}, {1, "250500251"}, {2, "250500250"}, {3, "250500250.5"}};
     for (const auto& o : options) {
         get<QAbstractButton>(QByteArray("RadioGroup1_" + QByteArray::number(o.option)).constData())->click();
         EXPECT_EQ(get("price_total")->text(), o.shown) << o.option;

@@ -89,8 +89,8 @@ protected:
     // Stores a case straight into the table and makes it the current case.
     qint64 store(const QVariantMap& changes)
     {
-        QVariantMap row{{"ostan", Fars},           {"city", Markazi},         {"rosta", kVillage},
-                        {"paper_no", "1"},         {"paper_dat", "1403/01/20"}, {"karbari1", "زراعي"},
+        QVariantMap row{{"ostan", Fars},          {"city", Markazi},           {"rosta", kVillage},
+                        {"paper_no", "1"},        {"paper_dat", "1403/01/20"}, {"karbari1", "زراعي"},
                         {"takhrib_masahat", "0"}, {"karbar", "creator"}};
         for (auto it = changes.begin(); it != changes.end(); ++it)
             row.insert(it.key(), it.value());
@@ -192,11 +192,13 @@ TEST_P(CaseEntryTest, NewCasePresetsAndLevelEnableSets)
         QStringList disabled;
     };
     const Row rows[] = {
-        {"city", {"paper_no", "kharej", "bakhsh", "moshaver", "malek_varizi"},
+        {"city",
+         {"paper_no", "kharej", "bakhsh", "moshaver", "malek_varizi"},
          {"fani", "mashmol", "cmt", "taeid_zamin", "reg_dat", "komision_dat", "ost_paper_no"}},
         {"ostan", {"paper_no", "fani", "mashmol", "zamin", "dabir", "komision_dat"}, {}},
         {"ثبت پرونده", {"paper_no", "fani", "komision_dat"}, {"zamin", "mashmol"}},
-        {"امور زمين", {"zamin", "mashmol", "paper_no2", "malek_varizi", "price_metr"},
+        {"امور زمين",
+         {"zamin", "mashmol", "paper_no2", "malek_varizi", "price_metr"},
          {"paper_no", "city", "rosta", "fani", "dabir", "metraj"}},
         {"امور فني و مطالعات", {"fani"}, {"paper_no", "zamin", "mashmol", "dabir", "komision_t_k"}},
         {"دبير كميسيون معاملات", {"dabir"}, {"paper_no", "fani", "malek_sahm"}},
@@ -357,8 +359,12 @@ TEST_P(CaseEntryTest, CountyOfficeCannotOpenApprovedOrRegisteredCases)
 
 TEST_P(CaseEntryTest, LoadingRecomputesTheOwnersShareThenCopiesTheStoredFee)
 {
-    store({{"masahat_khales", "200"}, {"price_metr", "500000"}, {"melk_arzesh", "100000000"},
-           {"malek_pardakhti", "1"}, {"malek_varizi", "777"}, {"takhfif_darsad", "0"}});
+    store({{"masahat_khales", "200"},
+           {"price_metr", "500000"},
+           {"melk_arzesh", "100000000"},
+           {"malek_pardakhti", "1"},
+           {"malek_varizi", "777"},
+           {"takhfif_darsad", "0"}});
     ASSERT_TRUE(screen->prepareEdit());
     const auto expected = valuation::ownerShare({"200", "500000", "100000000", "1"}).fields.malek_pardakhti;
     EXPECT_NE(expected, "1");
@@ -412,8 +418,8 @@ TEST_P(CaseEntryTest, PersianDigitsTypedValueTheCaseAndAreStoredAsDigits)
     };
     type("metraj", QString::fromUtf16(u"۳۰۰"));
     type("price_metr", QString::fromUtf16(u"۱۰۰۰۰۰۰"));
-    screen->findChild<QLineEdit*>("melk_arzesh")->setFocus();      // the value follows
-    screen->findChild<QLineEdit*>("malek_pardakhti")->setFocus();  // and the owner's share
+    screen->findChild<QLineEdit*>("melk_arzesh")->setFocus();     // the value follows
+    screen->findChild<QLineEdit*>("malek_pardakhti")->setFocus(); // and the owner's share
     EXPECT_EQ(text("metraj"), "300") << "shown with the digits it computes with";
     EXPECT_EQ(text("masahat_khales"), "300");
     EXPECT_EQ(text("melk_arzesh"), "300000000");
@@ -466,8 +472,11 @@ TEST_P(CaseEntryTest, EscapeNeverClosesTheScreenButTheCloseBoxDoes)
 
 TEST_P(CaseEntryTest, NoLargeAreaReminderOnABlankNewCase)
 {
-    store({{"metraj", "3500"}, {"masahat_khales", "3500"}, {"price_metr", "100000"},
-           {"melk_arzesh", "350000000"}, {"takhfif_darsad", "0"}});
+    store({{"metraj", "3500"},
+           {"masahat_khales", "3500"},
+           {"price_metr", "100000"},
+           {"melk_arzesh", "350000000"},
+           {"takhfif_darsad", "0"}});
     ASSERT_TRUE(screen->prepareEdit());
     EXPECT_TRUE(dialogs.shown.contains(valuation::kLargeAreaReminder)) << "the case viewed is large";
     dialogs.shown.clear();

@@ -159,7 +159,7 @@ TEST_P(CasePicturesScreenTest, ClickedRowIsSavedUnderTheChosenNameAndOpened)
     dialogs.files.enqueue(dir.filePath("letter"));
     screen->saveAndOpen(1);
     EXPECT_TRUE(QFile::exists(dir.filePath("letter"))); // no extension: exactly the chosen name
-    EXPECT_EQ(dialogs.opened.size(), 1);               // not opened when unticked
+    EXPECT_EQ(dialogs.opened.size(), 1);                // not opened when unticked
 
     control<QCheckBox>("CheckBox1")->setChecked(true);
     screen->saveAndOpen(1); // the save dialog cancelled: nothing to open

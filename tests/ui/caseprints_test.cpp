@@ -7,8 +7,8 @@
 #include "db/session.h"
 #include "db/settinglists.h"
 #include "fakedialogs.h"
-#include "reports/reportrenderer.h"
 #include "pdftext.h"
+#include "reports/reportrenderer.h"
 #include "testdb.h"
 #include "widgets/screen.h"
 
@@ -34,13 +34,26 @@ protected:
         addSettingValue(*db, lists::RuralDeputyPostTitle, QStringLiteral("سرپرست آزمايشي"));
         addSettingValue(*db, lists::TransactionsLetterNo, "777/88");
         addSettingValue(*db, lists::TransactionsLetterDate, "1402/11/11");
-        db->insert("komision", {{"paper_no", "123/45"}, {"paper_dat", "1403/02/10"}, {"city", QStringLiteral("مراغه")},
-                                {"rosta", QStringLiteral("باسمنج")}, {"darkhast", "Alavi"}, {"metraj", "500.5"},
-                                {"takhrib_masahat", "20"}, {"malek_varizi", 12500000}, {"masahat_na", "611"},
-                                {"komision_dat", "1403/03/01"}, {"komision_t_k_dat", "1403/06/02"}, {"phone", "0914555"}});
-        db->insert("komision", {{"paper_no", "678/9"}, {"city", QStringLiteral("مرند")}, {"rosta", QStringLiteral("يكان")},
-                                {"darkhast", "Karimi"}, {"metraj", "300"}, {"malek_sahm", "20"},
-                                {"komision_t_k_dat", "1403/06/09"}, {"komision_t_k", "Agreed"}});
+        db->insert("komision", {{"paper_no", "123/45"},
+                                {"paper_dat", "1403/02/10"},
+                                {"city", QStringLiteral("مراغه")},
+                                {"rosta", QStringLiteral("باسمنج")},
+                                {"darkhast", "Alavi"},
+                                {"metraj", "500.5"},
+                                {"takhrib_masahat", "20"},
+                                {"malek_varizi", 12500000},
+                                {"masahat_na", "611"},
+                                {"komision_dat", "1403/03/01"},
+                                {"komision_t_k_dat", "1403/06/02"},
+                                {"phone", "0914555"}});
+        db->insert("komision", {{"paper_no", "678/9"},
+                                {"city", QStringLiteral("مرند")},
+                                {"rosta", QStringLiteral("يكان")},
+                                {"darkhast", "Karimi"},
+                                {"metraj", "300"},
+                                {"malek_sahm", "20"},
+                                {"komision_t_k_dat", "1403/06/09"},
+                                {"komision_t_k", "Agreed"}});
         session.setDatabase(tmp->openAnother());
         session.cases.open("select * from komision order by pk");
         session.cases.moveTo(1);
@@ -86,7 +99,8 @@ void expectNoPlaceholderLeft(const report::Layout& layout)
 
 TEST_P(CasePrints, CommissionSheetA4TakesTheCaseAndTheAnswers)
 {
-    dialogs.inputs << "1403/05/01" << " 14 ";
+    dialogs.inputs << "1403/05/01"
+                   << " 14 ";
     auto p = caseprints::prepareCommissionSheetA4(session);
     ASSERT_TRUE(p);
     EXPECT_EQ(dialogs.asked, (QStringList{QStringLiteral("Date | تاريخ"), QStringLiteral("Font Size | سايز توضيحات")}));
@@ -99,8 +113,9 @@ TEST_P(CasePrints, CommissionSheetA4TakesTheCaseAndTheAnswers)
          {QStringLiteral("1403/05/01"), QStringLiteral("تاريخ"), QStringLiteral("123/45"), QStringLiteral("1403/02/10"),
           QStringLiteral("مراغه"), QStringLiteral("باسمنج"), QStringLiteral("Alavi"), QStringLiteral("500.5"),
           QStringLiteral("611"), QStringLiteral("12,500,000"), QStringLiteral("ريال، معادل"), QStringLiteral("دوازده"),
-          QStringLiteral("Director"), QStringLiteral("Deputy"), QStringLiteral("Legal"), QStringLiteral("سرپرست آزمايشي"),
-          QStringLiteral("92/05/02"), QStringLiteral("4662"), QStringLiteral("1403/03/01")})
+          QStringLiteral("Director"), QStringLiteral("Deputy"), QStringLiteral("Legal"),
+          QStringLiteral("سرپرست آزمايشي"), QStringLiteral("92/05/02"), QStringLiteral("4662"),
+          QStringLiteral("1403/03/01")})
         EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
     EXPECT_FALSE(text.contains(f(QStringLiteral("به نسبت مقابل"))));
     EXPECT_FALSE(text.contains("480.5")); // the A4 sheet prints the area as entered
@@ -114,7 +129,8 @@ TEST_P(CasePrints, CommissionSheetA4AnswersTakeEffect)
     EXPECT_TRUE(printed(*p).contains("1403/01/01"));
     EXPECT_EQ(p->layout.element("zamin").fontSize, 10);
 
-    dialogs.inputs << "" << "9";
+    dialogs.inputs << ""
+                   << "9";
     p = caseprints::prepareCommissionSheetA4(session);
     ASSERT_TRUE(p);
     QString text = printed(*p);
@@ -124,7 +140,8 @@ TEST_P(CasePrints, CommissionSheetA4AnswersTakeEffect)
 
     // A share instead of money: the share tail and the share text.
     session.cases.moveTo(2);
-    dialogs.inputs << "1403/05/01" << "10";
+    dialogs.inputs << "1403/05/01"
+                   << "10";
     p = caseprints::prepareCommissionSheetA4(session);
     text = printed(*p);
     EXPECT_TRUE(text.contains(f(QStringLiteral("به نسبت مقابل"))));
@@ -132,12 +149,14 @@ TEST_P(CasePrints, CommissionSheetA4AnswersTakeEffect)
     EXPECT_FALSE(text.contains("92/05/02"));
 
     // A size that is not a whole number: a message and no preview.
-    dialogs.inputs << "1403/05/01" << "abc";
+    dialogs.inputs << "1403/05/01"
+                   << "abc";
     caseprints::printCommissionSheetA4(session);
     EXPECT_TRUE(shown.isEmpty());
     ASSERT_FALSE(dialogs.shown.isEmpty());
     EXPECT_TRUE(dialogs.shown.last().contains("abc"));
-    dialogs.inputs << "1403/05/01" << "11";
+    dialogs.inputs << "1403/05/01"
+                   << "11";
     caseprints::printCommissionSheetA4(session);
     EXPECT_EQ(shown, QStringList{"tarvest::report::ReportPreview"});
 }
@@ -169,10 +188,9 @@ TEST_P(CasePrints, RegisterListsEveryCaseAndKeepsTheSelection)
     // letters into others in the extracted text, so the name is read from the layout.
     EXPECT_EQ(p.layout.text("province"), QStringLiteral("آذربايجان غربي"));
     const QString text = printed(p);
-    for (const QString& expected :
-         {QStringLiteral("123/45"), QStringLiteral("678/9"), QStringLiteral("Alavi"), QStringLiteral("Karimi"),
-          QStringLiteral("0914555"), QStringLiteral("1403/06/09"), QStringLiteral("Agreed"),
-          QStringLiteral("غربي"), QStringLiteral("شماره صفحه:")})
+    for (const QString& expected : {QStringLiteral("123/45"), QStringLiteral("678/9"), QStringLiteral("Alavi"),
+                                    QStringLiteral("Karimi"), QStringLiteral("0914555"), QStringLiteral("1403/06/09"),
+                                    QStringLiteral("Agreed"), QStringLiteral("غربي"), QStringLiteral("شماره صفحه:")})
         EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
     EXPECT_EQ(session.cases.recNo(), 2);
 
@@ -190,10 +208,9 @@ TEST_P(CasePrints, MinutesTakeTheTimeAndTheLastCase)
     expectNoPlaceholderLeft(p.layout);
     EXPECT_EQ(p.layout.text("villages"), QStringLiteral(" * باسمنج * يكان"));
     const QString text = printed(p);
-    for (const QString& expected :
-         {QStringLiteral("10:30"), QStringLiteral("1403/06/09"), QStringLiteral("مرند"), QStringLiteral("باسمنج"),
-          QStringLiteral("يكان"), QStringLiteral("123/45"), QStringLiteral("678/9"), QStringLiteral("Agreed"),
-          QStringLiteral("بخشداري")})
+    for (const QString& expected : {QStringLiteral("10:30"), QStringLiteral("1403/06/09"), QStringLiteral("مرند"),
+                                    QStringLiteral("باسمنج"), QStringLiteral("يكان"), QStringLiteral("123/45"),
+                                    QStringLiteral("678/9"), QStringLiteral("Agreed"), QStringLiteral("بخشداري")})
         EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
     EXPECT_FALSE(text.contains("1403/06/02")); // the first case's meeting date is not the meeting's
     EXPECT_EQ(session.cases.recNo(), 1);
@@ -210,7 +227,8 @@ TEST_P(CasePrints, MinutesTakeTheTimeAndTheLastCase)
 TEST_P(CasePrints, AnEmptyResultStillPrints)
 {
     session.cases.open("select * from komision where pk < 0");
-    dialogs.inputs << "1403/05/01" << "10";
+    dialogs.inputs << "1403/05/01"
+                   << "10";
     auto a4 = caseprints::prepareCommissionSheetA4(session);
     ASSERT_TRUE(a4);
     QString text = printed(*a4);
@@ -248,11 +266,18 @@ protected:
         CasePrints::SetUp();
         if (!db)
             return;
-        const QList<std::pair<QString, QVariant>> common = {
-            {"paper_no", "321/7"}, {"paper_dat", "1403/02/11"}, {"city", QStringLiteral("مراغه")},
-            {"rosta", QStringLiteral("باسمنج")}, {"manzor", "Residential"}, {"metraj", "500"},
-            {"komision_dat", "1403/03/05"}, {"malek_pardakhti", "2000000"}, {"malek_sahm", "35"},
-            {"paper_no2", "555/66"}, {"paper_dat2", "1403/04/20"}, {"mashmol", "Eligible"}};
+        const QList<std::pair<QString, QVariant>> common = {{"paper_no", "321/7"},
+                                                            {"paper_dat", "1403/02/11"},
+                                                            {"city", QStringLiteral("مراغه")},
+                                                            {"rosta", QStringLiteral("باسمنج")},
+                                                            {"manzor", "Residential"},
+                                                            {"metraj", "500"},
+                                                            {"komision_dat", "1403/03/05"},
+                                                            {"malek_pardakhti", "2000000"},
+                                                            {"malek_sahm", "35"},
+                                                            {"paper_no2", "555/66"},
+                                                            {"paper_dat2", "1403/04/20"},
+                                                            {"mashmol", "Eligible"}};
         auto insert = [&](const QString& applicant, const QString& fee) {
             QVariantMap row;
             for (const auto& [column, value] : common)
@@ -285,31 +310,65 @@ TEST_P(DecisionLetterPrints, EachPrintShowsItsValuesAndItsAmount)
     const QString post = QStringLiteral("سرپرست آزمايشي");
     const QString shareWording = QStringLiteral("درصد سهم ورتاليس");
     const struct {
-        const char* what; bool combined; DecisionLetter letter; int row;
+        const char* what;
+        bool combined;
+        DecisionLetter letter;
+        int row;
         QStringList present, absent;
     } cases[] = {
-        {"money letter, fee", false, DecisionLetter::Money, 1,
-         {"1,500,000", "321/7", "1403/02/11", "Rahimi", "1403/03/05", county, "Deputy", "92/05/02"}, {"2000000", post}},
+        {"money letter, fee",
+         false,
+         DecisionLetter::Money,
+         1,
+         {"1,500,000", "321/7", "1403/02/11", "Rahimi", "1403/03/05", county, "Deputy", "92/05/02"},
+         {"2000000", post}},
         {"money letter, stored payment", false, DecisionLetter::Money, 2, {"2000000", "Nazari"}, {"2,000,000"}},
-        {"share letter", false, DecisionLetter::Share, 2,
-         {"35", "321/7", "1403/02/11", "Nazari", "1403/03/05", "Deputy", post}, {"%", shareWording, "2000000"}},
-        {"land group letter", false, DecisionLetter::LandGroup, 1,
-         {"2000000", "555/66", "1403/04/20", county, post}, {"1,500,000", "1500000", "2,000,000", "321/7", "1403/02/11"}},
-        {"mixed-use letter", false, DecisionLetter::MixedUse, 1,
-         {"1,500,000", "321/7", "1403/02/11", "Rahimi", QStringLiteral("باسمنج"), "Deputy", post, QStringLiteral("رونوشت:")},
+        {"share letter",
+         false,
+         DecisionLetter::Share,
+         2,
+         {"35", "321/7", "1403/02/11", "Nazari", "1403/03/05", "Deputy", post},
+         {"%", shareWording, "2000000"}},
+        {"land group letter",
+         false,
+         DecisionLetter::LandGroup,
+         1,
+         {"2000000", "555/66", "1403/04/20", county, post},
+         {"1,500,000", "1500000", "2,000,000", "321/7", "1403/02/11"}},
+        {"mixed-use letter",
+         false,
+         DecisionLetter::MixedUse,
+         1,
+         {"1,500,000", "321/7", "1403/02/11", "Rahimi", QStringLiteral("باسمنج"), "Deputy", post,
+          QStringLiteral("رونوشت:")},
          {"2000000"}},
         {"mixed-use letter, no fee", false, DecisionLetter::MixedUse, 2, {"Nazari"}, {"2000000", "1,500,000"}},
-        {"conditional-use letter", false, DecisionLetter::ConditionalUse, 1,
-         {"1,500,000", "321/7", "Rahimi", QStringLiteral("باسمنج"), "Deputy", post, "99"}, {"2000000"}},
-        {"conditional form", true, DecisionLetter::ConditionalUse, 1,
+        {"conditional-use letter",
+         false,
+         DecisionLetter::ConditionalUse,
+         1,
+         {"1,500,000", "321/7", "Rahimi", QStringLiteral("باسمنج"), "Deputy", post, "99"},
+         {"2000000"}},
+        {"conditional form",
+         true,
+         DecisionLetter::ConditionalUse,
+         1,
          {"1,500,000", "321/7", "1403/02/11", "Rahimi", QStringLiteral("باسمنج"), "Residential", "500", "Eligible",
           "777/88", "1402/11/11", QStringLiteral("ريال، معادل"), "Deputy", post, QStringLiteral("رونوشت:")},
          {"2000000", "1403/03/05"}},
         {"mixed form", true, DecisionLetter::MixedUse, 1, {"1,500,000", "Rahimi", "Eligible", post}, {"2000000"}},
-        {"money form, stored payment", true, DecisionLetter::Money, 2,
-         {"2000000", "Nazari", "1403/03/05", post, "92/05/02", QStringLiteral("35 درصد سهم ورتاليس")}, {"2,000,000"}},
-        {"share form", true, DecisionLetter::Share, 1,
-         {"35", "1,500,000", "Rahimi", "1403/03/05", post, "92/05/02"}, {"%", shareWording, "2000000"}},
+        {"money form, stored payment",
+         true,
+         DecisionLetter::Money,
+         2,
+         {"2000000", "Nazari", "1403/03/05", post, "92/05/02", QStringLiteral("35 درصد سهم ورتاليس")},
+         {"2,000,000"}},
+        {"share form",
+         true,
+         DecisionLetter::Share,
+         1,
+         {"35", "1,500,000", "Rahimi", "1403/03/05", post, "92/05/02"},
+         {"%", shareWording, "2000000"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -331,12 +390,13 @@ TEST_P(DecisionLetterPrints, PostLinesAndTheCombinedFormsUndatedTop)
     using caseprint::DecisionLetter;
     const QString post = QStringLiteral("سرپرست آزمايشي");
     // The money letter's post line names the organisation whatever the settings hold.
-    EXPECT_EQ(letter(DecisionLetter::Money, 1).layout.text("letter_post"), QStringLiteral("معاون عمران روستايي  ورتاليس"));
-    for (DecisionLetter l : {DecisionLetter::Share, DecisionLetter::LandGroup, DecisionLetter::MixedUse,
-                             DecisionLetter::ConditionalUse})
+    EXPECT_EQ(letter(DecisionLetter::Money, 1).layout.text("letter_post"),
+              QStringLiteral("معاون عمران روستايي  ورتاليس"));
+    for (DecisionLetter l :
+         {DecisionLetter::Share, DecisionLetter::LandGroup, DecisionLetter::MixedUse, DecisionLetter::ConditionalUse})
         EXPECT_EQ(letter(l, 1).layout.text("letter_post"), post) << int(l);
-    for (DecisionLetter l : {DecisionLetter::ConditionalUse, DecisionLetter::MixedUse, DecisionLetter::Money,
-                             DecisionLetter::Share}) {
+    for (DecisionLetter l :
+         {DecisionLetter::ConditionalUse, DecisionLetter::MixedUse, DecisionLetter::Money, DecisionLetter::Share}) {
         const caseprints::PreparedPrint p = form(l, 1);
         EXPECT_EQ(p.layout.paper(), report::Paper::A4) << int(l);
         EXPECT_FALSE(p.layout.hasElement("dat")) << int(l);
@@ -356,10 +416,10 @@ TEST_P(DecisionLetterPrints, PostLinesAndTheCombinedFormsUndatedTop)
 TEST_P(DecisionLetterPrints, CommandsOpenThePreviewAndKeepTheSelection)
 {
     session.cases.moveTo(2);
-    for (auto print : {&caseprints::printMoneyLetter, &caseprints::printShareLetter, &caseprints::printLandGroupLetter,
-                       &caseprints::printMixedUseLetter, &caseprints::printConditionalUseLetter,
-                       &caseprints::printConditionalForm, &caseprints::printMixedForm, &caseprints::printMoneyForm,
-                       &caseprints::printShareForm})
+    for (auto print :
+         {&caseprints::printMoneyLetter, &caseprints::printShareLetter, &caseprints::printLandGroupLetter,
+          &caseprints::printMixedUseLetter, &caseprints::printConditionalUseLetter, &caseprints::printConditionalForm,
+          &caseprints::printMixedForm, &caseprints::printMoneyForm, &caseprints::printShareForm})
         print(session, nullptr);
     EXPECT_EQ(shown, QStringList(9, "tarvest::report::ReportPreview"));
     EXPECT_TRUE(dialogs.asked.isEmpty()); // no input box
@@ -375,7 +435,5 @@ TEST_P(DecisionLetterPrints, CommandsOpenThePreviewAndKeepTheSelection)
 }
 
 TARVEST_FOR_EACH_DATABASE(DecisionLetterPrints);
-
-
 
 } // namespace

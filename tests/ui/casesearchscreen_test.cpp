@@ -37,13 +37,21 @@ protected:
             return;
         ASSERT_TRUE(provisionSucceeded(provision(*db)));
         const QString urmia = QStringLiteral("اروميه"), khoy = QStringLiteral("خوي");
-        struct Row { const char* no; QString city; QString applicant; const char* area; };
+        struct Row {
+            const char* no;
+            QString city;
+            QString applicant;
+            const char* area;
+        };
         const Row rows[] = {{"1", urmia, QStringLiteral("علي كريمي"), "250"},
                             {"2", urmia, QStringLiteral("رضا"), "1000"},
                             {"3", khoy, QStringLiteral("حسن"), "99"}};
         for (const Row& r : rows)
-            keys << db->insert("komision", {{"paper_no", r.no}, {"city", r.city}, {"darkhast", r.applicant},
-                                            {"masahat_khales", r.area}, {"reg_dat", "1403/01/10"}});
+            keys << db->insert("komision", {{"paper_no", r.no},
+                                            {"city", r.city},
+                                            {"darkhast", r.applicant},
+                                            {"masahat_khales", r.area},
+                                            {"reg_dat", "1403/01/10"}});
         db->insert("komision_pic", {{"cod", keys[0]}, {"ext", ".jpg"}, {"pic", QByteArray("x")}});
         cityUser = db->insert("users", {{"us", QStringLiteral("اروميه")}, {"lev", "city"}});
         db->insert("dastrasi2", {{"user_id", cityUser}, {"cmt", urmia}});
@@ -189,7 +197,8 @@ TEST_P(CaseSearchScreen, AttachmentsFollowTheirOwnPageRights)
     screen->prepare();
     screen->attachments();
     EXPECT_EQ(dialogs.shown.takeLast(), QStringLiteral("شما دسترسي به اين صفحه را نداريد"));
-    db->insert("dastrasi", {{"prs_id", 1}, {"page_name", "kom_z"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 0}});
+    db->insert("dastrasi",
+               {{"prs_id", 1}, {"page_name", "kom_z"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 0}});
     screen->attachments();
     EXPECT_EQ(dialogs.shown.takeLast(), QStringLiteral("شما دسترسي به اين صفحه را نداريد"));
     EXPECT_TRUE(modal.isEmpty());
@@ -242,15 +251,18 @@ TEST_P(CaseSearchScreen, EveryProvincialPrintOpensItsPreview)
     QStringList captions;
     for (QAction* a : menu->actions())
         captions << a->text();
-    EXPECT_EQ(captions, (QStringList{QStringLiteral("فرم مشروط -A4"), QStringLiteral("فرم مختلط -A4"),
-                                     QStringLiteral("فرم ريالي -A4"), QStringLiteral("فرم سهمي -A4"),
-                                     QStringLiteral("برگه کميسيون معاملات جديد-A5"),
-                                     QStringLiteral("چاپ برگه كميسيون معاملات"), QStringLiteral("چاپ نامه پيش نويس ريالي"),
-                                     QStringLiteral("چاپ نامه پيش نويس سهمي"), QStringLiteral("چاپ نامه گروه زمين"),
-                                     QStringLiteral("فرم شماره 12"), QStringLiteral("کاربري مختلط"),
-                                     QStringLiteral("کاربري مشروط"), QStringLiteral("چاپ برگه کميسيون تغيير کاربري")}));
+    EXPECT_EQ(
+        captions,
+        (QStringList{QStringLiteral("فرم مشروط -A4"), QStringLiteral("فرم مختلط -A4"), QStringLiteral("فرم ريالي -A4"),
+                     QStringLiteral("فرم سهمي -A4"), QStringLiteral("برگه کميسيون معاملات جديد-A5"),
+                     QStringLiteral("چاپ برگه كميسيون معاملات"), QStringLiteral("چاپ نامه پيش نويس ريالي"),
+                     QStringLiteral("چاپ نامه پيش نويس سهمي"), QStringLiteral("چاپ نامه گروه زمين"),
+                     QStringLiteral("فرم شماره 12"), QStringLiteral("کاربري مختلط"), QStringLiteral("کاربري مشروط"),
+                     QStringLiteral("چاپ برگه کميسيون تغيير کاربري")}));
     // The A4 sheet asks for the date and the font size, the minutes for the start time.
-    dialogs.inputs << "1403/05/01" << "10" << "10:30";
+    dialogs.inputs << "1403/05/01"
+                   << "10"
+                   << "10:30";
     for (QAction* a : menu->actions())
         a->trigger();
     EXPECT_EQ(modal, QStringList(13, "report_preview"));

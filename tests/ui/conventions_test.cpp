@@ -41,9 +41,8 @@ struct Form {
     Form()
     {
         auto* layout = new QVBoxLayout(&window);
-        for (QWidget* w : {static_cast<QWidget*>(first), static_cast<QWidget*>(second),
-                           static_cast<QWidget*>(third), static_cast<QWidget*>(fourth),
-                           static_cast<QWidget*>(button)})
+        for (QWidget* w : {static_cast<QWidget*>(first), static_cast<QWidget*>(second), static_cast<QWidget*>(third),
+                           static_cast<QWidget*>(fourth), static_cast<QWidget*>(button)})
             layout->addWidget(w);
         QObject::connect(button, &QPushButton::clicked, &window, [this] { ++actions; });
         window.show();
@@ -198,14 +197,14 @@ TEST_P(DigitKeys, OnlyDigitsReachTheField)
     EXPECT_EQ(field.text(), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Field, DigitKeys,
-    ::testing::Values(DigitCase{"Ascii", "12", "12"}, DigitCase{"LetterChangesNothing", "1a2", "12"},
-                      DigitCase{"SignsAndPoint", "-1.5 %", "15"},
-                      DigitCase{"PersianDigits", QStringLiteral("۱۴۰۳"), "1403"},
-                      DigitCase{"ArabicIndicDigits", QStringLiteral("٤٥"), "45"},
-                      DigitCase{"PersianLetter", QStringLiteral("۲ب"), "2"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Field, DigitKeys,
+                         ::testing::Values(DigitCase{"Ascii", "12", "12"},
+                                           DigitCase{"LetterChangesNothing", "1a2", "12"},
+                                           DigitCase{"SignsAndPoint", "-1.5 %", "15"},
+                                           DigitCase{"PersianDigits", QStringLiteral("۱۴۰۳"), "1403"},
+                                           DigitCase{"ArabicIndicDigits", QStringLiteral("٤٥"), "45"},
+                                           DigitCase{"PersianLetter", QStringLiteral("۲ب"), "2"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DigitKeysField, BackspaceEnterAndCursorKeysStillWork)
 {

@@ -1,15 +1,15 @@
 // The county prints on both databases: each form is filled from a stored case, rendered
 // to PDF and read back; the review form's refusal, the declaration form's signature
 // (right and wrong password, a damaged picture) and checklist, and the menu commands.
-#include "cases/prints/countyprints.h"
 #include "cases/casesearchscreen.h"
+#include "cases/prints/core/countyprint.h"
+#include "cases/prints/countyprints.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/session.h"
 #include "fakedialogs.h"
-#include "cases/prints/core/countyprint.h"
-#include "reports/reportrenderer.h"
 #include "pdftext.h"
+#include "reports/reportrenderer.h"
 #include "testdb.h"
 #include "widgets/screen.h"
 
@@ -68,8 +68,9 @@ protected:
 
     void storeSignature(const QString& password, const QByteArray& picture)
     {
-        session.db()->insert("zamaem", {{"cmt", caseprint::signatureTitle(kCity)}, {"ramz", password},
-                                        {"pictype", ".jpg"}, {"pic", picture}});
+        session.db()->insert(
+            "zamaem",
+            {{"cmt", caseprint::signatureTitle(kCity)}, {"ramz", password}, {"pictype", ".jpg"}, {"pic", picture}});
     }
 
     QString printed(const caseprints::PreparedPrint& p)
@@ -86,8 +87,9 @@ protected:
         const report::Element& e = p.layout.element(labels::Signature);
         const double px = 72 / 25.4;
         const QMarginsF m = p.layout.margins();
-        return images.value(0).copy(QRectF((m.left() + e.rect.x()) * px, (m.top() + e.rect.y()) * px,
-                                           e.rect.width() * px, e.rect.height() * px).toRect());
+        return images.value(0).copy(
+            QRectF((m.left() + e.rect.x()) * px, (m.top() + e.rect.y()) * px, e.rect.width() * px, e.rect.height() * px)
+                .toRect());
     }
     static QString f(const QString& s) { return foldPrintedText(s); }
 
@@ -117,9 +119,10 @@ TEST_P(CountyPrints, ReviewFormIsRefusedToACountyUserUntilTheLandAffairsConfirm)
     const QString text = printed(*p);
     EXPECT_EQ(pages, 1);
     for (const QString& expected :
-         {QStringLiteral("123/45"), QStringLiteral("1403/02/10"), kCity, QStringLiteral("Band"), QStringLiteral("Alavi"),
-          QStringLiteral("Change"), QStringLiteral("465.5"), QStringLiteral("12,500,000"), QStringLiteral("ريال، معادل"),
-          QStringLiteral("18/32046"), QStringLiteral("18/32047"), QStringLiteral("1400/09/03"), QStringLiteral("مسئول فني جهت اطلاع و بايگاني به منظور بررسي هاي استان")})
+         {QStringLiteral("123/45"), QStringLiteral("1403/02/10"), kCity, QStringLiteral("Band"),
+          QStringLiteral("Alavi"), QStringLiteral("Change"), QStringLiteral("465.5"), QStringLiteral("12,500,000"),
+          QStringLiteral("ريال، معادل"), QStringLiteral("18/32046"), QStringLiteral("18/32047"),
+          QStringLiteral("1400/09/03"), QStringLiteral("مسئول فني جهت اطلاع و بايگاني به منظور بررسي هاي استان")})
         EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
     EXPECT_EQ(text.count("Alavi"), 4);
     EXPECT_EQ(text.count("12,500,000"), 2);
@@ -165,8 +168,9 @@ TEST_P(CountyPrints, DeclarationFormIsSignedWithTheRightPassword)
     for (const QString& expected :
          {QStringLiteral("Alavi"), QStringLiteral("Band"), QStringLiteral("Central"), QStringLiteral("Dasht"),
           QStringLiteral("7788"), QStringLiteral("2500000"), QStringLiteral("450000"), QStringLiteral("1500000"),
-          QStringLiteral("500.5"), QStringLiteral("410"), QStringLiteral("70"), QStringLiteral("Garden"), QStringLiteral("Home"),
-          QStringLiteral("4194"), QStringLiteral("1399/06/30"), QStringLiteral("بررسي ميداني جهت اخذ قيمت زمين")})
+          QStringLiteral("500.5"), QStringLiteral("410"), QStringLiteral("70"), QStringLiteral("Garden"),
+          QStringLiteral("Home"), QStringLiteral("4194"), QStringLiteral("1399/06/30"),
+          QStringLiteral("بررسي ميداني جهت اخذ قيمت زمين")})
         EXPECT_TRUE(text.contains(f(expected))) << expected.toStdString();
     EXPECT_EQ(text.count("1500000"), 2);
     EXPECT_EQ(signedForm.layout.text(labels::UseChange), QStringLiteral("(Garden") + QStringLiteral(" به ") + "Home)");
@@ -197,7 +201,11 @@ TEST_P(CountyPrints, DeclarationFormIsSignedWithTheRightPassword)
 
 TEST_P(CountyPrints, ADamagedOrMissingPictureLeavesTheFormUnsigned)
 {
-    const struct { const char* password; QByteArray stored; bool message; } cases[] = {
+    const struct {
+        const char* password;
+        QByteArray stored;
+        bool message;
+    } cases[] = {
         {"bad", QByteArray("this is not a JPEG"), true},
         {"half", jpeg(Qt::red).left(20), true},
         {"empty", QByteArray(), false}, // a row without a picture: unsigned, no message
@@ -231,10 +239,25 @@ TEST_P(CountyPrints, ChecklistAnswersTickTheirCircles)
     const QColor black(Qt::black), white(Qt::white);
     // Password cancelled, then: subject "2", documents 1 and 2 answered "1" and "1 ",
     // document 3 "0", document 4 accepted unchanged, document 15 "1".
-    dialogs.inputs << "?" << "2" << "1" << "1 " << "0" << QStringLiteral("عدد1=دارد و عدد0=ندارد") << "" << "" << "" << "" << "" << "" << "" << "" << ""
+    dialogs.inputs << "?"
+                   << "2"
+                   << "1"
+                   << "1 "
+                   << "0" << QStringLiteral("عدد1=دارد و عدد0=ندارد") << ""
+                   << ""
+                   << ""
+                   << ""
+                   << ""
+                   << ""
+                   << ""
+                   << ""
+                   << ""
                    << "1";
     caseprints::PreparedPrint p = countyprints::prepareDeclarationForm(session);
-    const struct { QString circle; QColor fill; } expected[] = {
+    const struct {
+        QString circle;
+        QColor fill;
+    } expected[] = {
         {labels::SubjectExtension, white}, {labels::SubjectUseChange, black}, {labels::document(1), black},
         {labels::document(2), white},      {labels::document(3), white},      {labels::document(4), white},
         {labels::document(12), white},     {labels::document(14), white},     {labels::document(15), black},
@@ -244,8 +267,10 @@ TEST_P(CountyPrints, ChecklistAnswersTickTheirCircles)
     EXPECT_FALSE(p.layout.hasElement(labels::document(13)));
 
     // "1" for the subject: the extension black, the use change white; "1 " ticks nothing.
-    const struct { QString answer; QColor extension, useChange; } subjects[] = {
-        {"1", black, white}, {"1 ", white, white}, {"2", white, black}};
+    const struct {
+        QString answer;
+        QColor extension, useChange;
+    } subjects[] = {{"1", black, white}, {"1 ", white, white}, {"2", white, black}};
     for (const auto& c : subjects) {
         dialogs.inputs << "?" << c.answer;
         p = countyprints::prepareDeclarationForm(session);

@@ -15,7 +15,11 @@ public:
 
     void message(const QString& text) override { shown << text; }
     void warning(const QString& text) override { shown << text; }
-    void error(const QString& text) override { shown << text; errors << text; }
+    void error(const QString& text) override
+    {
+        shown << text;
+        errors << text;
+    }
     Answer question(const QString& text) override
     {
         asked << text;
@@ -28,7 +32,10 @@ public:
             masked << caption + " | " + prompt;
         return inputs.isEmpty() ? defaultText : inputs.dequeue();
     }
-    QString openFileName(const QString&, const QString&) override { return files.isEmpty() ? QString() : files.dequeue(); }
+    QString openFileName(const QString&, const QString&) override
+    {
+        return files.isEmpty() ? QString() : files.dequeue();
+    }
     QString saveFileName(const QString&, const QString& suggested, const QString&) override
     {
         suggestedNames << suggested;
@@ -40,17 +47,17 @@ public:
         opened << path;
         return canOpen;
     }
-    bool canOpen = true;          // whether the desktop has a program for the file
+    bool canOpen = true; // whether the desktop has a program for the file
 
-    QStringList shown;            // every message, warning and error, in order
-    QStringList errors;           // the error boxes alone
-    QStringList asked;            // questions and input boxes
-    QStringList masked;           // the input boxes that hide what is typed
-    QStringList suggestedNames;   // names offered by save dialogs
-    QStringList opened;           // files opened with the desktop's program
-    QQueue<Answer> answers;       // answers to questions (Cancel when empty)
-    QQueue<QString> inputs;       // answers to input boxes (the default when empty)
-    QQueue<QString> files;        // answers to file and folder choosers (cancel when empty)
+    QStringList shown;          // every message, warning and error, in order
+    QStringList errors;         // the error boxes alone
+    QStringList asked;          // questions and input boxes
+    QStringList masked;         // the input boxes that hide what is typed
+    QStringList suggestedNames; // names offered by save dialogs
+    QStringList opened;         // files opened with the desktop's program
+    QQueue<Answer> answers;     // answers to questions (Cancel when empty)
+    QQueue<QString> inputs;     // answers to input boxes (the default when empty)
+    QQueue<QString> files;      // answers to file and folder choosers (cancel when empty)
 };
 
 } // namespace tarvest::test

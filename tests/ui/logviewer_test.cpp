@@ -58,11 +58,16 @@ protected:
         Clock::setFixed(std::nullopt);
     }
 
-    void add(const QString& karbar, const QString& ip, const QString& host, const QString& tarikh,
-             const QString& cmt, const QString& serverTime)
+    void add(const QString& karbar, const QString& ip, const QString& host, const QString& tarikh, const QString& cmt,
+             const QString& serverTime)
     {
-        db->insert("log", {{"karbar", karbar}, {"ip", ip}, {"computer_name", host}, {"saat", "10:00:00"},
-                           {"tarikh", tarikh}, {"cmt", cmt}, {"saat_sys", serverTime}});
+        db->insert("log", {{"karbar", karbar},
+                           {"ip", ip},
+                           {"computer_name", host},
+                           {"saat", "10:00:00"},
+                           {"tarikh", tarikh},
+                           {"cmt", cmt},
+                           {"saat_sys", serverTime}});
     }
 
     template <typename T>

@@ -3,8 +3,8 @@
 // the renderer's own fit report is empty. The same with ordinary values, and the long
 // values read back from the PDF whole.
 #include "cases/prints/caseprints.h"
-#include "cases/prints/countyprints.h"
 #include "cases/prints/core/countyprint.h"
+#include "cases/prints/countyprints.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/schema.h"
@@ -14,8 +14,8 @@
 #include "pdftext.h"
 #include "reports/reportpreview.h"
 #include "reports/reportrenderer.h"
-#include "widgets/screen.h"
 #include "testdb.h"
+#include "widgets/screen.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -46,10 +46,23 @@ bool isDateColumn(const QString& column)
 // Columns the prints read as numbers.
 bool isAmountColumn(const QString& column)
 {
-    static const QStringList amounts = {"metraj", "malek_pardakhti", "malek_varizi", "masahat_na", "price_metr",
-                                        "melk_arzesh", "ghimat_karshenasi_kh", "masahat_khales", "malek_sahm",
-                                        "ghimat_karshenasi_d", "takhrib_masahat", "takhfif_darsad", "m_khales_b",
-                                        "fish_mablagh", "kharej", "phone", "abadi_cod"};
+    static const QStringList amounts = {"metraj",
+                                        "malek_pardakhti",
+                                        "malek_varizi",
+                                        "masahat_na",
+                                        "price_metr",
+                                        "melk_arzesh",
+                                        "ghimat_karshenasi_kh",
+                                        "masahat_khales",
+                                        "malek_sahm",
+                                        "ghimat_karshenasi_d",
+                                        "takhrib_masahat",
+                                        "takhfif_darsad",
+                                        "m_khales_b",
+                                        "fish_mablagh",
+                                        "kharej",
+                                        "phone",
+                                        "abadi_cod"};
     return amounts.contains(column);
 }
 
@@ -64,8 +77,8 @@ QVariantMap widestCase()
             row[c.name] = QStringLiteral("1403/12/29");
         else if (isAmountColumn(c.name))
             row[c.name] = QStringLiteral("999999999999999").left(std::min(15, c.width));
-        else if (c.name == QLatin1String("paper_no") || c.name.endsWith(QLatin1String("paper_no")) ||
-                 c.name == QLatin1String("paper_no2") || c.name == QLatin1String("fish_no"))
+        else if (c.name == QLatin1String("paper_no") || c.name.endsWith(QLatin1String("paper_no"))
+                 || c.name == QLatin1String("paper_no2") || c.name == QLatin1String("fish_no"))
             row[c.name] = QStringLiteral("%1/ص").arg(QString(c.width - 2, QLatin1Char('9')));
         else
             row[c.name] = widePersian(c.width);
@@ -76,12 +89,22 @@ QVariantMap widestCase()
 
 QVariantMap ordinaryCase()
 {
-    return {{"paper_no", "123/45"},        {"paper_dat", "1403/02/10"},         {"city", QStringLiteral("مراغه")},
-            {"rosta", QStringLiteral("باسمنج")}, {"darkhast", QStringLiteral("سيد محمدحسين موسوي نژاد")},
-            {"manzor", QStringLiteral("مسكوني")}, {"metraj", "500.5"},          {"takhrib_masahat", "20"},
-            {"malek_varizi", "1234567890"},  {"masahat_na", "611"},             {"komision_dat", "1403/03/01"},
-            {"komision_t_k_dat", "1403/06/02"}, {"malek_sahm", "20"},           {"karbari1", QStringLiteral("باغ")},
-            {"karbari2", QStringLiteral("مسكوني")}, {"taeid_zamin", caseprint::landAffairsConfirmed()},
+    return {{"paper_no", "123/45"},
+            {"paper_dat", "1403/02/10"},
+            {"city", QStringLiteral("مراغه")},
+            {"rosta", QStringLiteral("باسمنج")},
+            {"darkhast", QStringLiteral("سيد محمدحسين موسوي نژاد")},
+            {"manzor", QStringLiteral("مسكوني")},
+            {"metraj", "500.5"},
+            {"takhrib_masahat", "20"},
+            {"malek_varizi", "1234567890"},
+            {"masahat_na", "611"},
+            {"komision_dat", "1403/03/01"},
+            {"komision_t_k_dat", "1403/06/02"},
+            {"malek_sahm", "20"},
+            {"karbari1", QStringLiteral("باغ")},
+            {"karbari2", QStringLiteral("مسكوني")},
+            {"taeid_zamin", caseprint::landAffairsConfirmed()},
             {"zamin", QStringLiteral("با درخواست موافقت مي شود")},
             {"komision_idea", QStringLiteral("مقرر شد مبلغ پرداخت شود")}};
 }
@@ -133,7 +156,8 @@ protected:
     {
         std::string out;
         for (const report::FitProblem& f : report::fitProblems(p.layout, p.data))
-            out += QStringLiteral("%1 page %2: %3 %4\n").arg(p.layout.name(), QString::number(f.page), f.element, f.what)
+            out += QStringLiteral("%1 page %2: %3 %4\n")
+                       .arg(p.layout.name(), QString::number(f.page), f.element, f.what)
                        .toStdString();
         return out;
     }
@@ -159,11 +183,17 @@ TEST_P(PrintFit, LongValuesReadBackWhole)
     // A full name of 70 characters in the money letter and the combined forms.
     const QString name = QStringLiteral("سيد محمدحسين موسوي نژاد فرزند علي اكبر ساكن روستاي قره آغاج، بخش مركزي");
     ASSERT_EQ(name.size(), 70);
-    const QString decision = QString(QStringLiteral("مقرر شد متقاضي مبلغ تعيين شده را به حساب ورتاليس واريز نمايد ")).repeated(3).left(150);
+    const QString decision =
+        QString(QStringLiteral("مقرر شد متقاضي مبلغ تعيين شده را به حساب ورتاليس واريز نمايد ")).repeated(3).left(150);
     ASSERT_EQ(decision.size(), 150);
-    db->insert("komision", {{"paper_no", "321/7"}, {"darkhast", name}, {"malek_varizi", "1234567890"},
-                            {"komision_idea", decision}, {"zamin", decision}, {"metraj", "500"},
-                            {"city", QStringLiteral("مراغه")}, {"taeid_zamin", caseprint::landAffairsConfirmed()}});
+    db->insert("komision", {{"paper_no", "321/7"},
+                            {"darkhast", name},
+                            {"malek_varizi", "1234567890"},
+                            {"komision_idea", decision},
+                            {"zamin", decision},
+                            {"metraj", "500"},
+                            {"city", QStringLiteral("مراغه")},
+                            {"taeid_zamin", caseprint::landAffairsConfirmed()}});
     session.cases.open("select * from komision where paper_no = '321/7'");
     session.cases.moveTo(1);
     const QString pdf = dir.filePath("print.pdf");
@@ -180,7 +210,8 @@ TEST_P(PrintFit, LongValuesReadBackWhole)
         EXPECT_TRUE(printed(p).contains(foldPrintedText(name))) << p.layout.name().toStdString();
 
     // The decision and the land opinion at font size 14 in the A4 commission sheet.
-    dialogs.inputs << "1403/12/29" << "14";
+    dialogs.inputs << "1403/12/29"
+                   << "14";
     const QString sheet = printed(*caseprints::prepareCommissionSheetA4(session));
     EXPECT_TRUE(sheet.contains(foldPrintedText(decision)));
     EXPECT_EQ(sheet.count(foldPrintedText(decision)), 2);
@@ -205,9 +236,12 @@ protected:
         ASSERT_TRUE(provisionSucceeded(provision(*db)));
         db->begin();
         for (int i = 0; i < 1000; ++i)
-            db->insert("komision", {{"paper_no", QStringLiteral("%1/12").arg(4000 + i)}, {"paper_dat", "1403/05/01"},
-                                    {"city", QStringLiteral("اروميه")}, {"rosta", QStringLiteral("روستاي %1").arg(i)},
-                                    {"darkhast", QStringLiteral("متقاضي %1").arg(i)}, {"metraj", "250"}});
+            db->insert("komision", {{"paper_no", QStringLiteral("%1/12").arg(4000 + i)},
+                                    {"paper_dat", "1403/05/01"},
+                                    {"city", QStringLiteral("اروميه")},
+                                    {"rosta", QStringLiteral("روستاي %1").arg(i)},
+                                    {"darkhast", QStringLiteral("متقاضي %1").arg(i)},
+                                    {"metraj", "250"}});
         db->commit();
         session.setDatabase(tmp->openAnother());
         session.cases.open("select * from komision order by pk");

@@ -4,10 +4,10 @@
 #include "db/database.h"
 #include "db/resultset.h"
 #include "fakedialogs.h"
+#include "pdftext.h"
 #include "reports/reportlayout.h"
 #include "reports/reportpreview.h"
 #include "reports/reportrenderer.h"
-#include "pdftext.h"
 #include "testdb.h"
 #include "widgets/screen.h"
 
@@ -126,13 +126,13 @@ TEST(ReportLayout, OptionalPictureReadsTheOfficeFileOrStaysEmpty)
 TEST(ReportLayout, RefusesMalformedFiles)
 {
     const char* cases[] = {
-        R"({"bands": [)",                                                                  // not JSON
-        R"({"page": {"paper": "A3"}})",                                                   // unknown paper
+        R"({"bands": [)",                                                                           // not JSON
+        R"({"page": {"paper": "A3"}})",                                                             // unknown paper
         R"({"bands": [{"kind": "detail", "height": 10, "elements": [{"name": "a", "typo": 1}]}]})", // unknown key
-        R"({"bands": [{"kind": "detail", "elements": [{"name": "a"}, {"name": "a"}]}]})", // name twice
+        R"({"bands": [{"kind": "detail", "elements": [{"name": "a"}, {"name": "a"}]}]})",           // name twice
         R"({"bands": [{"kind": "detail", "elements": [{"name": "a", "type": "field"}]}]})", // field without expression
         R"({"bands": [{"kind": "detail", "elements": [{"name": "a", "align": "sideways"}]}]})",
-        R"({"bands": [{"kind": "detail"}, {"kind": "detail"}]})",                         // band twice
+        R"({"bands": [{"kind": "detail"}, {"kind": "detail"}]})", // band twice
     };
     for (const char* json : cases)
         EXPECT_THROW(Layout::fromJson(json, QStringLiteral("bad")), Error) << json;
@@ -175,8 +175,9 @@ TEST(ReportText, IsolatesLeftToRightRuns)
         {QString(), QString()},
         {QStringLiteral("مورخه 1403/01/05"), QStringLiteral("مورخه ") + iso(kDate)},
         {QStringLiteral("4662/ص"), iso(QStringLiteral("4662")) + QStringLiteral("/ص")},
-        {QStringLiteral("شماره 37/177/م و N1 abc."), QStringLiteral("شماره ") + iso(QStringLiteral("37/177")) +
-                                                        QStringLiteral("/م و ") + iso(QStringLiteral("N1 abc")) + "."},
+        {QStringLiteral("شماره 37/177/م و N1 abc."), QStringLiteral("شماره ") + iso(QStringLiteral("37/177"))
+                                                         + QStringLiteral("/م و ") + iso(QStringLiteral("N1 abc"))
+                                                         + "."},
         {QStringLiteral("بدون عدد"), QStringLiteral("بدون عدد")},
     };
     for (const auto& [in, expected] : cases)
@@ -186,8 +187,13 @@ TEST(ReportText, IsolatesLeftToRightRuns)
 TEST(ReportText, FontEquivalents)
 {
     const std::vector<std::pair<QString, QString>> cases = {
-        {"Zar", "Nazli"}, {"B Lotus", "Nazli"}, {"Titr", "Titr"}, {"IranNastaliq", "Noto Nastaliq Urdu"},
-        {"Times New Roman", "DejaVu Serif"}, {"Arial", "DejaVu Sans"}, {"Tahoma", "Noto Naskh Arabic UI"},
+        {"Zar", "Nazli"},
+        {"B Lotus", "Nazli"},
+        {"Titr", "Titr"},
+        {"IranNastaliq", "Noto Nastaliq Urdu"},
+        {"Times New Roman", "DejaVu Serif"},
+        {"Arial", "DejaVu Sans"},
+        {"Tahoma", "Noto Naskh Arabic UI"},
         {"DejaVu Sans", "DejaVu Sans"},
     };
     for (const auto& [in, out] : cases)
@@ -239,8 +245,8 @@ TEST(ReportRender, FontSizeChangeTakesEffect)
 
 TEST(ReportRender, LongTextWrapsInItsWidthAndItsBoxGrows)
 {
-    const QString longText = QStringLiteral("متن بسيار بلندي که در اين کادر کوچک جا نمي شود و بايد بريده شود ") +
-                             QStringLiteral("و باز هم ادامه دارد تا از کادر بيرون بزند");
+    const QString longText = QStringLiteral("متن بسيار بلندي که در اين کادر کوچک جا نمي شود و بايد بريده شود ")
+                             + QStringLiteral("و باز هم ادامه دارد تا از کادر بيرون بزند");
     for (const bool wrap : {false, true}) {
         Layout layout = detailLayout(QStringLiteral(R"([{"name": "t", "x": 40, "y": 10, "width": 30, "height": 8,
             "size": 14, "align": "center"},
@@ -283,8 +289,8 @@ TEST(ReportRender, ParagraphPrintsItsValuesInlineInReadingOrder)
     EXPECT_EQ(layout.text(QStringLiteral("name")), name);
     renderToPdf(layout, nullptr, path);
     const QString text = test::foldPrintedText(pdfToText(path));
-    EXPECT_TRUE(text.contains(test::foldPrintedText(QStringLiteral("با عنايت به نامه شماره 123/45 مورخه ") + kDate +
-                                                    QStringLiteral(" تقاضاي آقا/خانم ") + name)))
+    EXPECT_TRUE(text.contains(test::foldPrintedText(QStringLiteral("با عنايت به نامه شماره 123/45 مورخه ") + kDate
+                                                    + QStringLiteral(" تقاضاي آقا/خانم ") + name)))
         << text.toStdString();
     EXPECT_TRUE(fitProblems(layout, nullptr).empty());
     // The paragraph is taller than its box now: what follows it moved down.
@@ -542,7 +548,8 @@ TEST_P(ReportDataTest, EmptyResultPrintsHeadersAndBlankValues)
 TEST_P(ReportDataTest, UnknownColumnThrowsNamingIt)
 {
     Layout layout = detailLayout(QStringLiteral(R"([{"name": "v", "type": "field", "expression": "[a]+[nothere]",
-        "width": 20, "height": 5}])"), true);
+        "width": 20, "height": 5}])"),
+                                 true);
     try {
         renderToImages(layout, rs.get());
         FAIL() << "no error";

@@ -22,18 +22,18 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTest>
-#include <QToolButton>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSettings>
-#include <QSqlQuery>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace tarvest;
 using namespace tarvest::test;
@@ -68,8 +68,11 @@ protected:
         ASSERT_TRUE(provisionSucceeded(provision(*db)));
         Workstation::setFixed("10.0.0.9", "dabirkhaneh");
         Clock::setFixed(QDateTime(QDate(2025, 3, 21), QTime(8, 0)));
-        reza = db->insert("users", {{"us", "reza"}, {"ps", hashPassword("s3cret")}, {"lev", "city"},
-                                    {"nam", QStringLiteral("رضا")}, {"status", QStringLiteral("فعال")}});
+        reza = db->insert("users", {{"us", "reza"},
+                                    {"ps", hashPassword("s3cret")},
+                                    {"lev", "city"},
+                                    {"nam", QStringLiteral("رضا")},
+                                    {"status", QStringLiteral("فعال")}});
         auto* store = new QSettings(dir.filePath("tarvest.conf"), QSettings::IniFormat);
         settingsFor(*tmp).write(*store);
         shell = std::make_unique<Shell>(std::unique_ptr<QSettings>(store), dir.filePath("embedded.sqlite"));
@@ -143,15 +146,18 @@ TEST_P(ShellTest, LoginPathRefusesThenAdmitsAndRemembersTheUser)
 TEST_P(ShellTest, OutdatedProgramOffersTheNewPackageAndEnds)
 {
     db->exec("UPDATE users SET ver = '2' WHERE us = 'admin'");
-    db->insert("zamaem", {{"cmt", QStringLiteral("آخرين نسخه نرم افزار")}, {"pictype", ".deb"}, {"pic", QByteArray("package")}});
+    db->insert("zamaem",
+               {{"cmt", QStringLiteral("آخرين نسخه نرم افزار")}, {"pictype", ".deb"}, {"pic", QByteArray("package")}});
     const QString target = dir.filePath("chosen");
     dialogs.files.enqueue(target);
     shell->login().show();
     typeLogin("reza", "s3cret");
     pressLogin();
     ASSERT_FALSE(dialogs.shown.isEmpty());
-    EXPECT_EQ(dialogs.shown.first(),
-              QStringLiteral("اين نسخه قديمي است و قابل اجرا نيست. جديدترين نسخه  -  2 در ادامه نسخه جديد را دانلود و استفاده نماييد "));
+    EXPECT_EQ(
+        dialogs.shown.first(),
+        QStringLiteral(
+            "اين نسخه قديمي است و قابل اجرا نيست. جديدترين نسخه  -  2 در ادامه نسخه جديد را دانلود و استفاده نماييد "));
     EXPECT_EQ(dialogs.suggestedNames, QStringList{"Tarvest1404_01_01"});
     QFile saved(target + ".deb");
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -166,7 +172,8 @@ TEST_P(ShellTest, OutdatedProgramOffersTheNewPackageAndEnds)
 // reason and opens nothing; a good one replaces the earlier copy and opens it.
 TEST_P(ShellTest, FontHelpIsSavedSafelyAndOpened)
 {
-    db->insert("zamaem", {{"cmt", QStringLiteral("راهنمايي حل مشکل نمايش فونت ها")}, {"pictype", ".pdf"},
+    db->insert("zamaem", {{"cmt", QStringLiteral("راهنمايي حل مشکل نمايش فونت ها")},
+                          {"pictype", ".pdf"},
                           {"pic", QByteArray(100000, 'h')}});
     shell->login().show();
     const QString missing = dir.filePath("no-such-folder/help");
@@ -203,7 +210,9 @@ TEST_P(ShellTest, PasswordChangeFromTheLoginWindow)
     EXPECT_TRUE(change.isVisible());
     EXPECT_FALSE(shell->login().isVisible());
 
-    struct Case { QString first, second, message; };
+    struct Case {
+        QString first, second, message;
+    };
     const Case refused[] = {
         {"", "", QStringLiteral("كلمه عبور صحيح نيست")},
         {"new", "", QStringLiteral("كلمه عبور جديد همخواني ندارد")},
@@ -248,7 +257,8 @@ TEST_P(ShellTest, PageCheckAppliesRightsAndRefuses)
     EXPECT_EQ(dialogs.shown.takeLast(), refusal);
     EXPECT_FALSE(target.applied.has_value()) << "no row: nothing applied";
 
-    db->insert("dastrasi", {{"prs_id", reza}, {"page_name", "seting"}, {"darj", 1}, {"virayesh", 0}, {"hazf", 1}, {"namayesh", 0}});
+    db->insert("dastrasi",
+               {{"prs_id", reza}, {"page_name", "seting"}, {"darj", 1}, {"virayesh", 0}, {"hazf", 1}, {"namayesh", 0}});
     EXPECT_FALSE(main.checkPageAccess("seting", &target));
     EXPECT_EQ(dialogs.shown.takeLast(), refusal);
     ASSERT_TRUE(target.applied.has_value()) << "flags are applied even when viewing is refused";
@@ -261,7 +271,8 @@ TEST_P(ShellTest, PageCheckAppliesRightsAndRefuses)
     EXPECT_TRUE(dialogs.shown.isEmpty());
 
     // The attachments command admits the user named admin only, whatever the rights.
-    db->insert("dastrasi", {{"prs_id", reza}, {"page_name", "zamaem"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
+    db->insert("dastrasi",
+               {{"prs_id", reza}, {"page_name", "zamaem"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
     main.menuAction("zamaem")->trigger();
     EXPECT_EQ(dialogs.shown.takeLast(), QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
 
@@ -277,7 +288,9 @@ TEST_P(ShellTest, PageCheckAppliesRightsAndRefuses)
     modal.clear();
 
     // The case register opens after its page check, with the user's rights on its menu.
-    db->insert("dastrasi", {{"prs_id", reza}, {"page_name", "komision"}, {"darj", 0}, {"virayesh", 1}, {"hazf", 0}, {"namayesh", 1}});
+    db->insert(
+        "dastrasi",
+        {{"prs_id", reza}, {"page_name", "komision"}, {"darj", 0}, {"virayesh", 1}, {"hazf", 0}, {"namayesh", 1}});
     main.menuAction("komision")->trigger();
     EXPECT_EQ(modal.takeLast(), "Tkomision_rep");
     auto* cases = main.findChild<QWidget*>("Tkomision_rep");
@@ -349,7 +362,10 @@ TEST_P(ShellTest, ConnectionSettingsScreenSavesChecksAndProvisions)
 
     // Windows authentication still needs a user name and password.
     server.findChild<QRadioButton*>("rbWindows")->setChecked(true);
-    struct Case { QLineEdit* emptied; QString message; };
+    struct Case {
+        QLineEdit* emptied;
+        QString message;
+    };
     const Case checks[] = {
         {name, QStringLiteral("نام سرور را وارد نمائيد")},
         {database, QStringLiteral("نام ديتابيس را وارد نمائيد")},
@@ -449,7 +465,8 @@ TEST_P(ShellTest, LoginAndMainWindowShowTheDatabaseTheUserAndTheLevel)
     auto* loginInfo = login.findChild<QLabel*>("databaseInfo");
     ASSERT_TRUE(loginInfo);
     EXPECT_TRUE(loginInfo->text().contains(place)) << loginInfo->text().toStdString();
-    EXPECT_TRUE(loginInfo->text().contains(GetParam() == Backend::Sqlite ? QStringLiteral("فايل") : QStringLiteral("PostgreSQL")));
+    EXPECT_TRUE(loginInfo->text().contains(GetParam() == Backend::Sqlite ? QStringLiteral("فايل")
+                                                                         : QStringLiteral("PostgreSQL")));
 
     typeLogin("reza", "s3cret");
     pressLogin();
@@ -491,7 +508,9 @@ TEST_P(ShellTest, ScreensSizedFromTheMainWindowStayInsideTheScreen)
 {
     shell->session().setDatabase(tmp->openAnother());
     shell->session().login = LoginState{QString::number(reza), "city", "reza"};
-    db->insert("dastrasi", {{"prs_id", reza}, {"page_name", "komision"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
+    db->insert(
+        "dastrasi",
+        {{"prs_id", reza}, {"page_name", "komision"}, {"darj", 1}, {"virayesh", 1}, {"hazf", 1}, {"namayesh", 1}});
     Tmain& main = shell->main();
     const QRect area = main.screen()->availableGeometry();
     main.resize(area.width() + 400, area.height() + 300); // a main window larger than the screen
@@ -543,7 +562,9 @@ TEST_P(ShellTest, ConnectionSettingsNamePostgreSqlChooseAFileAndTestTheConnectio
 
     // A server: what went wrong, in Persian.
     server.findChild<QRadioButton*>("rbSQL")->setChecked(true);
-    struct Case { QString server, database, user, password, message; };
+    struct Case {
+        QString server, database, user, password, message;
+    };
     QList<Case> cases = {
         {"127.0.0.1:1", "x", "x", "x", QStringLiteral("سرور اتصال را نپذيرفت")},
         {"no-such-host.invalid", "x", "x", "x", QStringLiteral("نام سرور شناخته نشد")},
@@ -562,7 +583,8 @@ TEST_P(ShellTest, ConnectionSettingsNamePostgreSqlChooseAFileAndTestTheConnectio
         password->setText(c.password);
         server.testConnection();
         ASSERT_FALSE(dialogs.shown.isEmpty());
-        EXPECT_TRUE(dialogs.shown.takeLast().contains(c.message)) << c.server.toStdString() << " " << c.database.toStdString();
+        EXPECT_TRUE(dialogs.shown.takeLast().contains(c.message))
+            << c.server.toStdString() << " " << c.database.toStdString();
     }
 }
 
@@ -595,7 +617,8 @@ TEST_P(ShellTest, FirstRunOnTheSampleReachesTheCasesAndSavesOne)
     dialogs.shown.clear();
 
     // Every page the menu checks opens for the new office's administrator.
-    for (const char* page : {"komision", "seting", "asnad", "ghimat", "arazi", "vagozari", "abadiha", "phone", "karbaran"}) {
+    for (const char* page :
+         {"komision", "seting", "asnad", "ghimat", "arazi", "vagozari", "abadiha", "phone", "karbaran"}) {
         main.menuAction(page)->trigger();
         for (const QString& said : dialogs.shown)
             EXPECT_NE(said, QStringLiteral("شما دسترسي به اين صفحه را نداريد")) << page;

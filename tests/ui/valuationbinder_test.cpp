@@ -1,7 +1,7 @@
 // The case screen's valuation reactions, driven through a small form holding the
 // fields: leaving and entering fields, typing, the covered status, the fee caption.
-#include "cases/valuationbinder.h"
 #include "cases/core/valuation.h"
+#include "cases/valuationbinder.h"
 
 #include "fakedialogs.h"
 #include "typing.h"
@@ -21,7 +21,10 @@ using namespace tarvest;
 
 namespace {
 
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
+QString q(const char16_t* s)
+{
+    return QString::fromUtf16(s);
+}
 
 class ValuationForm : public ::testing::Test {
 protected:

@@ -34,15 +34,18 @@ struct SampleCounty {
 const std::initializer_list<SampleCounty>& sampleCounties()
 {
     static const std::initializer_list<SampleCounty> counties = {
-        {u"آبشار", u"01",
+        {u"آبشار",
+         u"01",
          {{u"مركزي", u"دشت سبز", {u"گل آباد", u"چشمه سار", u"کوشک نو", u"باغ بهار"}},
           {u"مركزي", u"رودبار", {u"ده بالا", u"ده پايين", u"سرچشمه"}},
           {u"کوهپايه", u"برف انبار", {u"کلاته", u"اسپيدان", u"نارنجستان", u"پل سنگي"}}}},
-        {u"سپيدار", u"02",
+        {u"سپيدار",
+         u"02",
          {{u"مركزي", u"جلگه", {u"كهنه ده", u"شور آب", u"آب باريک"}},
           {u"مركزي", u"آفتاب", {u"شيرين كند", u"چنار", u"تپه سرخ"}},
           {u"دشتستان", u"كوير", {u"ريگ زار", u"خرمايي", u"نخلستان", u"کاروانسرا"}}}},
-        {u"نارون", u"03",
+        {u"نارون",
+         u"03",
          {{u"مركزي", u"ميانرود", {u"ارغوان", u"زيتون", u"بيدستان"}},
           {u"جنگلي", u"سايه سار", {u"انجيلي", u"گردو بن", u"بلوط زار", u"ماهيان"}}}},
     };
@@ -133,8 +136,12 @@ struct UserSpec {
 
 void grant(Database& db, qint64 userId, const QString& page, bool insert, bool edit, bool remove)
 {
-    db.insert(u"dastrasi"_s, {{u"prs_id"_s, userId}, {u"page_name"_s, page}, {u"darj"_s, insert ? 1 : 0},
-                             {u"virayesh"_s, edit ? 1 : 0}, {u"hazf"_s, remove ? 1 : 0}, {u"namayesh"_s, 1}});
+    db.insert(u"dastrasi"_s, {{u"prs_id"_s, userId},
+                              {u"page_name"_s, page},
+                              {u"darj"_s, insert ? 1 : 0},
+                              {u"virayesh"_s, edit ? 1 : 0},
+                              {u"hazf"_s, remove ? 1 : 0},
+                              {u"namayesh"_s, 1}});
 }
 
 } // namespace
@@ -169,12 +176,16 @@ SampleSummary fillSampleData(Database& db)
                     // Province, county, rural district and village parts; the leading
                     // zero is part of the code.
                     const QString code = u"05"_s + QString::fromUtf16(county.code) + twoDigits(dehestanNo)
-                                       + QStringLiteral("%1").arg(villageNo * 10, 3, 10, QChar(u'0'));
+                                         + QStringLiteral("%1").arg(villageNo * 10, 3, 10, QChar(u'0'));
                     Village v{QString::fromUtf16(county.name), QString::fromUtf16(d.bakhsh),
                               QString::fromUtf16(d.dehestan), QString::fromUtf16(name), code};
-                    db.insert(u"abadiha"_s, {{u"cod"_s, v.code}, {u"rosta"_s, v.name}, {u"ostan"_s, kProvince},
-                                             {u"shahrestan"_s, v.county}, {u"bakhsh"_s, v.bakhsh},
-                                             {u"dehestan"_s, v.dehestan}, {u"shahr"_s, v.county},
+                    db.insert(u"abadiha"_s, {{u"cod"_s, v.code},
+                                             {u"rosta"_s, v.name},
+                                             {u"ostan"_s, kProvince},
+                                             {u"shahrestan"_s, v.county},
+                                             {u"bakhsh"_s, v.bakhsh},
+                                             {u"dehestan"_s, v.dehestan},
+                                             {u"shahr"_s, v.county},
                                              {u"city"_s, v.county},
                                              {u"khanevar"_s, QString::number(40 + 13 * villageNo)},
                                              {u"jamiyat"_s, QString::number(150 + 47 * villageNo)}});
@@ -209,9 +220,14 @@ SampleSummary fillSampleData(Database& db)
         QList<qint64> userIds;
         for (const UserSpec& u : users) {
             // Each user's hash has its own salt, as the users screen would store it.
-            const qint64 id = db.insert(u"users"_s, {{u"us"_s, u.us}, {u"ps"_s, hashPassword(kSamplePassword)}, {u"lev"_s, u.lev},
-                                                     {u"ver"_s, u"1"_s}, {u"nam"_s, u.nam}, {u"ostan"_s, kProvince},
-                                                     {u"semat"_s, u.semat}, {u"mobile"_s, u"0912000000"_s + QString::number(summary.users)},
+            const qint64 id = db.insert(u"users"_s, {{u"us"_s, u.us},
+                                                     {u"ps"_s, hashPassword(kSamplePassword)},
+                                                     {u"lev"_s, u.lev},
+                                                     {u"ver"_s, u"1"_s},
+                                                     {u"nam"_s, u.nam},
+                                                     {u"ostan"_s, kProvince},
+                                                     {u"semat"_s, u.semat},
+                                                     {u"mobile"_s, u"0912000000"_s + QString::number(summary.users)},
                                                      {u"status"_s, u"فعال"_s}});
             ++summary.users;
             userIds << id;
@@ -232,17 +248,22 @@ SampleSummary fillSampleData(Database& db)
             {u"واگذاري به متقاضي"_s, 1.0}, {u"واگذاري به ايثارگران"_s, 0.7}, {u"واگذاري خدماتي"_s, 0.5}};
         for (const auto& t : transfers)
             db.insert(u"vagozarityp"_s, {{u"vagozari"_s, t.first}, {u"zarib"_s, t.second}});
-        const QList<QPair<QString, QString>> phones = {
-            {u"دبيرخانه استان"_s, u"031-33221100"_s}, {u"اداره شهرستان آبشار"_s, u"031-42223344"_s},
-            {u"اداره شهرستان سپيدار"_s, u"031-45556677"_s}, {u"اداره شهرستان نارون"_s, u"031-47778899"_s},
-            {u"امور زمين"_s, u"031-33221105"_s}, {u"امور فني و مطالعات"_s, u"031-33221107"_s}};
+        const QList<QPair<QString, QString>> phones = {{u"دبيرخانه استان"_s, u"031-33221100"_s},
+                                                       {u"اداره شهرستان آبشار"_s, u"031-42223344"_s},
+                                                       {u"اداره شهرستان سپيدار"_s, u"031-45556677"_s},
+                                                       {u"اداره شهرستان نارون"_s, u"031-47778899"_s},
+                                                       {u"امور زمين"_s, u"031-33221105"_s},
+                                                       {u"امور فني و مطالعات"_s, u"031-33221107"_s}};
         for (const auto& p : phones)
             db.insert(u"phone"_s, {{u"name"_s, p.first}, {u"tel"_s, p.second}, {u"cmt"_s, u"داخلي"_s}});
         for (int i = 0; i < userIds.size(); ++i) {
-            db.insert(u"payamha"_s, {{u"send_prs_id"_s, adminId}, {u"rec_prs_id"_s, userIds[i]},
-                                     {u"send_dat"_s, u"1403/02/01"_s}, {u"show_dat"_s, i % 2 ? u"1403/02/02"_s : u""_s},
-                                     {u"mozo"_s, u"اداري"_s},
-                                     {u"cmt"_s, u"لطفا پرونده هاي معوق شهرستان را تا پايان هفته تكميل فرماييد."_s.toUtf8()}});
+            db.insert(u"payamha"_s,
+                      {{u"send_prs_id"_s, adminId},
+                       {u"rec_prs_id"_s, userIds[i]},
+                       {u"send_dat"_s, u"1403/02/01"_s},
+                       {u"show_dat"_s, i % 2 ? u"1403/02/02"_s : u""_s},
+                       {u"mozo"_s, u"اداري"_s},
+                       {u"cmt"_s, u"لطفا پرونده هاي معوق شهرستان را تا پايان هفته تكميل فرماييد."_s.toUtf8()}});
         }
 
         // A few dozen cases, valued as the case screen values them.
@@ -251,9 +272,9 @@ SampleSummary fillSampleData(Database& db)
         const QStringList documents = sampleLists()[1].values;
         const QStringList coverage = sampleLists()[5].values;
         const QStringList results = {u"موافقت"_s, u"مخالفت"_s, u"موافقت مشروط"_s};
-        const QStringList applicants = {u"محمد حسيني"_s, u"فاطمه كريمي"_s, u"علي اكبري"_s, u"رضا موسوي"_s,
-                                        u"زهرا رحيمي"_s, u"حسين جعفري"_s, u"مريم قاسمي"_s, u"مهدي نوري"_s,
-                                        u"سارا محمدي"_s, u"احمد كاظمي"_s, u"ليلا عباسي"_s, u"جواد صالحي"_s};
+        const QStringList applicants = {u"محمد حسيني"_s, u"فاطمه كريمي"_s, u"علي اكبري"_s,  u"رضا موسوي"_s,
+                                        u"زهرا رحيمي"_s, u"حسين جعفري"_s,  u"مريم قاسمي"_s, u"مهدي نوري"_s,
+                                        u"سارا محمدي"_s, u"احمد كاظمي"_s,  u"ليلا عباسي"_s, u"جواد صالحي"_s};
         constexpr int kCases = 36;
         for (int i = 0; i < kCases; ++i) {
             const Village& v = villages[(i * 7) % villages.size()];
@@ -267,8 +288,8 @@ SampleSummary fillSampleData(Database& db)
 
             const QString net = valuation::netAreaText(QString::number(metraj), QString::number(destroyed));
             const QString value = valuation::propertyValueText(net, QString::number(price));
-            const valuation::ShareOutcome share =
-                valuation::ownerShare({net, QString::number(price), value, QString()});
+            const valuation::ShareOutcome share = valuation::ownerShare(
+                {net, QString::number(price), value, QString()});
             const QString discount = valuation::discountText(covered);
             const QString fee = valuation::feeText(share.fields.malek_pardakhti, discount);
             const bool decided = i % 3 != 2;

@@ -20,12 +20,10 @@ QByteArray readWhole(const QString& path)
 {
     QFile f(path);
     if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("فایل «%1» خوانده نشد: %2")
-                        .arg(QDir::toNativeSeparators(path), f.errorString()));
+        throw Error(QStringLiteral("فایل «%1» خوانده نشد: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
     QByteArray data = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("فایل «%1» خوانده نشد: %2")
-                        .arg(QDir::toNativeSeparators(path), f.errorString()));
+        throw Error(QStringLiteral("فایل «%1» خوانده نشد: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
     return data;
 }
 
@@ -62,9 +60,11 @@ qint64 storeCasePicture(Database& db, qint64 casePk, const QString& filePath, co
         throw Error(QStringLiteral("ابتدا شرح ضميمه را وارد نماييد"));
     const QString ext = pictureExtension(filePath);
     if (ext.size() > kMaxPictureExtension)
-        throw Error(QStringLiteral("پسوند «%1» بیش از %2 حرف است؛ فایل را با پسوندی کوتاه‌تر ذخیره کنید.")
-                        .arg(ext)
-                        .arg(kMaxPictureExtension));
+        throw Error(
+            QStringLiteral(
+                "پسوند «%1» بیش از %2 حرف است؛ فایل را با پسوندی کوتاه‌تر ذخیره کنید.")
+                .arg(ext)
+                .arg(kMaxPictureExtension));
     const QByteArray bytes = readWhole(filePath);
     // One insert with the bytes bound: the file goes straight to its case, so no other
     // workstation storing at the same moment can take or empty it on the way.

@@ -58,7 +58,11 @@ const QList<CaseField>& caseFields()
         {u"reg_dat"_s, K::Date, u"تاريخ ثبت"_s, {}, 0},
         {u"tasvib_paper_dat"_s, K::Date, u"تاريخ نامه ابلاغ مصوبه كميته به ورتاليس شهرستان"_s, {}, 0},
         {u"ghimat_karshenasi_d"_s, K::Text, u"قيمت کارشناسي روزهرمترمربع زمين درداخل محدوده روستا(ريال)"_s, {}, 0},
-        {u"ghimat_karshenasi_kh"_s, K::Text, u"قيمت کارشناسي روز هر مترمربع اراضي واقع درخارج محدوده روستا باتوجه به کاربري فعلي به صورت ناخالص(ريال)"_s, {}, 0},
+        {u"ghimat_karshenasi_kh"_s,
+         K::Text,
+         u"قيمت کارشناسي روز هر مترمربع اراضي واقع درخارج محدوده روستا باتوجه به کاربري فعلي به صورت ناخالص(ريال)"_s,
+         {},
+         0},
         {u"fani"_s, K::List, u"امور فني و مطالعات"_s, lists::TechnicalAffairs, F::Wide},
         {u"mashmol"_s, K::List, u"گروه زمين-متقاضي مشمول"_s, lists::EligibleApplicant, F::Wide},
         {u"komision_idea"_s, K::List, u"نظريه عمران روستايي"_s, lists::CommissionOpinion, 0},
@@ -90,17 +94,63 @@ const CaseField* caseField(const QString& name)
 const QStringList& caseLoadOrder()
 {
     static const QStringList order = {
-        u"ostan"_s, u"city"_s, u"bakhsh"_s, u"dehestan"_s, u"rosta"_s, u"abadi_cod"_s,
-        u"takhrib_masahat"_s, u"tahteposhesh"_s, u"tahteposhesh_no"_s, u"tahteposhesh_dat"_s,
-        u"takhfif_darsad"_s, u"paper_no"_s, u"paper_dat"_s, u"fish_no"_s, u"fish_dat"_s, u"fish_mablagh"_s,
-        u"kharej"_s, u"darkhast"_s, u"malek_pardakhti"_s, u"manzor"_s, u"masahat_na"_s, u"metraj"_s,
-        u"price_metr"_s, u"malek_pardakhti"_s, u"fani"_s, u"zamin"_s, u"mashmol"_s, u"dabir"_s,
-        u"komision_dat"_s, u"komision_idea"_s, u"melk_arzesh"_s, u"ghimat_karshenasi_kh"_s,
-        u"masahat_khales"_s, u"malek_sahm"_s, u"ghimat_karshenasi_d"_s, u"paper_no2"_s, u"paper_dat2"_s,
-        u"malek_varizi"_s, u"reg_dat"_s, u"komision_t_k"_s, u"komision_t_k_dat"_s, u"moshaver"_s,
-        u"tasvib_dat"_s, u"phone"_s, u"m_paper_no"_s, u"m_paper_dat"_s, u"sanad"_s, u"karbari1"_s,
-        u"karbari2"_s, u"bazdid_dat"_s, u"tasvib_b_dat"_s, u"tasvib_result"_s, u"tasvib_paper_no"_s,
-        u"tasvib_paper_dat"_s, u"cmt"_s, u"m_khales_b"_s, u"ost_paper_no"_s,
+        u"ostan"_s,
+        u"city"_s,
+        u"bakhsh"_s,
+        u"dehestan"_s,
+        u"rosta"_s,
+        u"abadi_cod"_s,
+        u"takhrib_masahat"_s,
+        u"tahteposhesh"_s,
+        u"tahteposhesh_no"_s,
+        u"tahteposhesh_dat"_s,
+        u"takhfif_darsad"_s,
+        u"paper_no"_s,
+        u"paper_dat"_s,
+        u"fish_no"_s,
+        u"fish_dat"_s,
+        u"fish_mablagh"_s,
+        u"kharej"_s,
+        u"darkhast"_s,
+        u"malek_pardakhti"_s,
+        u"manzor"_s,
+        u"masahat_na"_s,
+        u"metraj"_s,
+        u"price_metr"_s,
+        u"malek_pardakhti"_s,
+        u"fani"_s,
+        u"zamin"_s,
+        u"mashmol"_s,
+        u"dabir"_s,
+        u"komision_dat"_s,
+        u"komision_idea"_s,
+        u"melk_arzesh"_s,
+        u"ghimat_karshenasi_kh"_s,
+        u"masahat_khales"_s,
+        u"malek_sahm"_s,
+        u"ghimat_karshenasi_d"_s,
+        u"paper_no2"_s,
+        u"paper_dat2"_s,
+        u"malek_varizi"_s,
+        u"reg_dat"_s,
+        u"komision_t_k"_s,
+        u"komision_t_k_dat"_s,
+        u"moshaver"_s,
+        u"tasvib_dat"_s,
+        u"phone"_s,
+        u"m_paper_no"_s,
+        u"m_paper_dat"_s,
+        u"sanad"_s,
+        u"karbari1"_s,
+        u"karbari2"_s,
+        u"bazdid_dat"_s,
+        u"tasvib_b_dat"_s,
+        u"tasvib_result"_s,
+        u"tasvib_paper_no"_s,
+        u"tasvib_paper_dat"_s,
+        u"cmt"_s,
+        u"m_khales_b"_s,
+        u"ost_paper_no"_s,
     };
     return order;
 }
@@ -132,12 +182,21 @@ QStringList caseWidthProblems(const CaseTexts& texts)
 
 const QStringList& caseNumberFields()
 {
-    static const QStringList names = {
-        QStringLiteral("metraj"), QStringLiteral("takhrib_masahat"), QStringLiteral("masahat_na"),
-        QStringLiteral("masahat_khales"), QStringLiteral("price_metr"), QStringLiteral("ghimat_karshenasi_d"),
-        QStringLiteral("ghimat_karshenasi_kh"), QStringLiteral("melk_arzesh"), QStringLiteral("malek_pardakhti"),
-        QStringLiteral("takhfif_darsad"), QStringLiteral("malek_varizi"), QStringLiteral("kharej"),
-        QStringLiteral("fish_mablagh"), QStringLiteral("malek_sahm"), QStringLiteral("m_khales_b")};
+    static const QStringList names = {QStringLiteral("metraj"),
+                                      QStringLiteral("takhrib_masahat"),
+                                      QStringLiteral("masahat_na"),
+                                      QStringLiteral("masahat_khales"),
+                                      QStringLiteral("price_metr"),
+                                      QStringLiteral("ghimat_karshenasi_d"),
+                                      QStringLiteral("ghimat_karshenasi_kh"),
+                                      QStringLiteral("melk_arzesh"),
+                                      QStringLiteral("malek_pardakhti"),
+                                      QStringLiteral("takhfif_darsad"),
+                                      QStringLiteral("malek_varizi"),
+                                      QStringLiteral("kharej"),
+                                      QStringLiteral("fish_mablagh"),
+                                      QStringLiteral("malek_sahm"),
+                                      QStringLiteral("m_khales_b")};
     return names;
 }
 
@@ -153,8 +212,8 @@ QVariant bound(const QString& text)
 
 bool provinceHasCounty(Database& db, const QString& province, const QString& county)
 {
-    return db.scalar(u"SELECT 1 FROM abadiha WHERE ostan = ? AND shahrestan = ?"_s,
-                     {bound(province), bound(county)}).isValid();
+    return db.scalar(u"SELECT 1 FROM abadiha WHERE ostan = ? AND shahrestan = ?"_s, {bound(province), bound(county)})
+        .isValid();
 }
 
 bool isDuplicateCase(Database& db, const CaseTexts& t, std::optional<qint64> excludeKey)
@@ -257,25 +316,67 @@ QStringList editRefusals(const QString& userLevel, const QString& approvedColumn
 std::optional<EnableSet> enableSetFor(const QString& userLevel)
 {
     if (userLevel == level::CountyOffice)
-        return EnableSet{
-            {u"paper_no"_s, u"paper_dat"_s, u"city"_s, u"bakhsh"_s, u"dehestan"_s, u"kharej"_s, u"rosta"_s,
-             u"abadi_cod"_s, u"darkhast"_s, u"phone"_s, u"sanad"_s, u"karbari1"_s, u"karbari2"_s,
-             u"m_paper_no"_s, u"m_paper_dat"_s, u"manzor"_s, u"metraj"_s, u"price_metr"_s,
-             u"masahat_khales"_s, u"melk_arzesh"_s, u"malek_pardakhti"_s, u"paper_no2"_s, u"paper_dat2"_s,
-             u"malek_varizi"_s, u"ghimat_karshenasi_kh"_s, u"masahat_na"_s, u"ghimat_karshenasi_d"_s,
-             u"moshaver"_s, u"bazdid_dat"_s},
-            {u"dabir"_s, u"fani"_s, u"zamin"_s, u"mashmol"_s, u"komision_dat"_s, u"komision_idea"_s,
-             u"reg_dat"_s, u"malek_sahm"_s, u"komision_t_k"_s, u"komision_t_k_dat"_s, u"m_khales_b"_s,
-             u"tasvib_dat"_s, u"tasvib_result"_s, u"tasvib_b_dat"_s, u"tasvib_paper_no"_s,
-             u"tasvib_paper_dat"_s, u"cmt"_s, u"ost_paper_no"_s, u"taeid_zamin"_s}};
+        return EnableSet{{u"paper_no"_s,
+                          u"paper_dat"_s,
+                          u"city"_s,
+                          u"bakhsh"_s,
+                          u"dehestan"_s,
+                          u"kharej"_s,
+                          u"rosta"_s,
+                          u"abadi_cod"_s,
+                          u"darkhast"_s,
+                          u"phone"_s,
+                          u"sanad"_s,
+                          u"karbari1"_s,
+                          u"karbari2"_s,
+                          u"m_paper_no"_s,
+                          u"m_paper_dat"_s,
+                          u"manzor"_s,
+                          u"metraj"_s,
+                          u"price_metr"_s,
+                          u"masahat_khales"_s,
+                          u"melk_arzesh"_s,
+                          u"malek_pardakhti"_s,
+                          u"paper_no2"_s,
+                          u"paper_dat2"_s,
+                          u"malek_varizi"_s,
+                          u"ghimat_karshenasi_kh"_s,
+                          u"masahat_na"_s,
+                          u"ghimat_karshenasi_d"_s,
+                          u"moshaver"_s,
+                          u"bazdid_dat"_s},
+                         {u"dabir"_s, u"fani"_s, u"zamin"_s, u"mashmol"_s, u"komision_dat"_s, u"komision_idea"_s,
+                          u"reg_dat"_s, u"malek_sahm"_s, u"komision_t_k"_s, u"komision_t_k_dat"_s, u"m_khales_b"_s,
+                          u"tasvib_dat"_s, u"tasvib_result"_s, u"tasvib_b_dat"_s, u"tasvib_paper_no"_s,
+                          u"tasvib_paper_dat"_s, u"cmt"_s, u"ost_paper_no"_s, u"taeid_zamin"_s}};
 
     // The office group: each office level closes the whole group and opens its part.
-    static const QStringList group = {
-        u"paper_no"_s, u"paper_dat"_s, u"paper_no2"_s, u"paper_dat2"_s, u"city"_s, u"rosta"_s,
-        u"darkhast"_s, u"manzor"_s, u"masahat_na"_s, u"malek_varizi"_s, u"metraj"_s, u"malek_pardakhti"_s,
-        u"fani"_s, u"zamin"_s, u"mashmol"_s, u"dabir"_s, u"komision_dat"_s, u"komision_idea"_s,
-        u"price_metr"_s, u"melk_arzesh"_s, u"malek_sahm"_s, u"masahat_khales"_s, u"ghimat_karshenasi_d"_s,
-        u"ghimat_karshenasi_kh"_s, u"komision_t_k"_s, u"komision_t_k_dat"_s};
+    static const QStringList group = {u"paper_no"_s,
+                                      u"paper_dat"_s,
+                                      u"paper_no2"_s,
+                                      u"paper_dat2"_s,
+                                      u"city"_s,
+                                      u"rosta"_s,
+                                      u"darkhast"_s,
+                                      u"manzor"_s,
+                                      u"masahat_na"_s,
+                                      u"malek_varizi"_s,
+                                      u"metraj"_s,
+                                      u"malek_pardakhti"_s,
+                                      u"fani"_s,
+                                      u"zamin"_s,
+                                      u"mashmol"_s,
+                                      u"dabir"_s,
+                                      u"komision_dat"_s,
+                                      u"komision_idea"_s,
+                                      u"price_metr"_s,
+                                      u"melk_arzesh"_s,
+                                      u"malek_sahm"_s,
+                                      u"masahat_khales"_s,
+                                      u"ghimat_karshenasi_d"_s,
+                                      u"ghimat_karshenasi_kh"_s,
+                                      u"komision_t_k"_s,
+                                      u"komision_t_k_dat"_s};
     QStringList open;
     if (userLevel == level::Province) {
         open = group;
@@ -284,9 +385,9 @@ std::optional<EnableSet> enableSetFor(const QString& userLevel)
         open.removeAll(u"zamin"_s);
         open.removeAll(u"mashmol"_s);
     } else if (userLevel == level::LandAffairs) {
-        open = {u"zamin"_s, u"mashmol"_s, u"paper_no2"_s, u"paper_dat2"_s, u"malek_pardakhti"_s,
-                u"melk_arzesh"_s, u"komision_dat"_s, u"komision_idea"_s, u"malek_sahm"_s, u"price_metr"_s,
-                u"malek_varizi"_s};
+        open = {u"zamin"_s,           u"mashmol"_s,     u"paper_no2"_s,    u"paper_dat2"_s,
+                u"malek_pardakhti"_s, u"melk_arzesh"_s, u"komision_dat"_s, u"komision_idea"_s,
+                u"malek_sahm"_s,      u"price_metr"_s,  u"malek_varizi"_s};
     } else if (userLevel == level::TechnicalAffairs) {
         open = {u"fani"_s};
     } else if (userLevel == level::CommissionSecretary) {

@@ -30,10 +30,10 @@ struct CaseField {
         Wide = 0x4,   // takes a whole row of the form
         Today = 0x8,  // its caption writes today's date into it
     };
-    QString name;    // column of komision and objectName of the control
+    QString name; // column of komision and objectName of the control
     CaseFieldKind kind = CaseFieldKind::Text;
     QString caption;
-    QString list;    // setting list offering its choices, empty when none
+    QString list; // setting list offering its choices, empty when none
     int flags = 0;
 
     bool sorted() const { return flags & Sorted; }
@@ -62,7 +62,8 @@ inline const QString CoveredWithoutLetter = QStringLiteral("خطا! اگر تح�
 inline const QString VillageRequired = QStringLiteral("خطا! نام روستا الزاميست");
 inline const QString ExistingUseRequired = QStringLiteral("خطا! نوع کاربري موجود الزاميست");
 inline const QString DestroyedAreaRequired = QStringLiteral("خطا! مساحت تخريب الزاميست");
-inline const QString UnknownCounty = QStringLiteral("خطا! نام استان و شهرستان را از ليست انتخاب نماييد و از تايپ پرهيز نماييد");
+inline const QString UnknownCounty = QStringLiteral(
+    "خطا! نام استان و شهرستان را از ليست انتخاب نماييد و از تايپ پرهيز نماييد");
 inline const QString Duplicate = QStringLiteral("خطا! شماره نامه،تاريخ نامه، روستا و شهرستان تكراري است");
 inline const QString ApprovedNoEdit = QStringLiteral("بدليل تاييد امور زمين، امکان ويرايش نيست");
 inline const QString ProvinceRegisteredNoEdit = QStringLiteral("بدليل ثبت در دبيرخانه استان،امکان ويرايش نيست");

@@ -26,7 +26,7 @@ CaseQuery buildCaseSearch(const CaseFilters& f, const LoginState& user, DbKind k
     if (f.areaComparison) {
         static const char* const ops[] = {" = ?", " >= ?", " <= ?"};
         where += QStringLiteral(" AND ") + numericValueSql(kind, QStringLiteral("masahat_khales"))
-               + QLatin1String(ops[int(*f.areaComparison)]);
+                 + QLatin1String(ops[int(*f.areaComparison)]);
         params << f.area;
     }
     if (f.meetingDates) {
@@ -64,7 +64,7 @@ CaseQuery buildCaseSearch(const CaseFilters& f, const LoginState& user, DbKind k
     q.resultSql = QStringLiteral("SELECT komision.*, b.pic_count FROM komision "
                                  "LEFT JOIN (SELECT cod, count(*) AS pic_count FROM komision_pic GROUP BY cod) b "
                                  "ON komision.pk = b.cod WHERE komision.pk <> -1")
-                + where + QStringLiteral(" ORDER BY komision.pk");
+                  + where + QStringLiteral(" ORDER BY komision.pk");
     q.params = params;
     // A case's attachments are counted only for the rows that are read.
     q.paged.select = QStringLiteral("SELECT komision.*, (SELECT NULLIF(count(*), 0) FROM komision_pic "
@@ -84,26 +84,59 @@ QString toArabicKaf(QString text)
 const QList<CaseColumn>& caseSearchColumns()
 {
     static const QList<CaseColumn> columns = {
-        {"pk", u"شناسه"}, {"ostan", u"استان"}, {"city", u"شهرستان"}, {"bakhsh", u"بخش"},
-        {"dehestan", u"دهستان"}, {"rosta", u"روستا"}, {"abadi_cod", u"کد آبادي"},
-        {"pic_count", u"تعداد ضمائم"}, {"taeid_zamin", u"تاييد امور زمين"},
-        {"paper_no", u"شماره نامه دبيرخانه شهرستان"}, {"paper_dat", u"تاريخ نامه شهرستان"},
-        {"darkhast", u"درخواست كننده"}, {"malek_pardakhti", u"سهم مالك"}, {"malek_varizi", u"هزينه خدمات فني"},
-        {"manzor", u"نوع درخواست"}, {"masahat_na", u"مساحت"}, {"metraj", u"متراژ"}, {"price_metr", u"مبلغ"},
-        {"fani", u"فني و مطالعات"}, {"mashmol", u"متقاضي مشمول"}, {"komision_dat", u"تاريخ كميسيون"},
-        {"komision_idea", u"نظر كميسيون"}, {"melk_arzesh", u"ارزش ملك"}, {"ghimat_karshenasi_kh", u"قيمت خالص"},
-        {"masahat_khales", u"مساحت خالص"}, {"malek_sahm", u"سهم مالك"}, {"ghimat_karshenasi_d", u"قيمت داخل محدوده"},
-        {"paper_no2", u"ش ن واريز وجه"}, {"paper_dat2", u"ت نامه واريز وجه"}, {"reg_dat", u"تاريخ ثبت"},
-        {"komision_t_k", u"نظر كميسيون تغيير كاربري"}, {"komision_t_k_dat", u"تاريخ كميسوتن تغيير كاربري"},
-        {"karbar", u"کاربر ثبات"}, {"sel", u"انتخاب"}, {"tahteposhesh", u"تحت پوشش"},
-        {"takhfif_darsad", u"درصد تخفيف"}, {"takhrib_masahat", u"مساحت تخريب"},
-        {"tahteposhesh_no", u"شماره نامه تحت پوشش"}, {"tahteposhesh_dat", u"تاريخ نامه تحت پوشش"},
-        {"kharej", u"قيمت اراضي خارج طرح"}, {"fish_no", u"شماره فيش واريزي"}, {"fish_dat", u"تاريخ فيش واريزي"},
-        {"fish_mablagh", u"مبلغ فيش واريزي"}, {"dabir", u"دبير كميسيون"}, {"zamin", u"زمين"},
-        {"moshaver", u"مشاور طرح"}, {"bazdid_dat", u"تاريخ بازديد و ارائه گزارش فني ورتاليس شهرستان"},
-        {"ost_paper_no", u"تاريخ نامه استان"}, {"tasvib_result", u"نتيجه جلسه كميته تصويب"},
-        {"tasvib_paper_no", u"شماره نامه ابلاغ مصوبه كميته به ورتاليس شهرستان"}, {"cmt", u"توضيحات"},
-        {"tasvib_dat", u"تاريخ تصويب نهايي طرح در كميته تصويب"}, {"tasvib_b_dat", u"تاريخ برگزاري پرونده در كميته تصويب"},
+        {"pk", u"شناسه"},
+        {"ostan", u"استان"},
+        {"city", u"شهرستان"},
+        {"bakhsh", u"بخش"},
+        {"dehestan", u"دهستان"},
+        {"rosta", u"روستا"},
+        {"abadi_cod", u"کد آبادي"},
+        {"pic_count", u"تعداد ضمائم"},
+        {"taeid_zamin", u"تاييد امور زمين"},
+        {"paper_no", u"شماره نامه دبيرخانه شهرستان"},
+        {"paper_dat", u"تاريخ نامه شهرستان"},
+        {"darkhast", u"درخواست كننده"},
+        {"malek_pardakhti", u"سهم مالك"},
+        {"malek_varizi", u"هزينه خدمات فني"},
+        {"manzor", u"نوع درخواست"},
+        {"masahat_na", u"مساحت"},
+        {"metraj", u"متراژ"},
+        {"price_metr", u"مبلغ"},
+        {"fani", u"فني و مطالعات"},
+        {"mashmol", u"متقاضي مشمول"},
+        {"komision_dat", u"تاريخ كميسيون"},
+        {"komision_idea", u"نظر كميسيون"},
+        {"melk_arzesh", u"ارزش ملك"},
+        {"ghimat_karshenasi_kh", u"قيمت خالص"},
+        {"masahat_khales", u"مساحت خالص"},
+        {"malek_sahm", u"سهم مالك"},
+        {"ghimat_karshenasi_d", u"قيمت داخل محدوده"},
+        {"paper_no2", u"ش ن واريز وجه"},
+        {"paper_dat2", u"ت نامه واريز وجه"},
+        {"reg_dat", u"تاريخ ثبت"},
+        {"komision_t_k", u"نظر كميسيون تغيير كاربري"},
+        {"komision_t_k_dat", u"تاريخ كميسوتن تغيير كاربري"},
+        {"karbar", u"کاربر ثبات"},
+        {"sel", u"انتخاب"},
+        {"tahteposhesh", u"تحت پوشش"},
+        {"takhfif_darsad", u"درصد تخفيف"},
+        {"takhrib_masahat", u"مساحت تخريب"},
+        {"tahteposhesh_no", u"شماره نامه تحت پوشش"},
+        {"tahteposhesh_dat", u"تاريخ نامه تحت پوشش"},
+        {"kharej", u"قيمت اراضي خارج طرح"},
+        {"fish_no", u"شماره فيش واريزي"},
+        {"fish_dat", u"تاريخ فيش واريزي"},
+        {"fish_mablagh", u"مبلغ فيش واريزي"},
+        {"dabir", u"دبير كميسيون"},
+        {"zamin", u"زمين"},
+        {"moshaver", u"مشاور طرح"},
+        {"bazdid_dat", u"تاريخ بازديد و ارائه گزارش فني ورتاليس شهرستان"},
+        {"ost_paper_no", u"تاريخ نامه استان"},
+        {"tasvib_result", u"نتيجه جلسه كميته تصويب"},
+        {"tasvib_paper_no", u"شماره نامه ابلاغ مصوبه كميته به ورتاليس شهرستان"},
+        {"cmt", u"توضيحات"},
+        {"tasvib_dat", u"تاريخ تصويب نهايي طرح در كميته تصويب"},
+        {"tasvib_b_dat", u"تاريخ برگزاري پرونده در كميته تصويب"},
         // the columns the grid shows after those above, titled as the export titles them
         {"phone", u"تلفن متقاضي"},
         {"m_paper_no", u"شماره نامه درخواست متقاضي به شعبه"},

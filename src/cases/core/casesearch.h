@@ -27,8 +27,8 @@ struct CaseFilters {
     std::optional<std::pair<QString, QString>> meetingDates;      // komision_t_k_dat range, inclusive
     std::optional<std::pair<QString, QString>> registrationDates; // reg_dat range, inclusive
     std::optional<QList<qint64>> ids;                             // the case-id list
-    std::optional<QString> taeidZamin; // equals
-    std::optional<QString> manzor;     // equals
+    std::optional<QString> taeidZamin;                            // equals
+    std::optional<QString> manzor;                                // equals
 };
 
 struct CaseQuery {

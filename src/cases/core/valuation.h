@@ -52,9 +52,9 @@ bool needsLargeAreaReminder(QStringView netArea);
 // texts before; the output the texts after (a field the reaction does not reach keeps
 // its text) and whether the reminder is due.
 struct ShareFields {
-    QString masahat_khales; // net area A
-    QString price_metr;     // price per m²
-    QString melk_arzesh;    // property value V
+    QString masahat_khales;  // net area A
+    QString price_metr;      // price per m²
+    QString melk_arzesh;     // property value V
     QString malek_pardakhti; // owner's share
 };
 struct ShareOutcome {
@@ -70,13 +70,13 @@ QString feeText(QStringView ownerShare, QStringView discountPercent);
 // The calculator: property value V = area × price, its four roundings and the
 // owner's payment (no area factor).
 struct CalculatorOutcome {
-    Decimal value;           // V
-    QString nearest;         // rounded to the nearest integer, ties to even
-    QString up;              // the smallest integer not below V
-    QString down;            // the largest integer not above V
-    QString twoDigits;       // whole part, "," and one or two fraction digits
+    Decimal value;                  // V
+    QString nearest;                // rounded to the nearest integer, ties to even
+    QString up;                     // the smallest integer not below V
+    QString down;                   // the largest integer not above V
+    QString twoDigits;              // whole part, "," and one or two fraction digits
     std::optional<Decimal> payment; // 30,000,000 < V ≤ 1,000,000,000
-    QString paymentMessage;  // otherwise "فقط هزينه كارشناسي" or "طبق نظر كميسيون معاملات"
+    QString paymentMessage; // otherwise "فقط هزينه كارشناسي" or "طبق نظر كميسيون معاملات"
 };
 // Empty texts count as "0"; nullopt when a text is not a number.
 std::optional<CalculatorOutcome> calculate(QStringView area, QStringView pricePerMetre);

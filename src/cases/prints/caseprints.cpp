@@ -56,14 +56,16 @@ std::optional<PreparedPrint> prepareCommissionSheetA4(Session& session)
         return std::nullopt;
     }
     PreparedPrint p{report::Layout::load(CommissionSheetA4), nullptr};
-    apply(p.layout, caseprint::commissionSheetA4(caseprint::currentRow(session.cases), settingsOf(session), date, *size));
+    apply(p.layout,
+          caseprint::commissionSheetA4(caseprint::currentRow(session.cases), settingsOf(session), date, *size));
     return p;
 }
 
 PreparedPrint prepareCommissionSheetA5(Session& session)
 {
     PreparedPrint p{report::Layout::load(CommissionSheetA5), nullptr};
-    apply(p.layout, caseprint::commissionSheetA5(caseprint::currentRow(session.cases), settingsOf(session), TodayJalali()));
+    apply(p.layout,
+          caseprint::commissionSheetA5(caseprint::currentRow(session.cases), settingsOf(session), TodayJalali()));
     return p;
 }
 
@@ -89,11 +91,16 @@ QString letterLayout(caseprint::DecisionLetter letter)
 {
     using caseprint::DecisionLetter;
     switch (letter) {
-    case DecisionLetter::Money: return MoneyLetter;
-    case DecisionLetter::Share: return ShareLetter;
-    case DecisionLetter::LandGroup: return LandGroupLetter;
-    case DecisionLetter::MixedUse: return MixedUseLetter;
-    case DecisionLetter::ConditionalUse: return ConditionalUseLetter;
+    case DecisionLetter::Money:
+        return MoneyLetter;
+    case DecisionLetter::Share:
+        return ShareLetter;
+    case DecisionLetter::LandGroup:
+        return LandGroupLetter;
+    case DecisionLetter::MixedUse:
+        return MixedUseLetter;
+    case DecisionLetter::ConditionalUse:
+        return ConditionalUseLetter;
     }
     return QString();
 }
@@ -102,11 +109,16 @@ QString combinedFormLayout(caseprint::DecisionLetter letter)
 {
     using caseprint::DecisionLetter;
     switch (letter) {
-    case DecisionLetter::Money: return MoneyForm;
-    case DecisionLetter::Share: return ShareForm;
-    case DecisionLetter::MixedUse: return MixedForm;
-    case DecisionLetter::ConditionalUse: return ConditionalForm;
-    case DecisionLetter::LandGroup: break;
+    case DecisionLetter::Money:
+        return MoneyForm;
+    case DecisionLetter::Share:
+        return ShareForm;
+    case DecisionLetter::MixedUse:
+        return MixedForm;
+    case DecisionLetter::ConditionalUse:
+        return ConditionalForm;
+    case DecisionLetter::LandGroup:
+        break;
     }
     return QString();
 }
@@ -157,22 +169,26 @@ void printShareLetter(Session& session, QWidget* parent)
 
 void printLandGroupLetter(Session& session, QWidget* parent)
 {
-    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::LandGroup)); }, parent);
+    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::LandGroup)); },
+             parent);
 }
 
 void printMixedUseLetter(Session& session, QWidget* parent)
 {
-    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::MixedUse)); }, parent);
+    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::MixedUse)); },
+             parent);
 }
 
 void printConditionalUseLetter(Session& session, QWidget* parent)
 {
-    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::ConditionalUse)); }, parent);
+    runPrint([&] { return std::optional(prepareDecisionLetter(session, caseprint::DecisionLetter::ConditionalUse)); },
+             parent);
 }
 
 void printConditionalForm(Session& session, QWidget* parent)
 {
-    runPrint([&] { return std::optional(prepareCombinedForm(session, caseprint::DecisionLetter::ConditionalUse)); }, parent);
+    runPrint([&] { return std::optional(prepareCombinedForm(session, caseprint::DecisionLetter::ConditionalUse)); },
+             parent);
 }
 
 void printMixedForm(Session& session, QWidget* parent)

@@ -1,8 +1,8 @@
 #include "cases/prints/countyprints.h"
 
+#include "cases/prints/core/countyprint.h"
 #include "common/errors.h"
 #include "db/session.h"
-#include "cases/prints/core/countyprint.h"
 #include "reports/reportpreview.h"
 #include "widgets/dialogs.h"
 
@@ -32,8 +32,8 @@ void sign(Session& session, report::Layout& layout, const QString& county)
     layout.bringToFront(labels::Signature);
     const QString password = dialogs.input(QStringLiteral("Signature"), QStringLiteral("رمز امضا"), QStringLiteral("?"),
                                            true);
-    const std::optional<QByteArray> stored =
-        session.db() ? caseprint::signaturePicture(*session.db(), county, password) : std::nullopt;
+    const std::optional<QByteArray> stored = session.db() ? caseprint::signaturePicture(*session.db(), county, password)
+                                                          : std::nullopt;
     if (!stored) {
         dialogs.message(caseprint::signatureMissingMessage());
         leaveUnsigned(layout);

@@ -10,13 +10,18 @@ namespace tarvest::caseprint {
 
 namespace {
 
-const char16_t* const kUnits[] = {u" صفر ", u" يک ", u" دو ", u" سه ", u" چهار\u200C ", u" پنج ", u" شش ", u" هفت ", u" هشت ", u" نه ", u" ده ", u" يازده ", u" دوازده ", u" سيزده ", u" چهارده\u200C ", u" پانزده ", u" شانزده ", u" هفده ", u" هجده ", u" نوزده "};
-const char16_t* const kTens[] = {u" بيست ", u" سي ", u" چهل\u200C ", u" پنجاه ", u" شصت ", u" هفتاد ", u" هشتاد ", u" نود "};
-const char16_t* const kHundreds[] = {u" صد ", u" دويست ", u" سيصد ", u" چهارصد\u200C ", u" پانصد ", u" ششصد ", u" هفتصد ", u" هشتصد ", u" نهصد "};
+const char16_t* const kUnits[] = {u" صفر ",    u" يک ",     u" دو ",     u" سه ",    u" چهار\u200C ",
+                                  u" پنج ",    u" شش ",     u" هفت ",    u" هشت ",   u" نه ",
+                                  u" ده ",     u" يازده ",  u" دوازده ", u" سيزده ", u" چهارده\u200C ",
+                                  u" پانزده ", u" شانزده ", u" هفده ",   u" هجده ",  u" نوزده "};
+const char16_t* const kTens[] = {u" بيست ", u" سي ",    u" چهل\u200C ", u" پنجاه ",
+                                 u" شصت ",  u" هفتاد ", u" هشتاد ",     u" نود "};
+const char16_t* const kHundreds[] = {u" صد ",   u" دويست ", u" سيصد ",  u" چهارصد\u200C ", u" پانصد ",
+                                     u" ششصد ", u" هفتصد ", u" هشتصد ", u" نهصد "};
 
 // Scale words of the groups of three digits, from the thousands up.
 const char16_t* const kScales[] = {u"", u"هزار", u"ميليون", u"ميليارد", u"\u062A\u0631\u064A\u0644\u064A\u0648\u0646"};
-constexpr int kGroups = 5;                        // units .. trillions
+constexpr int kGroups = 5;                         // units .. trillions
 constexpr qint64 kWordsLimit = 1000000000000000LL; // a thousand trillion
 
 const QString kAnd = QStringLiteral("و");
@@ -245,7 +250,8 @@ FormFill sheetBoxes(const CaseRow& c, const PrintSettings& s)
     f.texts[labels::NetArea] = area;
     f.texts[labels::NetArea2] = area;
 
-    const AmountBlock block = amountBlock(field(c, QStringLiteral("malek_varizi")), field(c, QStringLiteral("malek_sahm")));
+    const AmountBlock block = amountBlock(field(c, QStringLiteral("malek_varizi")),
+                                          field(c, QStringLiteral("malek_sahm")));
     f.texts[labels::Amount] = block.amount;
     f.texts[labels::Connector] = block.connector;
     f.texts[labels::Words] = block.words;
@@ -266,9 +272,10 @@ FormFill commissionSheetA4(const CaseRow& c, const PrintSettings& s, const QStri
     if (dateAnswer.isEmpty())
         f.texts[labels::DateCaption] = QString();
 
-    copyColumns(f, c, {"paper_no", "paper_dat", "city", "darkhast", "rosta", "manzor", "metraj", "fani", "zamin",
-                       "dabir", "komision_idea", "komision_dat", "ghimat_karshenasi_kh", "masahat_na", "melk_arzesh",
-                       "ghimat_karshenasi_d", "masahat_khales", "malek_sahm"});
+    copyColumns(f, c,
+                {"paper_no", "paper_dat", "city", "darkhast", "rosta", "manzor", "metraj", "fani", "zamin", "dabir",
+                 "komision_idea", "komision_dat", "ghimat_karshenasi_kh", "masahat_na", "melk_arzesh",
+                 "ghimat_karshenasi_d", "masahat_khales", "malek_sahm"});
     f.texts[QStringLiteral("city2")] = field(c, QStringLiteral("city"));
 
     const QStringList members = {s.directorGeneral, s.ruralDeputy, s.supportDeputy, s.securityHead, s.legalExpert};

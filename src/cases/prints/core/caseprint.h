@@ -76,7 +76,7 @@ std::optional<QString> amountInWords(QStringView text);
 QString netArea(QStringView metraj, QStringView destroyedArea);
 
 // The connector between an amount and its words, and the share text after a share.
-QString amountConnector();          // "ريال، معادل"
+QString amountConnector();            // "ريال، معادل"
 QString shareText(QStringView share); // share + " درصد سهم ورتاليس "
 
 // The three labels of an amount: the amount, its connector and its words.
@@ -175,7 +175,10 @@ inline const QString LetterAmount = QStringLiteral("letter_amount");
 inline const QString LetterShare = QStringLiteral("letter_share");
 inline const QString LetterSigner = QStringLiteral("letter_signer");
 inline const QString LetterPost = QStringLiteral("letter_post");
-inline QString member(int i) { return QStringLiteral("member%1").arg(i); }
+inline QString member(int i)
+{
+    return QStringLiteral("member%1").arg(i);
+}
 } // namespace labels
 
 } // namespace caseprint

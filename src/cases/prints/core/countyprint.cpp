@@ -55,7 +55,8 @@ FormFill reviewForm(const CaseRow& c)
     f.texts[labels::NetArea] = area;
     f.texts[labels::NetArea2] = area;
 
-    const AmountBlock block = amountBlock(field(c, QStringLiteral("malek_varizi")), field(c, QStringLiteral("malek_sahm")));
+    const AmountBlock block = amountBlock(field(c, QStringLiteral("malek_varizi")),
+                                          field(c, QStringLiteral("malek_sahm")));
     f.texts[labels::Amount] = block.amount;
     f.texts[labels::Connector] = block.connector;
     f.texts[labels::Words] = block.words;
@@ -66,35 +67,49 @@ FormFill reviewForm(const CaseRow& c)
 const QList<ChecklistQuestion>& checklistQuestions()
 {
     static const QList<ChecklistQuestion> questions = {
-        {QStringLiteral("Mozo"), QStringLiteral("موضوع تقاضا"),
-         QStringLiteral("عدد1=افزاش محدوده و عدد2=تغيير کاربري"), QStringLiteral("")},
+        {QStringLiteral("Mozo"), QStringLiteral("موضوع تقاضا"), QStringLiteral("عدد1=افزاش محدوده و عدد2=تغيير کاربري"),
+         QStringLiteral("")},
         {QStringLiteral("Afzayesh Mahdode"), QStringLiteral("فرم هاي افزايش محدوده"),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc1")},
-        {QStringLiteral("Taghir karbari"), QStringLiteral("فرم تغيير کاربري"),
-         QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc2")},
-        {QStringLiteral(""), QStringLiteral("3-استعلامهاي اخذشده از دهياري و بخشداري و در صورت لزوم فرمانداري شهرستان در خصوص افزايش محدوده وتغييركاربري"),
+        {QStringLiteral("Taghir karbari"), QStringLiteral("فرم تغيير کاربري"), QStringLiteral("عدد1=دارد و عدد0=ندارد"),
+         QStringLiteral("doc2")},
+        {QStringLiteral(""),
+         QStringLiteral(
+             "3-استعلامهاي اخذشده از دهياري و بخشداري و در صورت لزوم فرمانداري شهرستان در خصوص افزايش محدوده وتغييركاربري"),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc3")},
-        {QStringLiteral(""), QStringLiteral("4-کروکي موقعيت ملک مورد نظر نسبت به روستا بر اساس نقشه طرح هادي كه به تاييدمراجع محلي رسيده باشد"),
+        {QStringLiteral(""),
+         QStringLiteral(
+             "4-کروکي موقعيت ملک مورد نظر نسبت به روستا بر اساس نقشه طرح هادي كه به تاييدمراجع محلي رسيده باشد"),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc4")},
         {QStringLiteral(""), QStringLiteral("5- سي دي موقعيت ملك درنقشه طرح پيشنهادي"),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc5")},
-        {QStringLiteral(""), QStringLiteral("6-گواهي تصرفات مالکانه"),
-         QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc6")},
-        {QStringLiteral(""), QStringLiteral("7-تصوير مستندات دال بر مالکيت"),
-         QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc7")},
-        {QStringLiteral(""), QStringLiteral("8-تصوير مدارک سجلي متقاضي (تمام صفحات شناسنامه ،پشت و روي کارت ملي( دريك برگA4))"),
+        {QStringLiteral(""), QStringLiteral("6-گواهي تصرفات مالکانه"), QStringLiteral("عدد1=دارد و عدد0=ندارد"),
+         QStringLiteral("doc6")},
+        {QStringLiteral(""), QStringLiteral("7-تصوير مستندات دال بر مالکيت"), QStringLiteral("عدد1=دارد و عدد0=ندارد"),
+         QStringLiteral("doc7")},
+        {QStringLiteral(""),
+         QStringLiteral("8-تصوير مدارک سجلي متقاضي (تمام صفحات شناسنامه ،پشت و روي کارت ملي( دريك برگA4))"),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc8")},
-        {QStringLiteral(""), QStringLiteral("9-فرم شماره 12"),
-         QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc9")},
-        {QStringLiteral(""), QStringLiteral("10-پاسخ استعلام از اداره جهاد کشاورزي درخصوص وضعيت اراضي  و سايرادارات درخصوص عوارض طبيعي موجودشامل سيل،شبكه برق،آب وغيره "),
+        {QStringLiteral(""), QStringLiteral("9-فرم شماره 12"), QStringLiteral("عدد1=دارد و عدد0=ندارد"),
+         QStringLiteral("doc9")},
+        {QStringLiteral(""),
+         QStringLiteral(
+             "10-پاسخ استعلام از اداره جهاد کشاورزي درخصوص وضعيت اراضي  و سايرادارات درخصوص عوارض طبيعي موجودشامل سيل،شبكه برق،آب وغيره "),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc10")},
-        {QStringLiteral(""), QStringLiteral("11-در صورتيکه متقاضي تحت پوشش کميته امداد يا بهزيستي ميباشد ، تصوير نامه معرفي نامه ايشان از اداره مربوطه"),
+        {QStringLiteral(""),
+         QStringLiteral(
+             "11-در صورتيکه متقاضي تحت پوشش کميته امداد يا بهزيستي ميباشد ، تصوير نامه معرفي نامه ايشان از اداره مربوطه"),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc11")},
-        {QStringLiteral(""), QStringLiteral("12-در صورتيکه متقاضي جانباز و يا از بستگان درجه يک شهدا ميباشد ، تصوير نامه معرفي ايشان از اداره مربوطه"),
+        {QStringLiteral(""),
+         QStringLiteral(
+             "12-در صورتيکه متقاضي جانباز و يا از بستگان درجه يک شهدا ميباشد ، تصوير نامه معرفي ايشان از اداره مربوطه"),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc12")},
-        {QStringLiteral(""), QStringLiteral("14-در صورتيکه مقداري از زمين متقاضي توسط ايشان جهت بازگشايي معبر واگذار گرديده است ،مستندات واگذاري و نقشه ميزان واگذاري در مسير با قيد"),
+        {QStringLiteral(""),
+         QStringLiteral(
+             "14-در صورتيکه مقداري از زمين متقاضي توسط ايشان جهت بازگشايي معبر واگذار گرديده است ،مستندات واگذاري و نقشه ميزان واگذاري در مسير با قيد"),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc14")},
-        {QStringLiteral(""), QStringLiteral("15-بررسي ميداني جهت اخذ قيمت زمين در منطقه توسط کارشناس محترم زمين و سند انجام شده است."),
+        {QStringLiteral(""),
+         QStringLiteral("15-بررسي ميداني جهت اخذ قيمت زمين در منطقه توسط کارشناس محترم زمين و سند انجام شده است."),
          QStringLiteral("عدد1=دارد و عدد0=ندارد"), QStringLiteral("doc15")},
     };
     return questions;
@@ -139,8 +154,9 @@ FormFill declarationForm(const CaseRow& c, const QStringList& answers)
 {
     FormFill f;
     f.texts[labels::UseChange] = useChange(field(c, QStringLiteral("karbari1")), field(c, QStringLiteral("karbari2")));
-    copyColumns(f, c, {"bakhsh", "dehestan", "fish_no", "fish_mablagh", "kharej", "metraj", "masahat_khales", "rosta",
-                       "darkhast"});
+    copyColumns(
+        f, c,
+        {"bakhsh", "dehestan", "fish_no", "fish_mablagh", "kharej", "metraj", "masahat_khales", "rosta", "darkhast"});
     f.texts[labels::CededArea] = cededArea(field(c, QStringLiteral("takhrib_masahat")));
     copyRepeated(f, c, "price_metr", 2);
     copyRepeated(f, c, "city", 2);
@@ -159,8 +175,9 @@ FormFill declarationForm(const CaseRow& c, const QStringList& answers)
 FormFill accountingForm(const CaseRow& c)
 {
     FormFill f;
-    copyColumns(f, c, {"paper_no", "paper_dat", "malek_varizi", "karbari1", "karbari2", "masahat_khales", "city", "rosta",
-                       "manzor", "darkhast"});
+    copyColumns(f, c,
+                {"paper_no", "paper_dat", "malek_varizi", "karbari1", "karbari2", "masahat_khales", "city", "rosta",
+                 "manzor", "darkhast"});
     return f;
 }
 

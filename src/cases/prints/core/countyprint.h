@@ -75,7 +75,10 @@ FormFill accountingForm(const CaseRow& c);
 namespace labels {
 inline const QString SubjectExtension = QStringLiteral("mozo1");
 inline const QString SubjectUseChange = QStringLiteral("mozo2");
-inline QString document(int n) { return QStringLiteral("doc%1").arg(n); }
+inline QString document(int n)
+{
+    return QStringLiteral("doc%1").arg(n);
+}
 inline const QString UseChange = QStringLiteral("use_change");
 inline const QString CededArea = QStringLiteral("ceded_area");
 inline const QString Signature = QStringLiteral("signature");
