@@ -2,6 +2,7 @@
 
 #include "common/bidi.h"
 #include "common/errors.h"
+#include "common/safefile.h"
 #include "db/database.h"
 #include "db/schema.h"
 #include "db/uniquekey.h"
@@ -1086,12 +1087,8 @@ void ResultSet::blobToStream(const QString& field, QIODevice& out) const
 
 void ResultSet::blobToFile(const QString& field, const QString& path) const
 {
-    const QByteArray data = blob(field);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Error(QStringLiteral("فایل %1 نوشته نشد: %2").arg(path, f.errorString()));
-    if (f.write(data) != data.size())
-        throw Error(QStringLiteral("فایل %1 نوشته نشد: %2").arg(path, f.errorString()));
+    // Written whole or not at all: an earlier file of that name survives a failed write.
+    writeFileSafely(path, blob(field));
 }
 
 void ResultSet::loadBlobFromStream(const QString& field, QIODevice& in)
