@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "reports/reportrenderer.h"
 #include "widgets/dialogs.h"
+#include "widgets/loadprogress.h"
 #include "widgets/screen.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 namespace tarvest::report {
 
@@ -103,6 +105,11 @@ int ReportPreview::pageCount() const
 void ReportPreview::paint(QPrinter* printer)
 {
     try {
+        // A list of many rows reads them page by page as it prints: a long one shows how far
+        // it has come.
+        std::optional<WalkProgress> progress;
+        if (m_data)
+            progress.emplace(*m_data, QStringLiteral("در حال آماده كردن چاپ ..."));
         report::render(m_layout, m_data, *printer);
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
@@ -116,6 +123,9 @@ bool ReportPreview::savePdf()
     if (path.isEmpty())
         return false;
     try {
+        std::optional<WalkProgress> progress;
+        if (m_data)
+            progress.emplace(*m_data, QStringLiteral("در حال نوشتن فايل ..."));
         renderToPdf(m_layout, m_data, path);
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());

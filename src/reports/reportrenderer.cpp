@@ -2,6 +2,7 @@
 
 #include "common/bidi.h"
 #include "common/errors.h"
+#include "common/safefile.h"
 #include "db/resultset.h"
 
 #include <QFile>
@@ -864,16 +865,26 @@ int render(const Layout& layout, const ResultSet* data, QPagedPaintDevice& devic
 int renderToPdf(const Layout& layout, const ResultSet* data, const QString& path)
 {
     checkFields(layout, data);
+    // The PDF is written beside the target and put in place only when complete, so a full
+    // disk or a failed print never leaves half a file over an earlier one.
+    SafeFile file(path);
+    int pages = 0;
     {
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly))
-            throw Error(QStringLiteral("فايل «%1» نوشته نشد: %2").arg(path, probe.errorString()));
+        QPdfWriter writer(file.tempPath());
+        writer.setResolution(1200);
+        writer.setCreator(QStringLiteral("Tarvest"));
+        writer.setTitle(layout.name());
+        pages = render(layout, data, writer);
     }
-    QPdfWriter writer(path);
-    writer.setResolution(1200);
-    writer.setCreator(QStringLiteral("Tarvest"));
-    writer.setTitle(layout.name());
-    return render(layout, data, writer);
+    // The PDF writer keeps quiet about a failed write (a full disk): a complete file ends
+    // with its end-of-file mark.
+    QFile written(file.tempPath());
+    if (!written.open(QIODevice::ReadOnly) || written.size() < 5
+        || !written.seek(std::max<qint64>(0, written.size() - 64)) || !written.readAll().contains("%%EOF"))
+        file.fail(QStringLiteral("فايل PDF كامل نوشته نشد"));
+    written.close();
+    file.commit();
+    return pages;
 }
 
 QList<QImage> renderToImages(const Layout& layout, const ResultSet* data, int dpi)

@@ -11,13 +11,17 @@
 #include "testdb.h"
 #include "widgets/screen.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPrintPreviewWidget>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <functional>
 #include <set>
+
+#include <sys/resource.h>
 
 using namespace tarvest;
 using namespace tarvest::report;
@@ -587,3 +591,49 @@ TEST_P(ReportDataTest, PreviewShowsThePagesAndSavesPdf)
 }
 
 TARVEST_FOR_EACH_DATABASE(ReportDataTest);
+
+// A saved PDF replaces the file already there only when it is whole: a disk that fills
+// half way (a file size limit here) or a missing folder keeps the earlier file as it was,
+// reports the failure, and leaves no stray file beside it.
+TEST(ReportRender, SavedPdfIsWholeOrNotWritten)
+{
+    Layout layout = detailLayout(QStringLiteral(R"([
+        {"name": "t", "x": 0, "y": 0, "width": 128, "height": 10, "text": "صورت جلسه كميسيون"}])"));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("list.pdf"));
+    const QByteArray earlier = "earlier file";
+    {
+        QFile f(pdf);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+    }
+    auto contents = [&] {
+        QFile f(pdf);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+
+    {
+        // Writes past 4 KiB fail with EFBIG instead of ending the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        QString message;
+        try {
+            renderToPdf(layout, nullptr, pdf);
+        } catch (const Error& e) {
+            message = e.message();
+        }
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_TRUE(message.contains(QStringLiteral("نوشته نشد"))) << message.toStdString();
+    }
+    EXPECT_EQ(contents(), earlier);
+
+    EXPECT_THROW(renderToPdf(layout, nullptr, dir.filePath(QStringLiteral("no-such-folder/list.pdf"))), Error);
+
+    EXPECT_EQ(renderToPdf(layout, nullptr, pdf), 1);
+    EXPECT_TRUE(contents().startsWith("%PDF"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("list.pdf")});
+}
