@@ -269,13 +269,20 @@ TEST_P(PricingDbTest, SearchShowsTheUsersCountiesAndMatchesLettersAnywhere)
         return papers;
     };
     const LoginState county{"7", "city", "مرودشت"};
+    auto letter = [](const char* text) {
+        PriceFilters f;
+        f.paperNo = QString::fromUtf8(text);
+        return f;
+    };
     EXPECT_EQ(found({}, county), (QStringList{"12", "112", "1203", "45"}));
-    EXPECT_EQ(found({.paperNo = QStringLiteral("12")}, county), (QStringList{"12", "112", "1203"}));
-    EXPECT_EQ(found({.paperNo = {}, .city = QStringLiteral("شير")}, county), (QStringList{"1203", "45"}));
+    EXPECT_EQ(found(letter("12"), county), (QStringList{"12", "112", "1203"}));
+    PriceFilters byCounty;
+    byCounty.city = QStringLiteral("شير");
+    EXPECT_EQ(found(byCounty, county), (QStringList{"1203", "45"}));
     EXPECT_TRUE(found({}, {"8", "ostan", "استان"}).isEmpty()) << "a provincial user without counties sees nothing";
     EXPECT_EQ(found({}, {"1", "admin", "admin"}).size(), 5);
     // Pattern characters are taken literally.
-    EXPECT_TRUE(found({.paperNo = QStringLiteral("%")}, {"1", "admin", "admin"}).isEmpty());
+    EXPECT_TRUE(found(letter("%"), {"1", "admin", "admin"}).isEmpty());
 }
 
 TEST(PricingRules, CountyUsersMayEditOnlyWhileNoBasePriceIsSet)
