@@ -11,6 +11,7 @@
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -21,6 +22,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tarvest {
 
@@ -276,12 +279,15 @@ void Tghimat_ins::fillFinders(const QStringList& checked)
     QStringList ways;
     if (Database* db = m_session.db())
         ways = settingChoices(*db, lists::PriceFinders);
+    // In Persian alphabetical order, whatever the database's collation.
+    const QCollator persian(QLocale(QLocale::Persian, QLocale::Iran));
+    std::stable_sort(ways.begin(), ways.end(),
+                     [&](const QString& a, const QString& b) { return persian.compare(a, b) < 0; });
     for (const QString& way : ways) {
         auto* item = new QListWidgetItem(way, m_finders);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(checked.contains(way) ? Qt::Checked : Qt::Unchecked);
     }
-    m_finders->sortItems();
 }
 
 QStringList Tghimat_ins::checkedFinders() const
