@@ -27,6 +27,11 @@
 #include "db/provision.h"
 #include "db/session.h"
 #include "db/settinglists.h"
+#include "pricing/core/derivedprices.h"
+#include "pricing/priceentry.h"
+#include "pricing/pricesearchscreen.h"
+#include "pricing/prints/priceprints.h"
+#include "pricing/transfertypes.h"
 #include "reports/reportrenderer.h"
 #include "widgets/appearance.h"
 #include "widgets/dateedit.h"
@@ -554,6 +559,100 @@ void renderCasePrints(const QDir& out)
           filled(countyprints::AccountingForm, caseprint::accountingForm(county)));
 }
 
+// The land-pricing screens and forms: the transfer types, the price search over a few
+// assessments (long Persian names, 15-digit amounts), the entry editing one of them,
+// and the province, county and urban-housing forms as PDF and PNG.
+void renderPricing(const QDir& out)
+{
+    SampleDatabase sample;
+    Session& session = sample.session;
+    Database& db = sample.db();
+    session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+    const std::pair<const QString&, const char*> settings[] = {{lists::PlotsUnder12Coefficient, "1"},
+                                                               {lists::Plots12To16Coefficient, "1.1"},
+                                                               {lists::PlotsOver16Coefficient, "1.2"},
+                                                               {lists::ServiceLandCoefficient, "1"},
+                                                               {lists::PriceFinders, "قولنامه هاي معاملات"},
+                                                               {lists::PriceFinders, "کارشناس رسمي دادگستري"},
+                                                               {lists::PriceFinders, "مسئولين محلي"},
+                                                               {lists::LandUseKinds, "مسكوني"},
+                                                               {lists::LandUseKinds, "تجاري"},
+                                                               {lists::LandProvider, "منابع طبيعي"}};
+    for (const auto& [list, value] : settings)
+        addSettingValue(db, list, QString::fromUtf8(value));
+    for (const auto& [name, k] :
+         {std::pair{"عادي", 1.0}, std::pair{"متقاضيان غيربومي", 1.5}, std::pair{"مسکن شهري", 0.8}})
+        db.insert(QStringLiteral("vagozarityp"), {{"vagozari", QString::fromUtf8(name)}, {"zarib", k}});
+    struct Sample {
+        const char *city, *rosta, *karbari, *paper;
+        qint64 arzesh;
+    };
+    const Sample rows[] = {
+        {"اروميه", "قره حسنلو عليا و سفلي (باراندوز چاي جنوبي)", "مسكوني", "4662/ص", 1000000},
+        {"خوي", "قطور", "تجاري", "4663/ص", 850000},
+        {"مياندوآب", "گل تپه", "مسكوني", "4701/12", 999999999999999},
+    };
+    for (const Sample& r : rows) {
+        const pricing::DerivedPrices p = pricing::derivePrices(r.arzesh, u"1.5", {"1", "1.1", "1.2", "1"});
+        db.insert(QStringLiteral("ghimat"), {{"city", QString::fromUtf8(r.city)},
+                                             {"bakhsh", QStringLiteral("مركزي")},
+                                             {"dehestan", QStringLiteral("باراندوز چاي")},
+                                             {"rosta", QString::fromUtf8(r.rosta)},
+                                             {"abadi_cod", QStringLiteral("0230114")},
+                                             {"karbari", QString::fromUtf8(r.karbari)},
+                                             {"sal", QStringLiteral("1402")},
+                                             {"tamin", QStringLiteral("منابع طبيعي")},
+                                             {"paper_no", QString::fromUtf8(r.paper)},
+                                             {"paper_dat", QStringLiteral("1403/02/10")},
+                                             {"arzesh", r.arzesh},
+                                             {"vagozari", QStringLiteral("متقاضيان غيربومي")},
+                                             {"paye_zarib", 1.5},
+                                             {"paye", p.paye},
+                                             {"mojaver12", p.mojaver12},
+                                             {"mojaver16", p.mojaver16},
+                                             {"mojaver_max", p.mojaverMax},
+                                             {"khadamati", p.khadamati}});
+    }
+
+    Tghimat_typ types(session);
+    types.applyRights({true, true, true, true});
+    types.prepare();
+    save(types, out, "transfer-types");
+
+    Tghimat_src search(session);
+    search.applyRights({true, true, true, true});
+    search.prepare();
+    search.resize(1200, 420);
+    search.show();
+    QApplication::processEvents();
+    search.grab().save(out.filePath(QStringLiteral("price-search.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("price-search.png")) << '\n';
+
+    session.prices.first();
+    Tghimat_ins& entry = search.entryScreen();
+    entry.show();
+    entry.prepareEdit();
+    save(entry, out, "price-entry");
+    entry.hide();
+
+    auto write = [&](const QString& name, const std::optional<priceprints::PreparedPriceForm>& form) {
+        if (!form)
+            return;
+        const QString pdf = out.filePath(name + ".pdf");
+        report::renderToPdf(form->layout, form->data.get(), pdf);
+        const QList<QImage> pages = report::renderToImages(form->layout, form->data.get(), 110);
+        for (int i = 0; i < pages.size(); ++i)
+            pages[i].save(out.filePath(QStringLiteral("%1-%2.png").arg(name).arg(i + 1)));
+        QTextStream(stdout) << pdf << '\n';
+    };
+    session.prices.first();
+    write(QStringLiteral("print-price-province"), priceprints::prepareProvinceForm(session));
+    write(QStringLiteral("print-price-county"), priceprints::prepareCountyForm(session));
+    write(QStringLiteral("print-price-urban"), priceprints::prepareUrbanHousingForm(session));
+    session.prices.next();
+    write(QStringLiteral("print-price-province-commercial"), priceprints::prepareProvinceForm(session));
+}
+
 // The calculator after a calculation with a fractional property value and payment.
 void renderCalculator(const QDir& out)
 {
@@ -601,6 +700,7 @@ int main(int argc, char** argv)
         renderCaseSearch(out);
         renderGazetteer(out);
         renderCasePrints(out);
+        renderPricing(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

@@ -11,6 +11,8 @@
 #include "db/connection.h"
 #include "db/database.h"
 #include "db/login.h"
+#include "pricing/pricesearchscreen.h"
+#include "pricing/transfertypes.h"
 #include "widgets/dialogs.h"
 #include "widgets/screen.h"
 
@@ -60,7 +62,16 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     bar->setLayoutDirection(Qt::RightToLeft);
     addCommand(bar, "komision", QStringLiteral("كميسيون معاملات"), [this] { openCases(); });
     addPendingCommand(bar, "asnad", QStringLiteral("اسناد"));
-    addPendingCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"));
+    addCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"), [this] {
+        auto* prices = findChild<Tghimat_src*>();
+        if (!prices)
+            prices = new Tghimat_src(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("ghimat"), prices))
+            return;
+        fitInsideAvailableArea(prices, QSize(width() - 30, height() - 50), this);
+        prices->prepare();
+        showModal(prices);
+    });
     addPendingCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"));
     m_messages = addCommand(bar, "payam", kMessages, [this] { notReady(kMessages); });
 
@@ -68,7 +79,15 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     basics->setObjectName(QStringLiteral("basics"));
     basics->setLayoutDirection(Qt::RightToLeft);
     addCommand(basics, "seting", QStringLiteral("تنظيمات"), [this] { openSettings(); });
-    addPendingCommand(basics, "vagozari", QStringLiteral("انواع واگذاري و ضريب قيمت"));
+    addCommand(basics, "vagozari", QStringLiteral("انواع واگذاري و ضريب قيمت"), [this] {
+        auto* types = findChild<Tghimat_typ*>();
+        if (!types)
+            types = new Tghimat_typ(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("vagozari"), types))
+            return;
+        types->prepare();
+        showModal(types);
+    });
     addCommand(basics, "abadiha", QStringLiteral("فرهنگ آبادي ها"), [this] {
         // The gazetteer screen, created on first use and kept for the run.
         auto* gazetteer = findChild<Tabadiha*>();
