@@ -232,10 +232,15 @@ Tasnad_ins::Tasnad_ins(Session& session, ResultSet& documents, QWidget* parent)
 
     auto* groupCBox = new QGroupBox(this);
     groupCBox->setObjectName(QStringLiteral("groupC"));
-    auto* c = new QGridLayout(groupCBox);
-    c->addWidget(bold(caption(QStringLiteral("موضوع بند 3 جلسه 8 هيات مرکزي ماده 14 قانون الحاق"))), 0, 0, 1, 6);
-    c->addWidget(money(QStringLiteral("band3")), 0, 6, 1, 2);
-    roleGrid(c, groupC(), 1, 2);
+    auto* cBox = new QVBoxLayout(groupCBox);
+    auto* cHead = new QHBoxLayout;
+    cHead->addWidget(bold(caption(QStringLiteral("موضوع بند 3 جلسه 8 هيات مرکزي ماده 14 قانون الحاق"))));
+    cHead->addWidget(money(QStringLiteral("band3")));
+    cHead->addStretch();
+    cBox->addLayout(cHead);
+    auto* c = new QGridLayout;
+    cBox->addLayout(c);
+    roleGrid(c, groupC(), 0, 2);
 
     auto* groupDBox = new QGroupBox(
         QStringLiteral("بند 1 جلسه 13 هيئت مرکزي ماده 14 ابلاغي نامه شماره د/28040 مورخ 6/6/97 معاونت عمران روستايي"),
