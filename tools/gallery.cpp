@@ -27,6 +27,12 @@
 #include "db/provision.h"
 #include "db/session.h"
 #include "db/settinglists.h"
+#include "fees/core/distribution.h"
+#include "fees/feeentry.h"
+#include "fees/feesearchscreen.h"
+#include "fees/otherexperts.h"
+#include "fees/prints/core/statement.h"
+#include "fees/prints/feeprints.h"
 #include "pricing/core/derivedprices.h"
 #include "pricing/priceentry.h"
 #include "pricing/pricesearchscreen.h"
@@ -654,6 +660,99 @@ void renderPricing(const QDir& out)
 }
 
 // The calculator after a calculation with a fractional property value and payment.
+// The fee documents: the search with sample documents of long county names and
+// fifteen-digit amounts, the entry screen computed, the other experts' dialog, and the
+// four prints as PDF and PNG.
+void renderFees(const QDir& out)
+{
+    SampleDatabase sample;
+    Database& db = sample.db();
+    sample.session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+    addSettingValue(db, lists::FeePerMember, QStringLiteral("2500000"));
+    addSettingValue(db, lists::MemberCount, QStringLiteral("5"));
+    addSettingValue(db, fees::holderListName(QStringLiteral("مدير کل")),
+                    QStringLiteral("دکتر محمدرضا حسيني فيروزآبادي"));
+    addSettingValue(db, fees::holderListName(QStringLiteral("معاون عمران روستايي")), QStringLiteral("مهندس علي اکبري"));
+    const QStringList counties = {QStringLiteral("چهارمحال و بختياري - شهرکرد"), QStringLiteral("لارستان"),
+                                  QStringLiteral("نجف آباد"), QStringLiteral("مرودشت")};
+    int n = 0;
+    for (const QString& county : counties) {
+        for (int year : {1401, 1402}) {
+            ++n;
+            const bool receipts = n % 3 == 0;
+            fees::FeeInputs in;
+            in.receipts = receipts;
+            in.rostaCnt = QString::number(120 + n * 7);
+            in.shahrCnt = QString::number(35 + n);
+            in.ozvCnt = QStringLiteral("5");
+            in.ozvMablagh = 2500000;
+            in.vartalisSahm = in.sabtSahm = 1250000;
+            in.fishMablagh = receipts ? 987654321012345 : 0;
+            in.fishMablagh2 = receipts ? 123456789012345 : 0;
+            in.percentTexts = fees::defaultPercentTexts();
+            QVariantMap row{{"city", county},
+                            {"sal", QString::number(year)},
+                            {"fish", receipts ? 1 : 0},
+                            {"rosta_cnt", in.rostaCnt},
+                            {"shahr_cnt", in.shahrCnt},
+                            {"ozv_cnt", 5},
+                            {"ozv_mablagh", in.ozvMablagh},
+                            {"vartalis_sahm", in.vartalisSahm},
+                            {"sabt_sahm", in.sabtSahm},
+                            {"fish_mablagh", in.fishMablagh},
+                            {"fish_mablagh2", in.fishMablagh2},
+                            {"fish_name", receipts ? QStringLiteral("سيد محمدحسين موسوي نژاد") : QString()},
+                            {"fish_name2", receipts ? QStringLiteral("زهرا قاسمي") : QString()}};
+            for (const auto& [column, text] : fees::distribute(in))
+                row.insert(column, text);
+            const qint64 id = db.insert(QStringLiteral("asnad"), row);
+            db.insert(QStringLiteral("sayerkar"),
+                      {{"asnad_id", id},
+                       {"nam", n % 2 ? QStringLiteral("فاطمه محمدي") : QStringLiteral("رضا کريمي")},
+                       {"darsad", 50},
+                       {"mablagh", row.value("sayer_kar").toLongLong() / 2}});
+        }
+    }
+    Tasnad_src screen(sample.session);
+    screen.applyRights({true, true, true, true});
+    screen.prepare(QSize(1200, 700));
+    screen.show();
+    QApplication::processEvents();
+    screen.grab().save(out.filePath(QStringLiteral("fees-search.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("fees-search.png")) << '\n';
+
+    Tasnad_ins& entry = screen.entryScreen();
+    screen.documents().moveTo(3);
+    entry.prepareEdit();
+    entry.show();
+    entry.applyShowingSteps();
+    save(entry, out, "fees-entry");
+    Tasnad_sayer_kar& experts = entry.expertsDialog();
+    experts.prepare(screen.documents().value(QStringLiteral("id")).toLongLong(), 1234567890, nullptr);
+    save(experts, out, "fees-experts");
+
+    auto print = [&](const report::Layout& layout, const ResultSet* data, const QString& name) {
+        report::renderToPdf(layout, data, out.filePath(name + ".pdf"));
+        const QList<QImage> pages = report::renderToImages(layout, data, 110);
+        for (int i = 0; i < pages.size(); ++i) {
+            const QString path = out.filePath(QStringLiteral("%1-%2.png").arg(name).arg(i + 1));
+            pages[i].save(path);
+            QTextStream(stdout) << path << '\n';
+        }
+    };
+    print(feeprints::documentList(screen.totals(), QStringLiteral("1403/05/01")), &screen.documents(),
+          "fees-asnad_rep");
+    print(feeprints::distributionTables(screen.totals()), nullptr, "fees-asnad_rep4");
+    {
+        feeprints::PreparedStatement p = feeprints::statementBySource(db);
+        print(p.layout, p.rows.get(), "fees-asnad_rep2");
+    }
+    {
+        feeprints::PreparedStatement p = feeprints::statementByPost(db);
+        print(p.layout, p.rows.get(), "fees-asnad_rep3");
+    }
+}
+
 void renderCalculator(const QDir& out)
 {
     Thesab calc;
@@ -701,6 +800,7 @@ int main(int argc, char** argv)
         renderGazetteer(out);
         renderCasePrints(out);
         renderPricing(out);
+        renderFees(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

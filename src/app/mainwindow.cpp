@@ -11,6 +11,7 @@
 #include "db/connection.h"
 #include "db/database.h"
 #include "db/login.h"
+#include "fees/feesearchscreen.h"
 #include "pricing/pricesearchscreen.h"
 #include "pricing/transfertypes.h"
 #include "widgets/dialogs.h"
@@ -61,7 +62,6 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     QMenuBar* bar = menuBar();
     bar->setLayoutDirection(Qt::RightToLeft);
     addCommand(bar, "komision", QStringLiteral("كميسيون معاملات"), [this] { openCases(); });
-    addPendingCommand(bar, "asnad", QStringLiteral("اسناد"));
     addCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"), [this] {
         auto* prices = findChild<Tghimat_src*>();
         if (!prices)
@@ -71,6 +71,16 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
         fitInsideAvailableArea(prices, QSize(width() - 30, height() - 50), this);
         prices->prepare();
         showModal(prices);
+    });
+    addCommand(bar, "asnad", QStringLiteral("اسناد"), [this] {
+        // The fee document search, created on first use and kept for the run.
+        auto* fees = findChild<Tasnad_src*>();
+        if (!fees)
+            fees = new Tasnad_src(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("asnad"), fees))
+            return;
+        fees->prepare(size());
+        showModal(fees);
     });
     addPendingCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"));
     m_messages = addCommand(bar, "payam", kMessages, [this] { notReady(kMessages); });
