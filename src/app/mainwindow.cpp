@@ -62,16 +62,6 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     QMenuBar* bar = menuBar();
     bar->setLayoutDirection(Qt::RightToLeft);
     addCommand(bar, "komision", QStringLiteral("كميسيون معاملات"), [this] { openCases(); });
-    addCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"), [this] {
-        auto* prices = findChild<Tghimat_src*>();
-        if (!prices)
-            prices = new Tghimat_src(m_shell.session(), this);
-        if (!checkPageAccess(QStringLiteral("ghimat"), prices))
-            return;
-        fitInsideAvailableArea(prices, QSize(width() - 30, height() - 50), this);
-        prices->prepare();
-        showModal(prices);
-    });
     addCommand(bar, "asnad", QStringLiteral("اسناد"), [this] {
         // The fee document search, created on first use and kept for the run.
         auto* fees = findChild<Tasnad_src*>();
@@ -81,6 +71,16 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
             return;
         fees->prepare(size());
         showModal(fees);
+    });
+    addCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"), [this] {
+        auto* prices = findChild<Tghimat_src*>();
+        if (!prices)
+            prices = new Tghimat_src(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("ghimat"), prices))
+            return;
+        fitInsideAvailableArea(prices, QSize(width() - 30, height() - 50), this);
+        prices->prepare();
+        showModal(prices);
     });
     addPendingCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"));
     m_messages = addCommand(bar, "payam", kMessages, [this] { notReady(kMessages); });
