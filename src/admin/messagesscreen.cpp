@@ -263,10 +263,13 @@ void Tpayam::reopen()
         return;
     }
     // The message that was current stays current when it is still listed.
-    if (currentId && m_messages.locate(QStringLiteral("id"), currentId))
-        m_grid->selectRow(m_messages.recNo() - 1);
-    else if (!m_messages.isEmpty())
-        m_grid->selectRow(0);
+    if (!m_messages.isEmpty()) {
+        if (!currentId || !m_messages.locate(QStringLiteral("id"), currentId))
+            m_messages.first();
+        const int row = m_messages.recNo() - 1;
+        const int column = std::max(0, m_messages.fieldIndex(QStringLiteral("mozo")));
+        m_grid->setCurrentIndex(m_model->index(row, column));
+    }
     showCurrentText();
 }
 
@@ -311,7 +314,10 @@ void Tpayam::arrangeColumns()
 
 bool Tpayam::currentMessage(qint64* id)
 {
-    // The grid's current row is the result's current row.
+    // The grid's current row is the current message.
+    const QModelIndex current = m_grid->currentIndex();
+    if (current.isValid())
+        m_messages.moveTo(current.row() + 1);
     if (!m_messages.isOpen() || m_messages.isEmpty() || m_messages.isGone(m_messages.recNo() - 1))
         return false;
     *id = m_messages.asInteger(QStringLiteral("id"));

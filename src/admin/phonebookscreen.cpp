@@ -201,6 +201,10 @@ void Tphone::deleteCurrent()
     Database* db = m_session.db();
     if (!db || !m_delete->isEnabled() || !m_entries.isOpen() || m_entries.isEmpty())
         return;
+    // The grid's current row is the entry deleted.
+    const QModelIndex current = m_grid->currentIndex();
+    if (current.isValid())
+        m_entries.moveTo(current.row() + 1);
     // A row another workstation deleted since the search: nothing to put back.
     if (m_entries.isGone(m_entries.recNo() - 1)) {
         search();
