@@ -10,6 +10,7 @@
 #include "db/session.h"
 #include "fakedialogs.h"
 #include "testdb.h"
+#include "typing.h"
 #include "widgets/screen.h"
 
 #include <QAction>
@@ -83,9 +84,9 @@ TEST_P(PhoneScreenTest, TypingSearchesAtEveryChangeAndFindsBothKafsAndYehs)
     EXPECT_EQ(listed().size(), 4) << "opening lists every entry";
     EXPECT_EQ(count(), "4");
     src()->setFocus();
-    QTest::keyClicks(src(), "ک");
+    test::typeText(src(), "ک");
     EXPECT_EQ(src()->text(), "ك") << "the typed keheh is written as the Arabic kaf";
-    QTest::keyClicks(src(), "ری");
+    test::typeText(src(), "ری");
     EXPECT_EQ(src()->text(), "كری");
     QStringList names = listed();
     names.sort();
@@ -190,7 +191,7 @@ TEST_P(PhoneScreenTest, TheMenuChecksThePageAndAppliesItsRights)
     phones->findChild<QLineEdit*>("src")->setText("كريمي");
     phones->findChild<QLineEdit*>("name")->setText("مانده");
     main.menuAction("phone")->trigger();
-    EXPECT_EQ(modal.takeLast(), "Tphone");
+    ASSERT_EQ(modal, QStringList{"Tphone"});
     EXPECT_EQ(phones->findChild<QLineEdit*>("src")->text(), "");
     EXPECT_EQ(phones->findChild<QLineEdit*>("name")->text(), "");
     EXPECT_EQ(phones->entries().recordCount(), 4);
