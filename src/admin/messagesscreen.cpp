@@ -127,9 +127,19 @@ Tpayam::Tpayam(Session& session, QWidget* parent) : QDialog(parent), m_session(s
     top->addWidget(m_recipientFilter);
     top->addSpacing(16);
     top->addWidget(reminder, 1);
+    // The hint sits under the grid, the current message's text beside both.
+    auto* listed = new QVBoxLayout;
+    listed->addWidget(m_grid, 1);
+    listed->addWidget(hint, 0, Qt::AlignRight | Qt::AlignAbsolute);
+    m_currentSubject = label(QString(), "current_mozo");
+    m_currentSubject->setWordWrap(true);
+    m_currentSubject->setStyleSheet(QStringLiteral("QLabel { font-weight: bold; }"));
+    auto* reading = new QVBoxLayout;
+    reading->addWidget(m_currentSubject);
+    reading->addWidget(m_text, 1);
     auto* shown = new QHBoxLayout;
-    shown->addWidget(m_grid, 3);
-    shown->addWidget(m_text, 2);
+    shown->addLayout(listed, 3);
+    shown->addLayout(reading, 2);
 
     // A new message: subject and text, the recipients, the send button.
     auto* compose = new QGridLayout;
@@ -146,7 +156,6 @@ Tpayam::Tpayam(Session& session, QWidget* parent) : QDialog(parent), m_session(s
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(shown, 3);
-    layout->addWidget(hint, 0, Qt::AlignLeft);
     layout->addLayout(compose, 2);
     resize(980, 680);
 
@@ -262,6 +271,7 @@ void Tpayam::reopen()
         Dialogs::instance().error(e.message());
         return;
     }
+    fitColumns();
     // The message that was current stays current when it is still listed.
     if (!m_messages.isEmpty()) {
         if (!currentId || !m_messages.locate(QStringLiteral("id"), currentId))
@@ -284,32 +294,41 @@ void Tpayam::filterByRecipient()
 
 void Tpayam::showCurrentText()
 {
-    m_text->setPlainText(m_messages.isOpen() && !m_messages.isEmpty()
-                             ? messageText(m_messages.value(QStringLiteral("cmt")))
-                             : QString());
+    const bool any = m_messages.isOpen() && !m_messages.isEmpty();
+    m_currentSubject->setText(any ? m_messages.asString(QStringLiteral("mozo")) : QString());
+    m_text->setPlainText(any ? messageText(m_messages.value(QStringLiteral("cmt"))) : QString());
 }
 
 void Tpayam::arrangeColumns()
 {
     static const QSet<QString> shown{QStringLiteral("ferestande"), QStringLiteral("send_dat"),
                                      QStringLiteral("show_dat"), QStringLiteral("mozo")};
-    for (int i = 0; i < m_messages.fieldCount(); ++i) {
-        const QString name = m_messages.fieldName(i).toLower();
-        m_grid->setColumnHidden(i, !shown.contains(name));
-        if (name == QLatin1String("ferestande"))
-            m_grid->setColumnWidth(i, std::max(80, m_grid->fontMetrics().horizontalAdvance(u'0') * 12));
-        else if (name == QLatin1String("mozo"))
-            m_grid->setColumnWidth(i, 250);
-        else if (shown.contains(name))
-            m_grid->setColumnWidth(
-                i, std::max(m_grid->horizontalHeader()->sectionSizeHint(i),
-                            m_grid->fontMetrics().horizontalAdvance(QStringLiteral("1403/12/30")) + 16));
-    }
+    for (int i = 0; i < m_messages.fieldCount(); ++i)
+        m_grid->setColumnHidden(i, !shown.contains(m_messages.fieldName(i).toLower()));
     // The subject column is the one that stretches, after the dates.
     const int mozo = m_messages.fieldIndex(QStringLiteral("mozo"));
     const int last = m_messages.fieldCount() - 1;
     if (mozo >= 0 && mozo != last)
         m_grid->horizontalHeader()->moveSection(m_grid->horizontalHeader()->visualIndex(mozo), last);
+}
+
+void Tpayam::fitColumns()
+{
+    // Each shown column as wide as its title and the rows in view (the sender at least
+    // 80); the subject 250, last, so that it takes the room left. A long subject reads
+    // whole above the message's text.
+    for (int i = 0; i < m_messages.fieldCount(); ++i) {
+        if (m_grid->isColumnHidden(i))
+            continue;
+        const QString name = m_messages.fieldName(i).toLower();
+        if (name == QLatin1String("mozo")) {
+            m_grid->setColumnWidth(i, 250);
+            continue;
+        }
+        m_grid->resizeColumnToContents(i);
+        if (name == QLatin1String("ferestande"))
+            m_grid->setColumnWidth(i, std::max(80, m_grid->columnWidth(i)));
+    }
 }
 
 bool Tpayam::currentMessage(qint64* id)

@@ -58,6 +58,7 @@ private:
     void fillLists();
     void showCurrentText();
     void arrangeColumns();
+    void fitColumns();
     bool currentMessage(qint64* id);
     bool mayDelete();
 
@@ -67,7 +68,8 @@ private:
     std::optional<qint64> m_shownRecipient; // the restriction of the message set
 
     QTableView* m_grid;
-    QPlainTextEdit* m_text; // DBMemo1
+    QLabel* m_currentSubject; // the current message's subject, whole
+    QPlainTextEdit* m_text;   // DBMemo1
     QComboBox* m_recipientFilter;
     QComboBox* m_subject;
     QPlainTextEdit* m_newText; // cmt

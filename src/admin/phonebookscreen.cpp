@@ -173,6 +173,17 @@ void Tphone::search()
         m_entries.setDatabase(db);
         m_entries.open(phoneQuery(*db, searchColumn(), m_src->text()));
         m_count->setText(QString::number(m_entries.recordCount()));
+        // Names and numbers whole, as wide as the rows in view need; the description
+        // takes the room left.
+        for (const char* column : {"name", "tel"}) {
+            const int i = m_entries.fieldIndex(QLatin1String(column));
+            if (i < 0)
+                continue;
+            const int least = m_grid->fontMetrics().horizontalAdvance(QLatin1Char('0'))
+                              * (qstrcmp(column, "tel") == 0 ? 12 : 18);
+            m_grid->resizeColumnToContents(i);
+            m_grid->setColumnWidth(i, std::max(least, m_grid->columnWidth(i)));
+        }
     } catch (const Error&) {
     }
 }
@@ -229,12 +240,6 @@ void Tphone::arrangeColumns()
 {
     for (int i = 0; i < m_entries.fieldCount(); ++i)
         m_grid->setColumnHidden(i, m_entries.fieldName(i).compare(QLatin1String("id"), Qt::CaseInsensitive) == 0);
-    const int name = m_entries.fieldIndex(QStringLiteral("name"));
-    const int tel = m_entries.fieldIndex(QStringLiteral("tel"));
-    if (name >= 0)
-        m_grid->setColumnWidth(name, m_grid->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 18);
-    if (tel >= 0)
-        m_grid->setColumnWidth(tel, m_grid->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 16);
 }
 
 } // namespace tarvest

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSettings>
@@ -237,6 +238,7 @@ TEST_P(MessagesScreenTest, TheUserSeesOwnMessagesWithTheCurrentTextReadOnlyAndMa
     auto* text = control<QPlainTextEdit>("DBMemo1");
     EXPECT_TRUE(text->isReadOnly());
     EXPECT_EQ(text->toPlainText(), "متن اول\nخط دوم");
+    EXPECT_EQ(control<QLabel>("current_mozo")->text(), "اداري") << "the subject whole above the text";
 
     makeCurrent(mine);
     item("N1")->trigger();
