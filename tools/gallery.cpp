@@ -7,6 +7,11 @@
 #include "admin/usersscreen.h"
 #include "common/spreadsheet.h"
 
+#include "admin/messagesscreen.h"
+#include "admin/phonebookscreen.h"
+#include <QListWidget>
+#include <QPlainTextEdit>
+
 #include "app/changepass.h"
 #include "app/login.h"
 #include "app/logviewer.h"
@@ -396,6 +401,59 @@ void renderGazetteer(const QDir& out)
     save(entry, out, "gazetteer-entry");
 }
 
+// The message screen of the administrator over the sample office's messages (a long
+// subject and a text of several lines, two recipients ticked), and the phone book with
+// long names and a search by name.
+void renderMessagesAndPhoneBook(const QDir& out)
+{
+    SampleDatabase sample;
+    fillSampleData(sample.db());
+    Database& db = sample.db();
+    sample.session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+    for (const QString& subject : {QStringLiteral("اداري"), QStringLiteral("فوري"), QStringLiteral("جلسه")})
+        db.insert(QStringLiteral("setting"),
+                  {{QStringLiteral("component"), lists::MessageSubject}, {QStringLiteral("cmt"), subject}});
+    const qint64 someone = db.scalar(QStringLiteral("SELECT max(id) FROM users")).toLongLong();
+    db.insert(
+        QStringLiteral("payamha"),
+        {{QStringLiteral("send_prs_id"), someone},
+         {QStringLiteral("rec_prs_id"), 1},
+         {QStringLiteral("send_dat"), QStringLiteral("1403/12/29")},
+         {QStringLiteral("show_dat"), QStringLiteral("")},
+         {QStringLiteral("mozo"),
+          QStringLiteral("درخواست بررسي مجدد پرونده هاي تغيير كاربري اراضي روستايي شهرستان در كميسيون ماه آينده")},
+         {QStringLiteral("cmt"), QStringLiteral("با سلام\nپرونده هاي شماره 1403/125 و 1403/126 براي بررسي مجدد "
+                                                "ارسال شد. لطفا تا پايان هفته نتيجه را اعلام فرماييد.\nبا سپاس")
+                                     .toUtf8()}});
+    Tpayam messages(sample.session);
+    messages.prepare();
+    messages.findChild<QComboBox*>(QStringLiteral("mozo"))->setEditText(QStringLiteral("فوري"));
+    messages.findChild<QPlainTextEdit*>(QStringLiteral("cmt"))
+        ->setPlainText(QStringLiteral("جلسه كميسيون روز شنبه ساعت 10 در دبيرخانه استان برگزار مي شود."));
+    auto* recipients = messages.findChild<QListWidget*>(QStringLiteral("prs_list"));
+    for (int i = 0; i < recipients->count() && i < 2; ++i)
+        recipients->item(i)->setCheckState(Qt::Checked);
+    messages.resize(1000, 700);
+    messages.show();
+    QApplication::processEvents();
+    messages.grab().save(out.filePath(QStringLiteral("messages.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("messages.png")) << '\n';
+
+    db.insert(
+        QStringLiteral("phone"),
+        {{QStringLiteral("name"), QStringLiteral("اداره كل امور اراضي و منابع طبيعي و آبخيزداري استان - دفتر مديركل")},
+         {QStringLiteral("tel"), QStringLiteral("031-33221100 داخلي 2145")},
+         {QStringLiteral("cmt"), QStringLiteral("ساختمان شماره دو، طبقه سوم، روبروي دبيرخانه كميسيون")}});
+    Tphone phones(sample.session);
+    phones.applyRights({true, false, true, true});
+    phones.prepare();
+    phones.findChild<QLineEdit*>(QStringLiteral("src"))->setText(QStringLiteral("اداره"));
+    phones.resize(820, 460);
+    phones.show();
+    QApplication::processEvents();
+    phones.grab().save(out.filePath(QStringLiteral("phone.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("phone.png")) << '\n';
+}
 } // namespace
 
 // The case prints with sample cases: the A4 and A5 commission sheets of one case, the
@@ -798,6 +856,7 @@ int main(int argc, char** argv)
         renderCaseEntry(out);
         renderCaseSearch(out);
         renderGazetteer(out);
+        renderMessagesAndPhoneBook(out);
         renderCasePrints(out);
         renderPricing(out);
         renderFees(out);

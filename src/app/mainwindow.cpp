@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 
 #include "admin/gazetteerscreen.h"
+#include "admin/messagesscreen.h"
+#include "admin/phonebookscreen.h"
 #include "admin/usersscreen.h"
 #include "app/logviewer.h"
 #include "app/settingscreen.h"
@@ -83,7 +85,19 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
         showModal(prices);
     });
     addPendingCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"));
-    m_messages = addCommand(bar, "payam", kMessages, [this] { notReady(kMessages); });
+    m_messages = addCommand(bar, "payam", kMessages, [this] {
+        // No page check; closing the screen sets the caption from a fresh count.
+        auto* messages = findChild<Tpayam*>();
+        if (!messages) {
+            messages = new Tpayam(m_shell.session(), this);
+            connect(messages, &Tpayam::closedWithUnread, this, [this](int unread) {
+                if (unread >= 0)
+                    setUnreadMessages(unread);
+            });
+        }
+        messages->prepare();
+        showModal(messages);
+    });
 
     QMenu* basics = bar->addMenu(QStringLiteral("اطلاعات پايه"));
     basics->setObjectName(QStringLiteral("basics"));
@@ -108,7 +122,15 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
         gazetteer->prepare();
         showModal(gazetteer);
     });
-    addPendingCommand(basics, "phone", QStringLiteral("دفترچه تلفن"));
+    addCommand(basics, "phone", QStringLiteral("دفترچه تلفن"), [this] {
+        auto* phones = findChild<Tphone*>();
+        if (!phones)
+            phones = new Tphone(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("phone"), phones))
+            return;
+        phones->prepare();
+        showModal(phones);
+    });
     addCommand(basics, "zamaem", QStringLiteral("ضمائم"), [this] {
         if (!m_shell.session().login.isAdministrator()) {
             Dialogs::instance().message(QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
