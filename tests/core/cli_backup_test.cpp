@@ -17,12 +17,12 @@ using namespace tarvest::test;
 
 namespace {
 
-struct Run {
+struct AdminRun {
     int code = -1;
     QString out, err;
 };
 
-Run admin(const QStringList& args)
+AdminRun admin(const QStringList& args)
 {
     QProcess p;
     p.start(QStringLiteral(TARVEST_ADMIN_EXE), args);
@@ -46,7 +46,7 @@ protected:
 
 TEST_P(CliBackupTest, BackupAndRestoreEndToEnd)
 {
-    const Run backup = admin({"backup", folder.path(), option(), tmp->location()});
+    const AdminRun backup = admin({"backup", folder.path(), option(), tmp->location()});
     ASSERT_EQ(backup.code, 0) << backup.err.toStdString();
     const QString today = TodayJalali();
     const QString expected = QDir(folder.path())
@@ -55,13 +55,13 @@ TEST_P(CliBackupTest, BackupAndRestoreEndToEnd)
     ASSERT_TRUE(QFileInfo(expected).isFile());
 
     // A second run the same day keeps the first.
-    const Run again = admin({"backup", folder.path(), option(), tmp->location()});
+    const AdminRun again = admin({"backup", folder.path(), option(), tmp->location()});
     ASSERT_EQ(again.code, 0) << again.err.toStdString();
     EXPECT_EQ(again.out, "backup written: " + expected + "_2\n");
 
     TempDatabase fresh(GetParam());
     const QString target = GetParam() == Backend::Sqlite ? folder.filePath("restored.sqlite") : fresh.location();
-    const Run restore = admin({"restore", expected, option(), target});
+    const AdminRun restore = admin({"restore", expected, option(), target});
     ASSERT_EQ(restore.code, 0) << restore.err.toStdString();
     EXPECT_EQ(restore.out, "restored: " + expected + "\n");
     std::unique_ptr<Database> restored = GetParam() == Backend::Sqlite ? Database::openSqlite(target, false)
@@ -69,7 +69,7 @@ TEST_P(CliBackupTest, BackupAndRestoreEndToEnd)
     EXPECT_EQ(allTableRows(*restored), allTableRows(*db));
 
     // Into a database that holds tables: refused, nothing changed.
-    const Run refused = admin({"restore", expected, option(), target});
+    const AdminRun refused = admin({"restore", expected, option(), target});
     EXPECT_EQ(refused.code, 1);
     EXPECT_TRUE(refused.err.contains("nothing restored")) << refused.err.toStdString();
     EXPECT_EQ(allTableRows(*restored), allTableRows(*db));
@@ -77,7 +77,7 @@ TEST_P(CliBackupTest, BackupAndRestoreEndToEnd)
 
 TEST_P(CliBackupTest, FailuresAndWrongUsage)
 {
-    const Run missing = admin({"backup", folder.filePath("missing"), option(), tmp->location()});
+    const AdminRun missing = admin({"backup", folder.filePath("missing"), option(), tmp->location()});
     EXPECT_EQ(missing.code, 1);
     EXPECT_TRUE(missing.err.contains("no backup written")) << missing.err.toStdString();
     EXPECT_TRUE(QDir(folder.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));

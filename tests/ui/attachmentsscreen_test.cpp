@@ -28,6 +28,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include <tuple>
+
 using namespace tarvest;
 using namespace tarvest::test;
 
