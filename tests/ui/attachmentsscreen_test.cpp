@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -77,7 +78,7 @@ protected:
         dialogs.files.enqueue(path);
         screen->storeFile();
     }
-    // The grid's texts of a column, by its title.
+    // The grid's texts of a column, by its title (without the marks that isolate Latin runs).
     QStringList column(const QString& title)
     {
         QAbstractItemModel* m = control<QTableView>("DBGrid1")->model();
@@ -85,7 +86,7 @@ protected:
         for (int c = 0; c < m->columnCount(); ++c)
             if (m->headerData(c, Qt::Horizontal).toString() == title)
                 for (int r = 0; r < m->rowCount(); ++r)
-                    out << m->index(r, c).data().toString();
+                    out << m->index(r, c).data().toString().remove(QRegularExpression("[\u2066-\u2069]"));
         return out;
     }
     int count() { return db->scalar("SELECT count(*) FROM zamaem").toInt(); }

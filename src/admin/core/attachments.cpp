@@ -68,8 +68,9 @@ QStringList attachmentTitles(Database& db)
 
 QString attachmentListQuery(bool byTitle)
 {
-    return QStringLiteral("SELECT id, cmt, CASE WHEN ramz IS NULL OR ramz = '' THEN ? ELSE ? END AS ramz, pictype "
-                          "FROM zamaem")
+    return QStringLiteral(
+               "SELECT id, cmt, CASE WHEN ramz IS NOT NULL AND ramz <> '' THEN ? ELSE ? END AS ramz, pictype "
+               "FROM zamaem")
            + (byTitle ? QStringLiteral(" WHERE cmt = ?") : QString()) + QStringLiteral(" ORDER BY id");
 }
 
