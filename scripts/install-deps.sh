@@ -20,6 +20,11 @@ for p in "${PACKAGES[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
+# The database backup runs pg_dump and pg_restore of the PostgreSQL client tools.
+if ! command -v pg_dump >/dev/null || ! command -v pg_restore >/dev/null; then
+  missing+=(postgresql-client)
+fi
+
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   SUDO=""

@@ -1,6 +1,9 @@
 // Renders the program's screens and shared fields to PNG files for review:
 //   tarvest-gallery [output-folder]
 // Run it offscreen (QT_QPA_PLATFORM=offscreen) or under xvfb-run.
+#include "admin/attachmentsscreen.h"
+#include "admin/backupscreen.h"
+#include "admin/core/attachments.h"
 #include "admin/core/sampledata.h"
 #include "admin/gazetteerscreen.h"
 #include "admin/userentry.h"
@@ -29,6 +32,7 @@
 #include "cases/prints/countyprints.h"
 #include "common/errors.h"
 #include "db/database.h"
+#include "db/places.h"
 #include "db/provision.h"
 #include "db/session.h"
 #include "db/settinglists.h"
@@ -453,7 +457,51 @@ void renderMessagesAndPhoneBook(const QDir& out)
     QApplication::processEvents();
     phones.grab().save(out.filePath(QStringLiteral("phone.png")));
     QTextStream(stdout) << out.filePath(QStringLiteral("phone.png")) << '\n';
-}
+    // The program attachments and the database backup (administration).
+    void renderAttachmentsAndBackup(const QDir& out)
+    {
+        SampleDatabase sample;
+        fillSampleData(sample.db());
+        Session& session = sample.session;
+        session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+        Database& db = sample.db();
+        const QStringList counties = allCounties(db);
+        const struct {
+            QString title;
+            const char* name;
+            const char* password;
+        } files[] = {
+            {attachment::NewestPackage, "tarvest_1403.10.deb", ""},
+            {attachment::FontHelp, "font-help.pdf", ""},
+            {attachment::signatureTitle(counties.value(0)), "emza.jpeg", "s3cret"},
+            {attachment::signatureTitle(counties.value(1)), "emza2.jpg", "1234"},
+        };
+        for (const auto& f : files) {
+            QFile file(sample.dir.filePath(QString::fromUtf8(f.name)));
+            file.open(QIODevice::WriteOnly);
+            file.write("sample");
+            file.close();
+            storeAttachment(db, f.title, QString::fromUtf8(f.password), file.fileName());
+        }
+        Tzamaem attachments(session);
+        attachments.prepare();
+        attachments.findChild<QLineEdit*>(QStringLiteral("ramz"))->setText(QStringLiteral("secret"));
+        auto* titles = attachments.findChild<QComboBox*>(QStringLiteral("Combo_type"));
+        titles->setCurrentIndex(titles->count() - 1);
+        attachments.resize(700, 420);
+        attachments.show();
+        QApplication::processEvents();
+        attachments.grab().save(out.filePath(QStringLiteral("zamaem.png")));
+        QTextStream(stdout) << out.filePath(QStringLiteral("zamaem.png")) << '\n';
+
+        Tbackup backup(session);
+        backup.setFolder(QDir::homePath());
+        backup.resize(420, 460);
+        backup.show();
+        QApplication::processEvents();
+        backup.grab().save(out.filePath(QStringLiteral("backup.png")));
+        QTextStream(stdout) << out.filePath(QStringLiteral("backup.png")) << '\n';
+    }
 } // namespace
 
 // The case prints with sample cases: the A4 and A5 commission sheets of one case, the
@@ -860,6 +908,7 @@ int main(int argc, char** argv)
         renderCasePrints(out);
         renderPricing(out);
         renderFees(out);
+        renderAttachmentsAndBackup(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

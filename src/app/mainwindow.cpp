@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "admin/attachmentsscreen.h"
+#include "admin/backupscreen.h"
 #include "admin/gazetteerscreen.h"
 #include "admin/messagesscreen.h"
 #include "admin/phonebookscreen.h"
@@ -136,7 +138,11 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
             Dialogs::instance().message(QStringLiteral("اين صفحه فقط توسط مدير قابل رويت است"));
             return;
         }
-        notReady(QStringLiteral("ضمائم"));
+        auto* attachments = findChild<Tzamaem*>();
+        if (!attachments)
+            attachments = new Tzamaem(m_shell.session(), this);
+        attachments->prepare();
+        showModal(attachments);
     });
     addCommand(basics, "log", QStringLiteral("لاگ"), [this] { openLog(); });
     addCommand(basics, "karbaran", QStringLiteral("كاربران"), [this] {
@@ -149,7 +155,12 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
         users->prepare();
         showModal(users);
     });
-    addCommand(basics, "backup", QStringLiteral("پشتيبان گيري"), [this] { notReady(QStringLiteral("پشتيبان گيري")); });
+    addCommand(basics, "backup", QStringLiteral("پشتيبان گيري"), [this] {
+        auto* backup = findChild<Tbackup*>();
+        if (!backup)
+            backup = new Tbackup(m_shell.session(), this);
+        showModal(backup);
+    });
     addCommand(basics, "hesab", QStringLiteral("محاسبه تغيير كاربري"), [this] {
         if (!m_screens->calculator)
             m_screens->calculator = std::make_unique<Thesab>(this);

@@ -28,4 +28,14 @@ int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err
 // under a heading row), all or nothing; prints the villages written, or why it refused.
 int runImportGazetteerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// "backup FOLDER --sqlite DB | --pg CONNINFO [--password-file FILE]": writes a full backup
+// of the database into FOLDER as "pelarin" + today's Jalali year_month_day ("_2", "_3", ...
+// for more of the same day; SQLite's online backup, or pg_dump's custom format) and prints
+// its path; a failure leaves no file.
+int runBackupCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
+// "restore FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": brings a backup back
+// into a SQLite file that is new or holds no table, or a PostgreSQL database without tables.
+int runRestoreCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 } // namespace tarvest

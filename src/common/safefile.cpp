@@ -143,7 +143,7 @@ void SafeFile::write(const QByteArray& bytes)
     }
 }
 
-void SafeFile::commit()
+void SafeFile::flushTemp()
 {
     if (m_done)
         fail(QStringLiteral("فايل موقت بسته شده است"));
@@ -164,9 +164,10 @@ void SafeFile::commit()
         if (rc != 0)
             failErrno(errno);
     }
-    if (::rename(temp.constData(), QFile::encodeName(m_target).constData()) != 0)
-        failErrno(errno);
-    m_done = true;
+}
+
+void SafeFile::syncFolder()
+{
     // The rename itself reaches the disk with the folder.
     const int dir = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -174,6 +175,46 @@ void SafeFile::commit()
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+void SafeFile::commit()
+{
+    flushTemp();
+    if (::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_target).constData()) != 0)
+        failErrno(errno);
+    m_done = true;
+    syncFolder();
+}
+
+bool SafeFile::commitAsNew(const QString& target)
+{
+    flushTemp();
+    const QByteArray temp = QFile::encodeName(m_temp);
+    const QByteArray wanted = QFile::encodeName(target);
+    // A hard link fails when the name is taken, so an existing file is never replaced.
+    if (::link(temp.constData(), wanted.constData()) == 0) {
+        ::unlink(temp.constData());
+    } else if (errno == EEXIST) {
+        return false;
+    } else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS || errno == EMLINK) {
+        // A file system without hard links (a shared Windows folder): look, then rename.
+        struct stat st {};
+        if (::lstat(wanted.constData(), &st) == 0)
+            return false;
+        if (::rename(temp.constData(), wanted.constData()) != 0) {
+            const int err = errno;
+            m_target = target;
+            failErrno(err);
+        }
+    } else {
+        const int err = errno;
+        m_target = target;
+        failErrno(err);
+    }
+    m_target = target;
+    m_done = true;
+    syncFolder();
+    return true;
 }
 
 void writeFileSafely(const QString& path, const QByteArray& bytes)

@@ -39,12 +39,20 @@ public:
     // (after removing the temporary file) when any step fails.
     void commit();
 
+    // Like commit(), but puts the file in place under `target` (in the same folder as the
+    // target given at construction) only when no file of that name is there yet: false,
+    // with the temporary file kept for another name, when one is. A backup never replaces
+    // an earlier one this way, not even one written at the same moment.
+    bool commitAsNew(const QString& target);
+
     // Removes the temporary file and throws the failure of writing this file for `reason`.
     // For callers that found a fault of their own (a library's error code) mid-way.
     [[noreturn]] void fail(const QString& reason);
 
 private:
     void discard();
+    void flushTemp();
+    void syncFolder();
     [[noreturn]] void failErrno(int err);
 
     QString m_target;

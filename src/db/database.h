@@ -49,6 +49,9 @@ public:
     QString like() const { return likeOperator(m_kind); }
     QSqlDatabase handle() const;
     QString description() const { return m_description; }
+    // How a PostgreSQL database was reached (empty for a SQLite file), for a program
+    // that opens the same database itself (the backup's pg_dump).
+    const PgParams& pgParams() const { return m_pg; }
 
     // Runs one statement with bound values; throws tarvest::Error with the
     // database's reason when it fails. The returned query is positioned before

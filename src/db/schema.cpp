@@ -85,7 +85,8 @@ QList<Table> buildSchema()
                 of("virayesh", ColType::Bit), of("hazf", ColType::Bit), of("namayesh", ColType::Bit)},
                {"prs_id"}};
     t << Table{"dastrasi2", {of("user_id", ColType::Int), nv("cmt", 150)}, {"user_id"}};
-    t << Table{"zamaem", {bigKey("id"), nv("cmt", 150), nv("ramz", 20), nv("pictype", 5), of("pic", ColType::Blob)}};
+    // An attachment's password is kept as a salted hash too (admin/core/attachments.h).
+    t << Table{"zamaem", {bigKey("id"), nv("cmt", 150), nv("ramz", 128), nv("pictype", 5), of("pic", ColType::Blob)}};
     t << Table{"phone", {bigKey("id"), nv("name", 100), nv("tel", 40), nv("cmt", 150)}};
     t << Table{"abadiha",
                {bigKey("id"), nv("cod", 100), nv("rosta", 150), nv("ostan", 150), nv("shahrestan", 150),

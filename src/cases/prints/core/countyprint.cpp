@@ -1,5 +1,7 @@
 #include "cases/prints/core/countyprint.h"
 
+#include "admin/core/attachments.h"
+
 #include "cases/core/valuation.h"
 #include "db/database.h"
 
@@ -117,7 +119,7 @@ const QList<ChecklistQuestion>& checklistQuestions()
 
 QString signatureTitle(const QString& county)
 {
-    return QStringLiteral("تصوير امضا مدير شهرستان ") + county;
+    return attachment::signatureTitle(county);
 }
 
 QString signatureMissingMessage()
@@ -127,11 +129,8 @@ QString signatureMissingMessage()
 
 std::optional<QByteArray> signaturePicture(Database& db, const QString& county, const QString& password)
 {
-    QSqlQuery q = db.exec(QStringLiteral("SELECT pic FROM zamaem WHERE cmt = ? AND ramz = ? ORDER BY id"),
-                          {signatureTitle(county), password});
-    if (!q.next())
-        return std::nullopt;
-    return q.value(0).toByteArray();
+    // The stored password is a hash: the attachments' own check compares the answer with it.
+    return attachmentForPassword(db, signatureTitle(county), password);
 }
 
 QString useChange(const QString& from, const QString& to)
