@@ -28,4 +28,9 @@ int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err
 // under a heading row), all or nothing; prints the villages written, or why it refused.
 int runImportGazetteerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// "import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": replaces the land
+// records with sheet "sh" of the .xlsx or .xls FILE, all or nothing; prints the rows written,
+// or why it refused.
+int runImportLandsCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 } // namespace tarvest

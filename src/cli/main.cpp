@@ -18,6 +18,8 @@ int main(int argc, char** argv)
         return tarvest::runSampleCommand(args, out, err);
     if (command == QLatin1String("import-gazetteer"))
         return tarvest::runImportGazetteerCommand(args, out, err);
+    if (command == QLatin1String("import-lands"))
+        return tarvest::runImportLandsCommand(args, out, err);
     // Internal: the parsing of a legacy .xls file for the program, in a process of its own.
     if (command == QLatin1String("read-xls"))
         return tarvest::runXlsReaderChild(args);
@@ -26,6 +28,7 @@ int main(int argc, char** argv)
     err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE] | --embedded\n"
            "       tarvest-admin import-gazetteer FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
+           "       tarvest-admin import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin date [YYYY-MM-DD]\n";
     return 2;
 }
