@@ -11,6 +11,7 @@
 #include "db/connection.h"
 #include "db/database.h"
 #include "db/login.h"
+#include "lands/landscreens.h"
 #include "widgets/dialogs.h"
 #include "widgets/screen.h"
 
@@ -61,7 +62,17 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
     addCommand(bar, "komision", QStringLiteral("كميسيون معاملات"), [this] { openCases(); });
     addPendingCommand(bar, "asnad", QStringLiteral("اسناد"));
     addPendingCommand(bar, "ghimat", QStringLiteral("قيمت گذاري"));
-    addPendingCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"));
+    addCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"), [this] {
+        // The land search, created on first use and kept for the run.
+        auto* lands = findChild<Tarazi_src*>();
+        if (!lands)
+            lands = new Tarazi_src(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("arazi"), lands))
+            return;
+        fitInsideAvailableArea(lands, QSize(width() - 30, height() - 50), this);
+        lands->prepare();
+        showModal(lands);
+    });
     m_messages = addCommand(bar, "payam", kMessages, [this] { notReady(kMessages); });
 
     QMenu* basics = bar->addMenu(QStringLiteral("اطلاعات پايه"));
