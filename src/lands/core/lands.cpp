@@ -16,9 +16,15 @@ namespace {
 const QString kTable = QStringLiteral("arazi");
 const QString kCopy = QStringLiteral("sh");
 
-// Rows written by one insert statement of a replacement: 50 rows of 54 values stay well
-// under either database's limit of bound values.
-constexpr int RowsPerInsert = 50;
+// Rows written under one savepoint of a replacement, and by one insert statement. Qt
+// hands SQLite every "?" as a named parameter, which SQLite looks up by a linear search,
+// so a statement's cost there grows with the square of its values: two rows (108
+// values) a statement on SQLite, fifty (2700) on PostgreSQL.
+constexpr int RowsPerSavepoint = 100;
+int rowsPerInsert(DbKind kind)
+{
+    return kind == DbKind::Sqlite ? 2 : 50;
+}
 
 QString placeholders(int n)
 {
@@ -310,13 +316,17 @@ int replaceLands(Database& db, const QList<QStringList>& rows, const std::functi
                     + QStringLiteral(") values ") + marks.join(u','),
                 params);
     };
-    // A batch that fails is written again row by row under a savepoint, so the message
-    // names the row the database refused.
+    // A group of rows that fails is written again row by row under its savepoint, so the
+    // message names the row the database refused.
+    const int perInsert = rowsPerInsert(db.kind());
     auto writeBatch = [&](qsizetype start, qsizetype n) {
         db.exec(QStringLiteral("savepoint land_rows"));
         try {
-            insertInto(kTable, start, n);
-            insertInto(kCopy, start, n);
+            for (qsizetype from = start; from < start + n; from += perInsert) {
+                const qsizetype k = std::min<qsizetype>(perInsert, start + n - from);
+                insertInto(kTable, from, k);
+                insertInto(kCopy, from, k);
+            }
             db.exec(QStringLiteral("release savepoint land_rows"));
             return;
         } catch (const Error&) {
@@ -342,8 +352,8 @@ int replaceLands(Database& db, const QList<QStringList>& rows, const std::functi
             db.exec(QStringLiteral("LOCK TABLE arazi, sh IN ACCESS EXCLUSIVE MODE"));
         db.exec(QStringLiteral("delete from arazi"));
         db.exec(QStringLiteral("delete from sh"));
-        for (qsizetype start = 0; start < rows.size(); start += RowsPerInsert) {
-            const qsizetype n = std::min<qsizetype>(RowsPerInsert, rows.size() - start);
+        for (qsizetype start = 0; start < rows.size(); start += RowsPerSavepoint) {
+            const qsizetype n = std::min<qsizetype>(RowsPerSavepoint, rows.size() - start);
             writeBatch(start, n);
             if (progress)
                 progress(int(start + n));
