@@ -12,6 +12,8 @@
 
 #include "admin/messagesscreen.h"
 #include "admin/phonebookscreen.h"
+#include "lands/landscreens.h"
+#include "lands/prints/landprint.h"
 #include <QListWidget>
 #include <QPlainTextEdit>
 
@@ -869,6 +871,75 @@ void renderCalculator(const QDir& out)
     save(calc, out, "calculator");
 }
 
+// Land identification: the land search over records with long Persian texts, the entry
+// screen editing one of them, and the land report (PDF and PNG).
+namespace {
+
+void renderLands(const QDir& out)
+{
+    SampleDatabase sample;
+    fillSampleData(sample.db());
+    Session& session = sample.session;
+    session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+    const QStringList counties = {QStringLiteral("آبشار"), QStringLiteral("شهرستان نمونه شمالي"),
+                                  QStringLiteral("كوهستان")};
+    for (int i = 0; i < 14; ++i) {
+        QVariantMap v = landValues({});
+        v[QStringLiteral("shahrestan")] = counties[i % 3];
+        v[QStringLiteral("bakhsh")] = QStringLiteral("مرکزي");
+        v[QStringLiteral("dehestan")] = QStringLiteral("دهستان حومه غربي");
+        v[QStringLiteral("rosta")] = i == 0 ? QStringLiteral("قلعه نو عليا و سفلي (ده بالا)")
+                                            : QStringLiteral("روستاي %1").arg(i + 1);
+        v[QStringLiteral("abadi")] = QStringLiteral("0%1").arg(2301001 + i);
+        v[QStringLiteral("khanevar")] = QString::number(120 + i * 17);
+        v[QStringLiteral("jamiyat")] = QString::number(480 + i * 61);
+        v[QStringLiteral("utm_x")] = QStringLiteral("512345.67");
+        v[QStringLiteral("utm_y")] = QStringLiteral("3987654.21");
+        v[QStringLiteral("marhale")] = i % 2 ? QStringLiteral("فاز دوم - بازنگري") : QStringLiteral("فاز اول");
+        v[QStringLiteral("tarh")] = QStringLiteral("طرح هادي");
+        v[QStringLiteral("motale")] = i % 3 ? QStringLiteral("تفصيلي") : QStringLiteral("اجمالي");
+        v[QStringLiteral("marja")] = QStringLiteral("اداره كل منابع طبيعي و آبخيزداري");
+        v[QStringLiteral("cad")] = QStringLiteral("دارد");
+        v[QStringLiteral("kmz")] = QStringLiteral("ندارد");
+        v[QStringLiteral("meli")] = QStringLiteral("12.5");
+        v[QStringLiteral("oghaf")] = QStringLiteral("3.25");
+        v[QStringLiteral("moshaver")] = QStringLiteral("مهندسين مشاور طرح و كاوش پارس");
+        v[QStringLiteral("far_cmt")] = QStringLiteral("مكاتبه با فرمانداري انجام شد و پاسخ آن در پرونده است");
+        v[QStringLiteral("far_dat")] = QStringLiteral("1403/02/15");
+        v[QStringLiteral("manabe_no")] = QStringLiteral("4662/ص/1403");
+        v[QStringLiteral("mas")] = QStringLiteral("123456789012345");
+        sample.db().insert(QStringLiteral("arazi"), v);
+    }
+    Tarazi_src screen(session);
+    screen.applyRights({true, true, true, true});
+    screen.prepare();
+    screen.resize(1200, 720);
+    screen.show();
+    QApplication::processEvents();
+    screen.grab().save(out.filePath(QStringLiteral("lands.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("lands.png")) << '\n';
+
+    session.lands.first();
+    screen.entryScreen().prepareEdit();
+    Tarazi_ins& entry = screen.entryScreen();
+    entry.resize(1150, 900);
+    entry.show();
+    QApplication::processEvents();
+    entry.grab().save(out.filePath(QStringLiteral("lands-entry.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("lands-entry.png")) << '\n';
+
+    const report::Layout layout = landprints::prepareLandReport(session.lands, QStringLiteral("1404/02/09"));
+    report::renderToPdf(layout, &session.lands, out.filePath(QStringLiteral("print-lands.pdf")));
+    const QList<QImage> pages = report::renderToImages(layout, &session.lands, 110);
+    for (int i = 0; i < pages.size(); ++i) {
+        const QString path = out.filePath(QStringLiteral("print-lands-%1.png").arg(i + 1));
+        pages[i].save(path);
+        QTextStream(stdout) << path << '\n';
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -909,6 +980,7 @@ int main(int argc, char** argv)
         renderPricing(out);
         renderFees(out);
         renderAttachmentsAndBackup(out);
+        renderLands(out);
     } catch (const Error& e) {
         QTextStream(stderr) << e.message() << '\n';
         return 1;

@@ -16,6 +16,7 @@
 #include "db/database.h"
 #include "db/login.h"
 #include "fees/feesearchscreen.h"
+#include "lands/landscreens.h"
 #include "pricing/pricesearchscreen.h"
 #include "pricing/transfertypes.h"
 #include "widgets/dialogs.h"
@@ -86,7 +87,17 @@ Tmain::Tmain(Shell& shell, QWidget* parent)
         prices->prepare();
         showModal(prices);
     });
-    addPendingCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"));
+    addCommand(bar, "arazi", QStringLiteral("شناسايي اراضي"), [this] {
+        // The land search, created on first use and kept for the run.
+        auto* lands = findChild<Tarazi_src*>();
+        if (!lands)
+            lands = new Tarazi_src(m_shell.session(), this);
+        if (!checkPageAccess(QStringLiteral("arazi"), lands))
+            return;
+        fitInsideAvailableArea(lands, QSize(width() - 30, height() - 50), this);
+        lands->prepare();
+        showModal(lands);
+    });
     m_messages = addCommand(bar, "payam", kMessages, [this] {
         // No page check; closing the screen sets the caption from a fresh count.
         auto* messages = findChild<Tpayam*>();
@@ -205,19 +216,6 @@ QAction* Tmain::addCommand(QWidget* menu, const char* name, const QString& capti
 QAction* Tmain::menuAction(const QString& objectName) const
 {
     return findChild<QAction*>(objectName);
-}
-
-QAction* Tmain::addPendingCommand(QWidget* menu, const char* page, const QString& caption)
-{
-    return addCommand(menu, page, caption, [this, page = QString::fromLatin1(page), caption] {
-        if (checkPageAccess(page, nullptr))
-            notReady(caption);
-    });
-}
-
-void Tmain::notReady(const QString& caption)
-{
-    Dialogs::instance().message(QStringLiteral("بخش «%1» در اين نسخه از برنامه هنوز آماده نشده است.").arg(caption));
 }
 
 bool Tmain::checkPageAccess(const QString& page, AccessTarget* target)

@@ -48,9 +48,6 @@ protected:
 
 private:
     QAction* addCommand(QWidget* menu, const char* name, const QString& caption, std::function<void()> run);
-    // A command whose screen comes in a later version: the page check, then a notice.
-    QAction* addPendingCommand(QWidget* menu, const char* page, const QString& caption);
-    void notReady(const QString& caption);
     void openSettings();
     void openCases();
     void openLog();

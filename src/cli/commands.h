@@ -37,5 +37,9 @@ int runBackupCommand(const QStringList& args, QTextStream& out, QTextStream& err
 // "restore FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": brings a backup back
 // into a SQLite file that is new or holds no table, or a PostgreSQL database without tables.
 int runRestoreCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+// "import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": replaces the land
+// records with sheet "sh" of the .xlsx or .xls FILE, all or nothing; prints the rows written,
+// or why it refused.
+int runImportLandsCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 } // namespace tarvest

@@ -22,6 +22,8 @@ int main(int argc, char** argv)
         return tarvest::runBackupCommand(args, out, err);
     if (command == QLatin1String("restore"))
         return tarvest::runRestoreCommand(args, out, err);
+    if (command == QLatin1String("import-lands"))
+        return tarvest::runImportLandsCommand(args, out, err);
     // Internal: the parsing of a legacy .xls file for the program, in a process of its own.
     if (command == QLatin1String("read-xls"))
         return tarvest::runXlsReaderChild(args);
@@ -32,6 +34,7 @@ int main(int argc, char** argv)
            "       tarvest-admin import-gazetteer FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin backup FOLDER --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin restore FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
+           "       tarvest-admin import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin date [YYYY-MM-DD]\n";
     return 2;
 }
