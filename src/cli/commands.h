@@ -28,4 +28,10 @@ int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err
 // under a heading row), all or nothing; prints the villages written, or why it refused.
 int runImportGazetteerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// "init-server --pg CONNINFO [--password-file FILE]": with an owner's login, creates the
+// database CONNINFO names when the server lacks it (through the server's maintenance
+// database), provisions it, and prints the connection line each workstation enters.
+// A second run creates nothing and changes nothing.
+int runInitServerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 } // namespace tarvest
