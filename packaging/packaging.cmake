@@ -45,7 +45,7 @@ add_custom_target(tarvest_package_docs ALL DEPENDS ${TARVEST_GZ_FILES})
 install(FILES ${TARVEST_GZ_DIR}/tarvest.1.gz ${TARVEST_GZ_DIR}/tarvest-admin.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${TARVEST_PACKAGING_DIR}/copyright ${TARVEST_GZ_DIR}/changelog.Debian.gz ${PROJECT_SOURCE_DIR}/README.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvest)
 
 # The package. Depends: the shared libraries the two programs link are read from the built
 # binaries by dpkg-shlibdeps (Qt 6, libxlsxwriter, FreeXL, libsodium, minizip, libpq, SQLite);
@@ -53,17 +53,22 @@ install(FILES ${TARVEST_PACKAGING_DIR}/copyright ${TARVEST_GZ_DIR}/changelog.Deb
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvest)
 set(CPACK_PACKAGE_VENDOR "Tarvest developers")
-set(CPACK_PACKAGE_CONTACT "Tarvest developers <tarvest@localhost.localdomain>")
+# The maintainer named in the package (and in packaging/changelog's entries).
+set(TARVEST_PACKAGE_MAINTAINER "Tarvest developers <tarvest@example.org>" CACHE STRING
+    "Maintainer of the Debian package: name <address>")
+set(CPACK_PACKAGE_CONTACT "${TARVEST_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "case register of the land-use change office (Persian)")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tarvest records the applications to change the use of village land that come
-before the commission, with their valuation, fee documents, land prices, land
-identification surveys, the village gazetteer, messages and users. It is a
-Persian, right-to-left desktop program with Jalali dates, keeping its data in an
-embedded SQLite file or on a PostgreSQL server shared by many workstations.
+    "Tarvest records the applications to change the use of village land that
+come before the commission, with their valuation, fee documents, land
+prices, land identification surveys, the village gazetteer, messages and
+users. It is a Persian, right-to-left desktop program with Jalali dates,
+keeping its data in an embedded SQLite file or on a PostgreSQL server
+shared by many workstations.
 .
-The package holds the program, its command-line companion tarvest-admin (database
-provisioning, server set-up, imports and backups) and the printed forms' layouts.")
+The package holds the program, its command-line companion tarvest-admin
+(database provisioning, server set-up, imports and backups) and the
+layouts of the printed forms.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY tarvest)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -21,14 +21,15 @@ deb=$(bash scripts/package.sh | tail -n 1)
 echo "package: $deb"
 work=$(mktemp -d /tmp/tarvest-pkgtest.XXXXXX)
 root=""
-cleanup() {
+unmount_root() {
   if [[ -n "$root" ]]; then
     for m in proc var/cache/apt/archives; do
-      mountpoint -q "$root/$m" && umount -l "$root/$m"
+      if mountpoint -q "$root/$m"; then umount -l "$root/$m"; fi
     done
   fi
-  rm -rf "$work"
 }
+# --one-file-system: never into this machine's apt cache, should it still be bound there.
+cleanup() { unmount_root; rm -rf --one-file-system "$work"; }
 trap cleanup EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
 
@@ -46,16 +47,16 @@ packaged_layouts=$(grep -cE ' \./usr/share/tarvest/layouts/[^/]+$' "$work/conten
 [[ "$expected_layouts" == "$packaged_layouts" ]] || fail "$packaged_layouts layout files packaged, $expected_layouts in layouts/"
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
+names=$(sed 's/([^)]*)//g; s/,/ /g' <<<"$depends")
 # Computed from the binaries (the linked libraries) and named for run time (loaded ones).
 for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 libqt6printsupport6 libqt6network6 libxlsxwriter4 \
   libfreexl1 libsodium23 libminizip1 libpq5 libsqlite3-0 libc6 libstdc++6 \
   libqt6sql6-sqlite libqt6sql6-psql fonts-farsiweb fonts-noto-core fonts-dejavu-core qt6-translations-l10n \
   postgresql-client; do
-  grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p"
+  tr ' ' '\n' <<<"$names" | grep -qxF "$p" || fail "Depends lacks $p"
 done
 # Every library the programs link comes from a package that Depends brings, itself or
 # through its own dependencies.
-names=$(sed 's/([^)]*)//g; s/,/ /g' <<<"$depends")
 # shellcheck disable=SC2086
 apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks --no-replaces \
   --no-enhances $names 2>/dev/null | sed -n 's/^ *\(Pre\)\{0,1\}Depends: //p; /^[a-z0-9]/p' |
@@ -85,7 +86,7 @@ done
 for cmd in provision init-server sample import-gazetteer import-lands backup restore date; do
   zgrep -q "^\.B tarvest-admin $cmd" "$work/x/usr/share/man/man1/tarvest-admin.1.gz" || fail "the manual page lacks $cmd"
 done
-lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian" 2>&1 || { cat "$work/lintian"; fail "lintian found errors"; }
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || { cat "$work/lintian"; fail "lintian found errors"; }
 echo "lintian: no errors; $(grep -c '^W:' "$work/lintian" || true) warnings"
 cat "$work/lintian"
 
@@ -135,6 +136,8 @@ if make_root; then
     >>"$work/apt.log" 2>&1 || { tail -n 20 "$work/apt.log"; fail "apt could not install the test tools"; }
 else
   where="this machine (no chroot could be made here)"
+  unmount_root
+  root=""
   in_root() { "$@"; }
   if dpkg-query -W -f='${Status}' tarvest 2>/dev/null | grep -q "install ok installed"; then
     fail "tarvest is already installed on this machine; the test would remove it"
@@ -152,18 +155,18 @@ cat >"$work/start.sh" <<'SH'
 # Starts the installed program and waits for its login window, offscreen and on a
 # virtual X screen; prints what it saw.
 set -u
-QT_QPA_PLATFORM=offscreen tarvest >/tmp/offscreen.log 2>&1 &
+QT_QPA_PLATFORM=offscreen tarvest >"$HOME/offscreen.log" 2>&1 &
 pid=$!
 sleep 3
-if kill -0 $pid 2>/dev/null; then echo "offscreen: running"; kill $pid; else echo "offscreen: ended"; cat /tmp/offscreen.log; fi
+if kill -0 $pid 2>/dev/null; then echo "offscreen: running"; kill $pid; else echo "offscreen: ended"; cat "$HOME/offscreen.log"; fi
 xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
-  tarvest >/tmp/x.log 2>&1 &
+  tarvest >"$HOME/x.log" 2>&1 &
   pid=$!
   for i in $(seq 1 40); do
     if xwininfo -root -tree 2>/dev/null | grep -q "صفحه ورود"; then break; fi
     sleep 0.5
   done
-  xwininfo -root -tree | grep "صفحه ورود" || { echo "no login window"; cat /tmp/x.log; }
+  xwininfo -root -tree | grep "صفحه ورود" || { echo "no login window"; cat "$HOME/x.log"; }
   kill $pid'
 SH
 if [[ -n "$root" ]]; then
