@@ -81,9 +81,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(TARVEST_RUNTIME_DEPENDS
     # Qt's SQL drivers: QSQLITE for the embedded file, QPSQL for a server.
     libqt6sql6-sqlite libqt6sql6-psql
-    # The faces of the screens and forms (Nazli, Titr, Homa; Noto Naskh Arabic and Nastaliq;
-    # DejaVu Serif for "Times New Roman").
-    fonts-farsiweb fonts-noto-core fonts-dejavu-core
+    # The faces of the screens and forms: Noto Naskh Arabic UI for the screens; Nazli, Titr,
+    # Homa, Noto Naskh Arabic and Noto Nastaliq Urdu for the forms; DejaVu Serif for
+    # "Times New Roman".
+    fonts-noto-ui-core fonts-farsiweb fonts-noto-core fonts-dejavu-core
     # qtbase_fa.qm: the Persian captions of Qt's standard buttons.
     qt6-translations-l10n
     # pg_dump and pg_restore for the backup of a server database.

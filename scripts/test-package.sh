@@ -51,7 +51,7 @@ names=$(sed 's/([^)]*)//g; s/,/ /g' <<<"$depends")
 # Computed from the binaries (the linked libraries) and named for run time (loaded ones).
 for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 libqt6printsupport6 libqt6network6 libxlsxwriter4 \
   libfreexl1 libsodium23 libminizip1 libpq5 libsqlite3-0 libc6 libstdc++6 \
-  libqt6sql6-sqlite libqt6sql6-psql fonts-farsiweb fonts-noto-core fonts-dejavu-core qt6-translations-l10n \
+  libqt6sql6-sqlite libqt6sql6-psql fonts-noto-ui-core fonts-farsiweb fonts-noto-core fonts-dejavu-core qt6-translations-l10n \
   postgresql-client; do
   tr ' ' '\n' <<<"$names" | grep -qxF "$p" || fail "Depends lacks $p"
 done
@@ -145,6 +145,17 @@ else
   dpkg -i "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "dpkg -i failed"; }
 fi
 echo "installing into $where: done"
+
+# What the program loads at run time without linking it came with the package.
+fonts=$(in_root fc-list : family | tr "," "\n")
+for family in "Noto Naskh Arabic UI" Nazli Titr Homa "Noto Naskh Arabic" "Noto Nastaliq Urdu" "DejaVu Serif"; do
+  grep -qxF "$family" <<<"$fonts" || fail "the font $family is not installed with the package"
+done
+qtlib=$(in_root sh -c 'ls -d /usr/lib/*/qt6' | head -n 1)
+for f in "$qtlib/plugins/sqldrivers/libqsqlite.so" "$qtlib/plugins/sqldrivers/libqsqlpsql.so" \
+  /usr/share/qt6/translations/qtbase_fa.qm /usr/bin/pg_dump /usr/bin/pg_restore; do
+  in_root test -e "$f" || fail "$f is not installed with the package"
+done
 
 # A new user with an empty home, as on a workstation's first start.
 user=tarvesttest$$

@@ -42,31 +42,51 @@ bool databaseExists(Database& server, const QString& name)
     return server.scalar(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"), {name}).isValid();
 }
 
-// Creates the database when the server has none of that name; true when it was created.
-// Persian texts need UTF-8: a server whose template is in another encoding gets the new
-// database from template0 in UTF-8.
-bool createDatabaseIfMissing(const PgParams& target)
+// Creates the database on the server, through its maintenance database; false when it was
+// there after all (another administrator created it at the same moment). Persian texts
+// need UTF-8: a server whose template is in another encoding gets the new database from
+// template0 in UTF-8.
+bool createDatabase(Database& server, const QString& name)
 {
-    std::unique_ptr<Database> server = openMaintenance(target);
-    if (databaseExists(*server, target.database))
-        return false;
     const QString encoding = server
-                                 ->scalar(QStringLiteral(
+                                 .scalar(QStringLiteral(
                                      "SELECT pg_encoding_to_char(encoding) FROM pg_database WHERE datname = "
                                      "'template1'"))
                                  .toString();
-    QString sql = QStringLiteral("CREATE DATABASE ") + quotedIdentifier(target.database);
+    QString sql = QStringLiteral("CREATE DATABASE ") + quotedIdentifier(name);
     if (encoding != QLatin1String("UTF8"))
         sql += QStringLiteral(" TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8'");
     try {
-        server->exec(sql);
+        server.exec(sql);
     } catch (const Error&) {
-        // Another administrator may have created it at the same moment: that is as good.
-        if (databaseExists(*server, target.database))
+        if (databaseExists(server, name))
             return false;
         throw;
     }
     return true;
+}
+
+// Opens the office's database, creating it first when the server has none of that name.
+// A database that can be opened is present, so a repeat needs no maintenance connection
+// (a server may admit the office's login to its own database alone). created tells
+// whether this run made it.
+std::unique_ptr<Database> openOrCreate(const PgParams& target, bool& created)
+{
+    created = false;
+    try {
+        return Database::openPostgres(target);
+    } catch (const Error& direct) {
+        std::unique_ptr<Database> server;
+        try {
+            server = openMaintenance(target);
+        } catch (const Error&) {
+            throw direct; // the server refuses this login altogether: its first reason stands
+        }
+        if (databaseExists(*server, target.database))
+            throw direct; // present, but not to be opened: the reason stands
+        created = createDatabase(*server, target.database);
+    }
+    return Database::openPostgres(target);
 }
 
 } // namespace
@@ -92,9 +112,9 @@ int runInitServerCommand(const QStringList& given, QTextStream& out, QTextStream
                                   "on the command line is visible to other users\n");
         supplyPassword(target, passwordFile);
 
-        const bool created = createDatabaseIfMissing(target);
+        bool created = false;
+        std::unique_ptr<Database> db = openOrCreate(target, created);
         out << QStringLiteral("database %1: %2\n").arg(target.database, created ? "created" : "already present");
-        std::unique_ptr<Database> db = Database::openPostgres(target);
         const QList<ProvisionStep> steps = provision(*db);
         for (const ProvisionStep& s : steps)
             out << describe(s) << '\n';
