@@ -12,10 +12,10 @@
 # The chroot's base system is made once with debootstrap from the Debian mirror and kept
 # as a tarball (TARVEST_TEST_ROOT_CACHE, default /var/cache/tarvest-test); each run
 # unpacks a fresh copy of it. Where no chroot can be made (not root, no debootstrap, no
-# mirror), step 3 runs on this machine itself with dpkg -i and dpkg -r, and says so.
+# mirror), or with TARVEST_PACKAGE_TEST_ON_HOST=1, step 3 runs on this machine itself
+# with dpkg -i and dpkg -r, and says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-top=$(pwd)
 
 deb=$(bash scripts/package.sh | tail -n 1)
 echo "package: $deb"
@@ -124,7 +124,7 @@ make_root() {
   mount --bind /var/cache/apt/archives "$root/var/cache/apt/archives"
 }
 
-if make_root; then
+if [[ "${TARVEST_PACKAGE_TEST_ON_HOST:-0}" != 1 ]] && make_root; then
   where="a fresh Debian 12 root ($root)"
   in_root() { chroot "$root" "$@"; }
   cp "$deb" "$root/tmp/"
