@@ -17,7 +17,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-deb=$(bash scripts/package.sh | tail -n 1)
+# A .deb given as the argument is tested as it is; otherwise the package is built first.
+if [[ $# -ge 1 ]]; then deb=$(readlink -f "$1"); else deb=$(bash scripts/package.sh | tail -n 1); fi
 echo "package: $deb"
 work=$(mktemp -d /tmp/tarvest-pkgtest.XXXXXX)
 root=""
@@ -35,6 +36,8 @@ fail() { echo "package test: $*" >&2; exit 1; }
 
 # 1. Contents and control fields.
 dpkg-deb --contents "$deb" >"$work/contents"
+mkdir -p "$work/x"
+dpkg-deb -x "$deb" "$work/x"
 for path in ./usr/bin/tarvest ./usr/bin/tarvest-admin ./usr/share/applications/tarvest.desktop \
   ./usr/share/icons/hicolor/scalable/apps/tarvest.svg ./usr/share/icons/hicolor/48x48/apps/tarvest.png \
   ./usr/share/icons/hicolor/256x256/apps/tarvest.png ./usr/share/man/man1/tarvest-admin.1.gz \
@@ -62,7 +65,7 @@ apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-br
   --no-enhances $names 2>/dev/null | sed -n 's/^ *\(Pre\)\{0,1\}Depends: //p; /^[a-z0-9]/p' |
   tr -d '<>' | sort -u >"$work/closure"
 for exe in tarvest tarvest-admin; do
-  for lib in $(ldd "build/$exe" | awk '/=> \//{print $3}'); do
+  for lib in $(ldd "$work/x/usr/bin/$exe" | awk '/=> \//{print $3}'); do
     owner=$(dpkg -S "$(readlink -f "$lib")" 2>/dev/null || dpkg -S "$lib" 2>/dev/null || true)
     owner=${owner%%:*}
     [[ -n "$owner" ]] || fail "no package holds $lib, which $exe links"
@@ -72,8 +75,6 @@ done
 dpkg-deb --info "$deb" | sed -n '/^ Package:/,$p'
 
 # 2. Menu entry, manual pages, lintian.
-mkdir -p "$work/x"
-dpkg-deb -x "$deb" "$work/x"
 desktop-file-validate "$work/x/usr/share/applications/tarvest.desktop"
 version=$(dpkg-deb --field "$deb" Version)
 zcat "$work/x/usr/share/doc/tarvest/changelog.Debian.gz" | head -n 1 | grep -qF "tarvest ($version)" ||
@@ -135,7 +136,7 @@ if [[ "${TARVEST_PACKAGE_TEST_ON_HOST:-0}" != 1 ]] && make_root; then
   in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xvfb xauth x11-utils \
     >>"$work/apt.log" 2>&1 || { tail -n 20 "$work/apt.log"; fail "apt could not install the test tools"; }
 else
-  where="this machine (no chroot could be made here)"
+  where="this machine itself"
   unmount_root
   root=""
   in_root() { "$@"; }
