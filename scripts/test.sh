@@ -28,6 +28,9 @@ if grep -E '/Postgres .*Skipped' "$log"; then
 fi
 bash scripts/pg-throwaway.sh stop "$pgdir"
 
+# The Debian package: built, checked, installed into a fresh Debian 12 root and removed.
+bash scripts/test-package.sh
+
 # The sanitizer run: the same tests on SQLite only (the PostgreSQL half is left out, so
 # the guard above concerns the main run alone). Any report ends the test with an error.
 bash scripts/build-asan.sh

@@ -41,5 +41,10 @@ int runRestoreCommand(const QStringList& args, QTextStream& out, QTextStream& er
 // records with sheet "sh" of the .xlsx or .xls FILE, all or nothing; prints the rows written,
 // or why it refused.
 int runImportLandsCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+// "init-server --pg CONNINFO [--password-file FILE]": with an owner's login, creates the
+// database CONNINFO names when the server lacks it (through the server's maintenance
+// database), provisions it, and prints the connection line each workstation enters.
+// A second run creates nothing and changes nothing.
+int runInitServerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 } // namespace tarvest

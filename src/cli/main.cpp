@@ -29,12 +29,15 @@ int main(int argc, char** argv)
         return tarvest::runXlsReaderChild(args);
     if (command == QLatin1String("date"))
         return tarvest::runDateCommand(args, out, err);
+    if (command == QLatin1String("init-server"))
+        return tarvest::runInitServerCommand(args, out, err);
     err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE] | --embedded\n"
            "       tarvest-admin import-gazetteer FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin backup FOLDER --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin restore FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
-           "       tarvest-admin date [YYYY-MM-DD]\n";
+           "       tarvest-admin date [YYYY-MM-DD]\n"
+           "       tarvest-admin init-server --pg CONNINFO [--password-file FILE]\n";
     return 2;
 }
