@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "db/session.h"
 #include "db/settinglists.h"
+#include "fees/prints/core/statement.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
@@ -36,6 +37,9 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     m_component->setObjectName(QStringLiteral("component"));
     m_component->setEditable(false);
     m_component->addItems(settingListNames());
+    // After the fixed lists, the holder name of each named post of the fee statements: an
+    // office sets its own people here, without a new version of the program.
+    m_component->addItems(fees::holderListNames());
     m_component->setCurrentIndex(-1);
     m_component->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 

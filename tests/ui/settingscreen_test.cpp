@@ -5,6 +5,7 @@
 #include "db/session.h"
 #include "db/settinglists.h"
 #include "fakedialogs.h"
+#include "fees/prints/core/statement.h"
 #include "testdb.h"
 
 #include <QAction>
@@ -92,8 +93,13 @@ TEST_P(SettingScreenTest, OpensOnEveryRowWithNothingChosen)
     auto* component = control<QComboBox>("component");
     EXPECT_EQ(component->currentIndex(), -1);
     EXPECT_FALSE(component->isEditable());
-    ASSERT_EQ(component->count(), 34);
+    // The 34 fixed lists, then the holder names of the fee statements' posts.
+    const QStringList holders = fees::holderListNames();
+    ASSERT_FALSE(holders.isEmpty());
+    ASSERT_EQ(component->count(), 34 + holders.size());
     EXPECT_EQ(component->itemText(8), lists::DeletePassword);
+    for (int i = 0; i < holders.size(); ++i)
+        EXPECT_EQ(component->itemText(34 + i), holders[i]);
     EXPECT_EQ(screen->rows().recordCount(), 4);
 
     auto* grid = control<QTableView>("DBGrid1");
