@@ -217,4 +217,20 @@ TEST_P(FeeDocsTest, TwoConnectionsBuildingStatementsAtOnceEachReadTheirOwn)
         EXPECT_EQ(n, 2);
 }
 
+TEST_P(FeeDocsTest, AStatementThatFailsPartWayKeepsThePreviousOneWhole)
+{
+    doc("بوشهر", "1401", 0, {{"shahr_modir", 10}});
+    fillStatement(*db, false);
+    const int before = db->scalar("select count(*) from " + statementTable()).toInt();
+    ASSERT_EQ(before, 24);
+    // The persons' rows cannot be read: the statement fails after its roster and counties.
+    db->exec("alter table sayerkar rename to sayerkar_away");
+    doc("کنگان", "1402", 0, {{"shahr_modir", 5}});
+    EXPECT_THROW(fillStatement(*db, false), Error);
+    EXPECT_EQ(db->scalar("select count(*) from " + statementTable()).toInt(), before);
+    db->exec("alter table sayerkar_away rename to sayerkar");
+    fillStatement(*db, false);
+    EXPECT_EQ(db->scalar("select count(*) from " + statementTable()).toInt(), before + 2);
+}
+
 TARVEST_FOR_EACH_DATABASE(FeeDocsTest);
