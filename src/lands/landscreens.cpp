@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShowEvent>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -442,7 +443,12 @@ Tarazi_src::Tarazi_src(Session& session, QWidget* parent) : QDialog(parent, Qt::
     sheetRow->addWidget(m_status);
     m_preview = named(new QTableView(this), QStringLiteral("DBGrid2"));
     m_previewModel = new LandSheetModel(this);
-    m_preview->setModel(m_previewModel);
+    // A title click sorts the preview by that column; the sheet itself keeps its order.
+    auto* sortedPreview = new QSortFilterProxyModel(this);
+    sortedPreview->setSourceModel(m_previewModel);
+    m_preview->setModel(sortedPreview);
+    m_preview->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_preview->setSortingEnabled(true);
     m_preview->horizontalHeader()->setDefaultSectionSize(80);
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(browseButton, &QPushButton::clicked, this, [this] { browse(); });

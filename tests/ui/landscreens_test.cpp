@@ -355,6 +355,10 @@ TEST_P(LandScreenTest, PreviewAndReplacementFromTheSheet)
     EXPECT_EQ(preview->model()->rowCount(), 300);
     EXPECT_EQ(preview->model()->columnCount(), 58);
     EXPECT_EQ(preview->columnWidth(0), 80);
+    // The preview keeps the sheet's order until a title is clicked; then it sorts.
+    EXPECT_EQ(preview->model()->index(1, 0).data().toString(), QStringLiteral("ر1'c0"));
+    preview->sortByColumn(0, Qt::DescendingOrder);
+    EXPECT_EQ(preview->model()->index(0, 0).data().toString(), QStringLiteral("ر99'c0"));
     screen->replace();
     EXPECT_EQ(bar->maximum(), 300);
     EXPECT_EQ(bar->value(), 300);
