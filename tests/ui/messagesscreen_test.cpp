@@ -9,6 +9,7 @@
 #include "common/clock.h"
 #include "db/login.h"
 #include "db/provision.h"
+#include "db/schema.h"
 #include "db/session.h"
 #include "db/settinglists.h"
 #include "fakedialogs.h"
@@ -211,6 +212,19 @@ TEST_P(MessagesScreenTest, TwoUsersWithTheSameEntryEachGetTheirOwnMessage)
     EXPECT_TRUE(screen->tickedRecipients().isEmpty());
 }
 
+TEST_P(MessagesScreenTest, ASubjectLongerThanItsColumnIsRefusedByItsCaptionAndNothingIsSent)
+{
+    logIn("reza", reza);
+    tick(ali1);
+    compose(QString(101, u'م'), "متن");
+    send();
+    EXPECT_EQ(dialogs.shown, QStringList{tooLongMessage("موضوع", 100)});
+    EXPECT_EQ(count("SELECT count(*) FROM payamha"), 0);
+    compose(QString(100, u'م'), "متن");
+    send();
+    EXPECT_EQ(count("SELECT count(*) FROM payamha"), 1);
+}
+
 TEST_P(MessagesScreenTest, OpeningEmptiesSubjectTextAndFilterAndKeepsTheTicks)
 {
     logIn("reza", reza);
@@ -247,6 +261,9 @@ TEST_P(MessagesScreenTest, TheUserSeesOwnMessagesWithTheCurrentTextReadOnlyAndMa
 
     item("N2")->trigger();
     EXPECT_EQ(dialogs.shown.takeLast(), "reza");
+    db->exec("UPDATE users SET us = 'reza2' WHERE id = ?", {reza});
+    item("N2")->trigger();
+    EXPECT_EQ(dialogs.shown.takeLast(), "reza2") << "the recipient's name as stored now";
 
     // Deleting is the administrator's: every delete item refuses, nothing is asked.
     for (const char* name : {"N3", "N4", "N5"}) {
