@@ -40,6 +40,8 @@ Tbackup::Tbackup(Session& session, QWidget* parent) : QDialog(parent), m_session
     for (int c = 1; c < m_folders->columnCount(); ++c)
         m_tree->hideColumn(c);
     m_tree->header()->hide();
+    m_tree->setSortingEnabled(true);
+    m_tree->sortByColumn(0, Qt::AscendingOrder);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
 
     m_create = new QPushButton(QStringLiteral("ايجاد فايل"));
