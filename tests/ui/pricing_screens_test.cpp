@@ -561,6 +561,7 @@ TEST_P(PricingScreensTest, ProvinceFormPrintsOneRowForOtherUsesAndThreeForReside
     EXPECT_TRUE(text.contains(f(QStringLiteral("قطعات مجاورمعبر 12 تا 16متر از قرار هر متر مربع"))));
     EXPECT_FALSE(text.contains(f(QStringLiteral("کاربري مذکور"))));
     EXPECT_EQ(fitReport(*form), "");
+    EXPECT_EQ(report::pageCount(form->layout, nullptr), 1) << "one letter, one page";
 }
 
 TEST_P(PricingScreensTest, CountyUsersGetTheCountyFormOnly)
@@ -596,6 +597,7 @@ TEST_P(PricingScreensTest, UrbanHousingFormAlwaysHasThreeRows)
     for (const char* amount : {"1500000", "1650000", "1800000"})
         EXPECT_TRUE(text.contains(amount)) << amount;
     EXPECT_EQ(fitReport(*form), "");
+    EXPECT_EQ(report::pageCount(form->layout, nullptr), 1) << "one letter, one page";
 }
 
 TARVEST_FOR_EACH_DATABASE(PricingScreensTest);
