@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "db/database.h"
+#include "pricing/core/derivedprices.h"
 #include "pricing/core/pricing.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
@@ -107,6 +108,10 @@ void Tghimat_typ::add()
 {
     if (!m_add->isEnabled())
         return;
+    if (!m_zarib->text().trimmed().isEmpty() && !pricing::normalisedCoefficient(m_zarib->text())) {
+        Dialogs::instance().warning(pricing::text::CoefficientNotNumber);
+        return;
+    }
     try {
         QStringList problems;
         const auto result = pricing::addTransferType(*m_session.db(), m_name->currentText(), m_zarib->text(), problems);

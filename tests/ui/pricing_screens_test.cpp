@@ -232,6 +232,15 @@ TEST_P(PricingScreensTest, TransferTypesRefuseDuplicatesAndDeleteBackIntoTheInpu
     EXPECT_NE(newId.toLongLong(), oldId);
     EXPECT_DOUBLE_EQ(db->scalar("SELECT zarib FROM vagozarityp WHERE id = ?", {newId}).toDouble(), 1.0);
 
+    // A coefficient that is no number is refused with one message.
+    dialogs.shown.clear();
+    name->setEditText(QStringLiteral("متقاضيان غيربومي"));
+    zarib->setText(".");
+    types->add();
+    EXPECT_EQ(dialogs.shown, QStringList{pricing::text::CoefficientNotNumber});
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM vagozarityp").toInt(), 2);
+
     // The view right without the insert right: the list shows, the add button is disabled.
     types->applyRights({false, false, false, true});
     EXPECT_FALSE(types->findChild<QPushButton*>("ins_btn")->isEnabled());
@@ -385,6 +394,16 @@ TEST_P(PricingScreensTest, DuplicateLetterAndMissingVillageAreBothToldAndNothing
     entry().saveNew();
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_TRUE(dialogs.shown[0].startsWith(QStringLiteral("خطا!"))) << dialogs.shown[0].toStdString();
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM ghimat").toInt(), 2);
+
+    // A coefficient that is no number: one Persian message, nothing saved.
+    dialogs.shown.clear();
+    in<QLineEdit>("khadamati")->setText("0");
+    type("paye_zarib", ".");
+    EXPECT_EQ(text("paye"), "0");
+    entry().saveNew();
+    EXPECT_EQ(dialogs.shown, QStringList{pricing::text::CoefficientNotNumber});
     EXPECT_TRUE(dialogs.errors.isEmpty());
     EXPECT_EQ(db->scalar("SELECT count(*) FROM ghimat").toInt(), 2);
 }
@@ -542,6 +561,7 @@ TEST_P(PricingScreensTest, ProvinceFormPrintsOneRowForOtherUsesAndThreeForReside
     EXPECT_TRUE(text.contains(f(QStringLiteral("قطعات مجاورمعبر 12 تا 16متر از قرار هر متر مربع"))));
     EXPECT_FALSE(text.contains(f(QStringLiteral("کاربري مذکور"))));
     EXPECT_EQ(fitReport(*form), "");
+    EXPECT_EQ(report::pageCount(form->layout, nullptr), 1) << "one letter, one page";
 }
 
 TEST_P(PricingScreensTest, CountyUsersGetTheCountyFormOnly)
@@ -577,6 +597,7 @@ TEST_P(PricingScreensTest, UrbanHousingFormAlwaysHasThreeRows)
     for (const char* amount : {"1500000", "1650000", "1800000"})
         EXPECT_TRUE(text.contains(amount)) << amount;
     EXPECT_EQ(fitReport(*form), "");
+    EXPECT_EQ(report::pageCount(form->layout, nullptr), 1) << "one letter, one page";
 }
 
 TARVEST_FOR_EACH_DATABASE(PricingScreensTest);
