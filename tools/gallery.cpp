@@ -459,51 +459,53 @@ void renderMessagesAndPhoneBook(const QDir& out)
     QApplication::processEvents();
     phones.grab().save(out.filePath(QStringLiteral("phone.png")));
     QTextStream(stdout) << out.filePath(QStringLiteral("phone.png")) << '\n';
-    // The program attachments and the database backup (administration).
-    void renderAttachmentsAndBackup(const QDir& out)
-    {
-        SampleDatabase sample;
-        fillSampleData(sample.db());
-        Session& session = sample.session;
-        session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
-        Database& db = sample.db();
-        const QStringList counties = allCounties(db);
-        const struct {
-            QString title;
-            const char* name;
-            const char* password;
-        } files[] = {
-            {attachment::NewestPackage, "tarvest_1403.10.deb", ""},
-            {attachment::FontHelp, "font-help.pdf", ""},
-            {attachment::signatureTitle(counties.value(0)), "emza.jpeg", "s3cret"},
-            {attachment::signatureTitle(counties.value(1)), "emza2.jpg", "1234"},
-        };
-        for (const auto& f : files) {
-            QFile file(sample.dir.filePath(QString::fromUtf8(f.name)));
-            file.open(QIODevice::WriteOnly);
-            file.write("sample");
-            file.close();
-            storeAttachment(db, f.title, QString::fromUtf8(f.password), file.fileName());
-        }
-        Tzamaem attachments(session);
-        attachments.prepare();
-        attachments.findChild<QLineEdit*>(QStringLiteral("ramz"))->setText(QStringLiteral("secret"));
-        auto* titles = attachments.findChild<QComboBox*>(QStringLiteral("Combo_type"));
-        titles->setCurrentIndex(titles->count() - 1);
-        attachments.resize(700, 420);
-        attachments.show();
-        QApplication::processEvents();
-        attachments.grab().save(out.filePath(QStringLiteral("zamaem.png")));
-        QTextStream(stdout) << out.filePath(QStringLiteral("zamaem.png")) << '\n';
+}
 
-        Tbackup backup(session);
-        backup.setFolder(QDir::homePath());
-        backup.resize(420, 460);
-        backup.show();
-        QApplication::processEvents();
-        backup.grab().save(out.filePath(QStringLiteral("backup.png")));
-        QTextStream(stdout) << out.filePath(QStringLiteral("backup.png")) << '\n';
+// The program attachments and the database backup (administration).
+void renderAttachmentsAndBackup(const QDir& out)
+{
+    SampleDatabase sample;
+    fillSampleData(sample.db());
+    Session& session = sample.session;
+    session.login = LoginState{QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin")};
+    Database& db = sample.db();
+    const QStringList counties = allCounties(db);
+    const struct {
+        QString title;
+        const char* name;
+        const char* password;
+    } files[] = {
+        {attachment::NewestPackage, "tarvest_1403.10.deb", ""},
+        {attachment::FontHelp, "font-help.pdf", ""},
+        {attachment::signatureTitle(counties.value(0)), "emza.jpeg", "s3cret"},
+        {attachment::signatureTitle(counties.value(1)), "emza2.jpg", "1234"},
+    };
+    for (const auto& f : files) {
+        QFile file(sample.dir.filePath(QString::fromUtf8(f.name)));
+        file.open(QIODevice::WriteOnly);
+        file.write("sample");
+        file.close();
+        storeAttachment(db, f.title, QString::fromUtf8(f.password), file.fileName());
     }
+    Tzamaem attachments(session);
+    attachments.prepare();
+    attachments.findChild<QLineEdit*>(QStringLiteral("ramz"))->setText(QStringLiteral("secret"));
+    auto* titles = attachments.findChild<QComboBox*>(QStringLiteral("Combo_type"));
+    titles->setCurrentIndex(titles->count() - 1);
+    attachments.resize(700, 420);
+    attachments.show();
+    QApplication::processEvents();
+    attachments.grab().save(out.filePath(QStringLiteral("zamaem.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("zamaem.png")) << '\n';
+
+    Tbackup backup(session);
+    backup.setFolder(QDir::homePath());
+    backup.resize(420, 460);
+    backup.show();
+    QApplication::processEvents();
+    backup.grab().save(out.filePath(QStringLiteral("backup.png")));
+    QTextStream(stdout) << out.filePath(QStringLiteral("backup.png")) << '\n';
+}
 } // namespace
 
 // The case prints with sample cases: the A4 and A5 commission sheets of one case, the
