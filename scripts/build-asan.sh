@@ -5,6 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+# A clone in another folder (a CI run, a second work tree) reuses the objects compiled in
+# this one: paths are hashed relative to the source tree, and the build folder's own path
+# is left out of the hash (it only names the folder in the debug information).
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(pwd)}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 # -O1 keeps the sanitized tests quick to compile and still quick to run.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
   -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DTARVEST_SANITIZE=ON -DTARVEST_BENCH=OFF -DTARVEST_FUZZ=OFF >/dev/null

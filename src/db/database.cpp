@@ -61,24 +61,6 @@ bool comparedColumn(const Column& c)
     return !c.identity && !c.serverTime && c.type != ColType::Blob && c.type != ColType::DateTime;
 }
 
-bool isNumberValue(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::Long:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Whether a value about to be written equals the one loaded: nulls alike, numbers by
 // value, everything else by its text.
 bool sameStored(const QVariant& loaded, const QVariant& written)
@@ -87,7 +69,8 @@ bool sameStored(const QVariant& loaded, const QVariant& written)
         return loaded.isNull() && written.isNull();
     if (loaded.typeId() == QMetaType::QByteArray || written.typeId() == QMetaType::QByteArray)
         return loaded.toByteArray() == written.toByteArray(); // stored files byte for byte
-    if (isNumberValue(loaded) && isNumberValue(written))
+    auto number = [](const QVariant& v) { return isNumericValue(v) || v.typeId() == QMetaType::Bool; };
+    if (number(loaded) && number(written))
         return loaded.toDouble() == written.toDouble() && loaded.toLongLong() == written.toLongLong();
     return loaded.toString() == written.toString();
 }
@@ -160,6 +143,23 @@ QVariant toFloatValue(const Column& c, const QVariant& v)
 }
 
 } // namespace
+
+bool isNumericValue(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::Long:
+        return true;
+    default:
+        return false;
+    }
+}
 
 qint64 toWholeRials(const QVariant& value)
 {

@@ -122,4 +122,8 @@ private:
 // for a text that is not an amount or one beyond the 64-bit range.
 qint64 toWholeRials(const QVariant& value);
 
+// True for a value the database layer gives or takes as a number (whole or not; a
+// boolean is not one).
+bool isNumericValue(const QVariant& value);
+
 } // namespace tarvest

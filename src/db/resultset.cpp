@@ -39,23 +39,6 @@ QString tableOfSelect(const QString& sql)
     return t ? t->name : QString();
 }
 
-bool isNumber(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::Long:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Orders two field values: empty values first, numbers by value, everything
 // else by its text (date texts order correctly as text).
 int compareValues(const QVariant& a, const QVariant& b)
@@ -63,7 +46,7 @@ int compareValues(const QVariant& a, const QVariant& b)
     const bool an = a.isNull(), bn = b.isNull();
     if (an || bn)
         return an == bn ? 0 : (an ? -1 : 1);
-    if (isNumber(a) && isNumber(b)) {
+    if (isNumericValue(a) && isNumericValue(b)) {
         if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double || a.typeId() == QMetaType::Float
             || b.typeId() == QMetaType::Float) {
             const double x = a.toDouble(), y = b.toDouble();
@@ -92,7 +75,7 @@ bool sameValue(const QVariant& a, const QVariant& b)
 {
     if (a.isNull() || b.isNull())
         return a.isNull() && b.isNull();
-    if (isNumber(a) && isNumber(b))
+    if (isNumericValue(a) && isNumericValue(b))
         return compareValues(a, b) == 0;
     return a.toString() == b.toString();
 }
@@ -875,7 +858,7 @@ bool ResultSet::asBoolean(const QString& field) const
     const QVariant v = value(field);
     if (v.isNull())
         return false;
-    if (isNumber(v) || v.typeId() == QMetaType::Bool)
+    if (isNumericValue(v) || v.typeId() == QMetaType::Bool)
         return v.toLongLong() != 0 || v.toBool();
     const QString s = v.toString().trimmed().toLower();
     return !(s.isEmpty() || s == QLatin1String("0") || s == QLatin1String("false"));
