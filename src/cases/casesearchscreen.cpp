@@ -254,6 +254,7 @@ Tkomision_rep::Tkomision_rep(Session& session, QWidget* parent) : QDialog(parent
     m_model->setTitles(titles);
     m_grid->setModel(m_model);
     TitleSort::attach(m_grid);
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, &Tkomision_rep::keepColumnWidths);
     connect(m_model, &QAbstractItemModel::modelReset, this, &Tkomision_rep::arrangeColumns);
     // The clicked row is the selected case every command works on.
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -431,10 +432,20 @@ void Tkomision_rep::updateCount(const CaseQuery& q)
     m_count->setText(QString::number(m_session.db()->scalar(q.countSql, q.params).toLongLong()));
 }
 
+void Tkomision_rep::keepColumnWidths()
+{
+    if (m_columnWidths.isEmpty())
+        return;
+    const QHeaderView* header = m_grid->horizontalHeader();
+    for (int c = 0; c < header->count() && c < m_gridFields.size(); ++c)
+        m_columnWidths.insert(m_gridFields[c], header->sectionSize(c));
+}
+
 void Tkomision_rep::arrangeColumns()
 {
     QHeaderView* header = m_grid->horizontalHeader();
     const ResultSet& rs = m_session.cases;
+    m_gridFields = rs.fieldNames();
     int visual = 0;
     for (const CaseColumn& c : caseSearchColumns()) {
         const int logical = rs.fieldIndex(QLatin1String(c.name));
@@ -442,11 +453,26 @@ void Tkomision_rep::arrangeColumns()
             continue;
         header->moveSection(header->visualIndex(logical), visual++);
     }
+    // The widths found before, when every column has one: measuring the texts of the
+    // first rows of 61 columns costs more than the search itself.
+    bool known = rs.fieldCount() > 0;
+    for (int c = 0; known && c < rs.fieldCount(); ++c)
+        known = m_columnWidths.contains(rs.fieldName(c));
+    if (known) {
+        for (int c = 0; c < rs.fieldCount(); ++c)
+            header->resizeSection(c, m_columnWidths.value(rs.fieldName(c)));
+        return;
+    }
     // Columns as wide as their titles and the first rows need, within reason.
     header->setResizeContentsPrecision(40);
     m_grid->resizeColumnsToContents();
     for (int c = 0; c < header->count(); ++c)
         header->resizeSection(c, std::clamp(header->sectionSize(c), 50, 260));
+    // Kept once they are fitted to rows; an empty result fits the titles only.
+    if (rs.recordCount() > 0) {
+        for (int c = 0; c < rs.fieldCount(); ++c)
+            m_columnWidths.insert(rs.fieldName(c), header->sectionSize(c));
+    }
 }
 
 void Tkomision_rep::addId()

@@ -6,6 +6,8 @@
 #include "widgets/screen.h"
 
 #include <QDialog>
+#include <QHash>
+#include <QStringList>
 
 class QAction;
 class QCheckBox;
@@ -57,12 +59,17 @@ protected:
 private:
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, void (Tkomision_rep::*slot)());
     void arrangeColumns();
+    void keepColumnWidths();
     void updateCount(const CaseQuery& q);
 
     Session& m_session;
     CaseQuery m_lastQuery;
     bool m_provincesFilled = false;
     bool m_searching = false;
+    // The grid's column widths by field, fitted to the first rows found and kept, with
+    // any the clerk dragged, from one search to the next.
+    QHash<QString, int> m_columnWidths;
+    QStringList m_gridFields; // the fields the grid's columns showed when last arranged
 
     QLineEdit* m_paperNo;
     QComboBox* m_ostan;

@@ -351,6 +351,46 @@ TEST_P(CaseSearchScreen, TitleClickSortsInTheDatabaseAndKeepsTheCase)
     EXPECT_EQ(numbers(), QStringList({"1", "2", "3"}));
 }
 
+TEST_P(CaseSearchScreen, ColumnWidthsFitTheFirstRowsFoundAndStayAcrossSearches)
+{
+    auto* grid = screen->findChild<QTableView*>("DBGrid1");
+    QHeaderView* header = grid->horizontalHeader();
+    db->exec("UPDATE komision SET darkhast = ? WHERE pk = ?",
+             {QStringLiteral("سيد محمدرضا حسيني فيروزآبادي فرزند سيد ابوالقاسم"), keys[2]});
+
+    // The first search finds nothing: the columns fit their titles only.
+    tick("CheckBox8");
+    ASSERT_TRUE(screen->search());
+    ASSERT_EQ(count(), "0");
+    const int applicant = session.cases.fieldIndex("darkhast");
+    const int pk = session.cases.fieldIndex("pk");
+    ASSERT_GE(applicant, 0);
+    const int titleOnly = header->sectionSize(applicant);
+
+    // The first rows found widen the column to the long name, within the limit.
+    screen->findChild<QCheckBox*>("CheckBox8")->setChecked(false);
+    ASSERT_TRUE(screen->search());
+    ASSERT_EQ(count(), "3");
+    const int fitted = header->sectionSize(applicant);
+    EXPECT_GT(fitted, titleOnly);
+    EXPECT_LE(fitted, 260);
+    EXPECT_EQ(header->visualIndex(pk), 0);
+
+    // A width the clerk dragged stays through a narrower search, a sort and a refresh.
+    header->resizeSection(applicant, 333);
+    tick("CheckBox2");
+    screen->findChild<QComboBox*>("city")->setEditText(QStringLiteral("اروميه"));
+    ASSERT_TRUE(screen->search());
+    EXPECT_EQ(count(), "2");
+    EXPECT_EQ(header->sectionSize(applicant), 333);
+    header->sectionClicked(applicant);
+    EXPECT_EQ(session.cases.sortField().toLower(), "darkhast");
+    EXPECT_EQ(header->sectionSize(applicant), 333);
+    session.cases.refresh();
+    EXPECT_EQ(header->sectionSize(applicant), 333);
+    EXPECT_EQ(header->visualIndex(pk), 0) << "the columns keep their order too";
+}
+
 TARVEST_FOR_EACH_DATABASE(CaseSearchScreen);
 
 } // namespace
