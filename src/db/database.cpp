@@ -403,6 +403,28 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& params)
                     .arg(reason));
 }
 
+QSqlQuery Database::prepareRepeated(const QString& sql)
+{
+    QSqlQuery q(handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(dbReason(q.lastError())));
+    return q;
+}
+
+void Database::runPrepared(QSqlQuery& statement, const QVariantList& params)
+{
+    for (qsizetype i = 0; i < params.size(); ++i)
+        statement.bindValue(int(i), params[i]);
+    if (statement.exec())
+        return;
+    QString reason = dbReason(statement.lastError());
+    if (reason.isEmpty())
+        if (PGconn* c = pgConnection(handle()))
+            reason = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+    throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(reason));
+}
+
 QVariant Database::scalar(const QString& sql, const QVariantList& params)
 {
     QSqlQuery q = exec(sql, params);

@@ -59,6 +59,11 @@ public:
     // outside a transaction then runs again; anything else fails with the server's
     // reason and may be retried on the reopened connection.
     QSqlQuery exec(const QString& sql, const QVariantList& params = {});
+    // A statement prepared once and run many times with new values (the rows of an
+    // import): the database reads the statement once, not once a row. Both throw
+    // tarvest::Error with the database's reason, as exec does.
+    QSqlQuery prepareRepeated(const QString& sql);
+    void runPrepared(QSqlQuery& statement, const QVariantList& params);
     // First column of the first row, or an invalid QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& params = {});
 

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "common/spreadsheet.h"
 #include "db/activitylog.h"
+#include "db/bulkinsert.h"
 #include "db/database.h"
 #include "db/schema.h"
 
@@ -15,9 +16,9 @@ namespace {
 
 const QString kTable = QStringLiteral("abadiha");
 
-// Rows written by one insert statement during a replacement, and codes or ids named by
-// one update of a rename: few enough bound values for either database.
-constexpr int RowsPerInsert = 100;
+// Rows written between two reports of a replacement's progress, and codes or ids named
+// by one update of a rename (few enough bound values for either database).
+constexpr int RowsPerProgress = 100;
 constexpr int KeysPerUpdate = 500;
 
 const tarvest::Table& gazetteerTable()
@@ -177,8 +178,6 @@ QList<Village> gazetteerFromSheet(const SheetTable& sheet)
 int replaceGazetteer(Database& db, const QList<Village>& villages, const std::function<void(int)>& progress)
 {
     const QStringList cols = {"cod", "ostan", "shahrestan", "shahr", "bakhsh", "dehestan", "rosta"};
-    const QString head = QStringLiteral("insert into abadiha (") + cols.join(u',') + QStringLiteral(") values ");
-    const QString oneRow = u'(' + placeholders(int(cols.size())) + u')';
     if (progress)
         progress(0);
     runInTransaction(db, [&] {
@@ -186,20 +185,16 @@ int replaceGazetteer(Database& db, const QList<Village>& villages, const std::fu
         if (db.kind() == DbKind::Postgres)
             db.exec(QStringLiteral("LOCK TABLE abadiha IN ACCESS EXCLUSIVE MODE"));
         db.exec(QStringLiteral("delete from abadiha"));
-        for (qsizetype start = 0; start < villages.size(); start += RowsPerInsert) {
-            const qsizetype n = std::min<qsizetype>(RowsPerInsert, villages.size() - start);
-            QStringList rows;
-            QVariantList params;
-            params.reserve(n * cols.size());
-            for (qsizetype i = start; i < start + n; ++i) {
-                const Village& v = villages[i];
-                rows << oneRow;
-                params << v.cod << v.ostan << v.shahrestan << v.shahr << v.bakhsh << v.dehestan << v.rosta;
+        BulkInsert rows(db, kTable, cols);
+        for (qsizetype i = 0; i < villages.size(); ++i) {
+            const Village& v = villages[i];
+            rows.add({v.cod, v.ostan, v.shahrestan, v.shahr, v.bakhsh, v.dehestan, v.rosta});
+            if (progress && ((i + 1) % RowsPerProgress == 0 || i + 1 == villages.size())) {
+                rows.flush();
+                progress(int(i + 1));
             }
-            db.exec(head + rows.join(u','), params);
-            if (progress)
-                progress(int(start + n));
         }
+        rows.flush();
     });
     return int(villages.size());
 }

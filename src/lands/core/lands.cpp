@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/spreadsheet.h"
+#include "db/bulkinsert.h"
 #include "db/database.h"
 #include "db/dialect.h"
 #include "db/schema.h"
@@ -16,24 +17,9 @@ namespace {
 const QString kTable = QStringLiteral("arazi");
 const QString kCopy = QStringLiteral("sh");
 
-// Rows written under one savepoint of a replacement, and by one insert statement. Qt
-// hands SQLite every "?" as a named parameter, which SQLite looks up by a linear search,
-// so a statement's cost there grows with the square of its values: two rows (108
-// values) a statement on SQLite, fifty (2700) on PostgreSQL.
+// Rows written under one savepoint of a replacement: a group the database refuses is
+// written again row by row, so the message names the row.
 constexpr int RowsPerSavepoint = 100;
-int rowsPerInsert(DbKind kind)
-{
-    return kind == DbKind::Sqlite ? 2 : 50;
-}
-
-QString placeholders(int n)
-{
-    QStringList marks;
-    marks.reserve(n);
-    for (int i = 0; i < n; ++i)
-        marks << QStringLiteral("?");
-    return marks.join(u',');
-}
 
 LandQuery conditions(Database& db, const LandFilters& f)
 {
@@ -302,40 +288,35 @@ int replaceLands(Database& db, const QList<QStringList>& rows, const std::functi
         if (rows[r].size() != width)
             throw Error(
                 QStringLiteral("خطا! رديف %1 فايل اکسل %2 مقدار دارد، نه %3").arg(r + 2).arg(rows[r].size()).arg(width));
-    const QString oneRow = u'(' + placeholders(width) + u')';
-    auto insertInto = [&](const QString& table, qsizetype start, qsizetype n) {
-        QStringList marks;
-        QVariantList params;
-        params.reserve(n * width);
-        for (qsizetype i = start; i < start + n; ++i) {
-            marks << oneRow;
-            for (const QString& v : rows[i])
-                params << v;
-        }
-        db.exec(QStringLiteral("insert into ") + table + QStringLiteral(" (") + columns.join(u',')
-                    + QStringLiteral(") values ") + marks.join(u','),
-                params);
+    auto values = [](const QStringList& row) {
+        QVariantList out;
+        out.reserve(row.size());
+        for (const QString& v : row)
+            out << v;
+        return out;
     };
-    // A group of rows that fails is written again row by row under its savepoint, so the
-    // message names the row the database refused.
-    const int perInsert = rowsPerInsert(db.kind());
+    BulkInsert lands(db, kTable, columns), copies(db, kCopy, columns);
     auto writeBatch = [&](qsizetype start, qsizetype n) {
         db.exec(QStringLiteral("savepoint land_rows"));
         try {
-            for (qsizetype from = start; from < start + n; from += perInsert) {
-                const qsizetype k = std::min<qsizetype>(perInsert, start + n - from);
-                insertInto(kTable, from, k);
-                insertInto(kCopy, from, k);
+            for (qsizetype i = start; i < start + n; ++i) {
+                const QVariantList row = values(rows[i]);
+                lands.add(row);
+                copies.add(row);
             }
+            lands.flush();
+            copies.flush();
             db.exec(QStringLiteral("release savepoint land_rows"));
             return;
         } catch (const Error&) {
             db.exec(QStringLiteral("rollback to savepoint land_rows"));
         }
+        BulkInsert land(db, kTable, columns, 1), copy(db, kCopy, columns, 1);
         for (qsizetype i = start; i < start + n; ++i) {
             try {
-                insertInto(kTable, i, 1);
-                insertInto(kCopy, i, 1);
+                const QVariantList row = values(rows[i]);
+                land.add(row);
+                copy.add(row);
             } catch (const Error& e) {
                 throw Error(QStringLiteral("خطا! رديف %1 فايل اکسل در بانک ثبت نشد: %2").arg(i + 2).arg(e.message()));
             }
