@@ -7,13 +7,11 @@
 #include "widgets/dialogs.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
+#include "widgets/sheetpreview.h"
 #include "widgets/spreadsheetexport.h"
 
-#include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -27,41 +25,6 @@
 #include <QVBoxLayout>
 
 namespace tarvest {
-
-// The preview grid over the sheet as read: its heading row as titles, every cell as text.
-class SheetPreviewModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-    void setSheet(const SheetTable* sheet)
-    {
-        beginResetModel();
-        m_sheet = sheet;
-        endResetModel();
-    }
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() || !m_sheet ? 0 : int(m_sheet->rows.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() || !m_sheet ? 0 : int(m_sheet->columns.size());
-    }
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (!m_sheet || role != Qt::DisplayRole)
-            return {};
-        return m_sheet->text(index.row(), index.column());
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (m_sheet && orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return m_sheet->columns.value(section);
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-
-private:
-    const SheetTable* m_sheet = nullptr;
-};
 
 namespace {
 
@@ -139,20 +102,6 @@ QHash<QString, QString> exportTitles()
             {"jamiyat", QStringLiteral("جمعيت")}, {"zarib", QStringLiteral("ضريب منطقه")},
             {"x", QStringLiteral("X")},           {"y", QStringLiteral("Y")},
             {"cod", QStringLiteral("کد آبادي")}};
-}
-
-// Runs a command of the screen: its refusals and the database's failures are shown, and
-// the screen goes on.
-template <typename F>
-void guarded(F&& f)
-{
-    try {
-        f();
-    } catch (const RecordChanged& changed) {
-        offerReload(changed);
-    } catch (const Error& e) {
-        Dialogs::instance().error(e.message());
-    }
 }
 
 } // namespace
@@ -593,8 +542,7 @@ void Tabadiha::exportList()
 
 void Tabadiha::browse()
 {
-    const QString path = Dialogs::instance().openFileName(
-        QStringLiteral("Browse Excel..."), QStringLiteral("Excel 2003 (*.xls);;Excel 2007 (*.xlsx);;All Files(*.*)"));
+    const QString path = chooseSheetFile(QStringLiteral("Browse Excel..."));
     if (!path.isEmpty())
         loadSheet(path);
 }
@@ -602,18 +550,11 @@ void Tabadiha::browse()
 bool Tabadiha::loadSheet(const QString& path)
 {
     m_progress->setValue(0);
-    m_previewModel->setSheet(nullptr);
     m_sheetLoaded = false;
     m_sheetCount->setText(QStringLiteral("0"));
-    try {
-        m_sheet = readSheet(path, QStringLiteral("Sheet1"));
-    } catch (const Error& e) {
-        m_sheet = {};
-        Dialogs::instance().warning(kReadFailed + u'\n' + e.message());
+    if (!loadSheetPreview(m_previewModel, m_sheet, path, QStringLiteral("Sheet1"), kReadFailed))
         return false;
-    }
     m_sheetLoaded = true;
-    m_previewModel->setSheet(&m_sheet);
     m_sheetCount->setText(QString::number(m_sheet.rows.size()));
     return true;
 }
@@ -639,17 +580,8 @@ void Tabadiha::replace()
         return;
     m_progress->setRange(0, std::max<qsizetype>(1, villages.size()));
     m_progress->setValue(0);
-    QElapsedTimer painted;
-    painted.start();
     try {
-        replaceGazetteer(*m_session.db(), villages, [&](int done) {
-            m_progress->setValue(done);
-            // The bar is repainted now and then; no user input is taken meanwhile.
-            if (painted.elapsed() > 100) {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                painted.restart();
-            }
-        });
+        replaceGazetteer(*m_session.db(), villages, repaintingProgress(m_progress));
     } catch (const Error& e) {
         m_progress->setValue(0);
         d.warning(QStringLiteral("خطا! آبادي ها تغييري نکرد: ") + e.message());

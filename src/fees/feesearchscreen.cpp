@@ -122,18 +122,6 @@ private:
     QHash<QString, QColor> m_colours;
 };
 
-template <typename F>
-void guarded(F&& f)
-{
-    try {
-        f();
-    } catch (const RecordChanged& changed) {
-        offerReload(changed);
-    } catch (const Error& e) {
-        Dialogs::instance().error(e.message());
-    }
-}
-
 } // namespace
 
 QHash<QString, QString> feeExportTitles()

@@ -38,18 +38,6 @@ T* named(T* w, const char* name)
     return w;
 }
 
-template <typename F>
-void guarded(F&& f)
-{
-    try {
-        f();
-    } catch (const RecordChanged& changed) {
-        offerReload(changed);
-    } catch (const Error& e) {
-        Dialogs::instance().error(e.message());
-    }
-}
-
 QComboBox* filterCombo(QWidget* parent, const char* name)
 {
     auto* c = named(new QComboBox(parent), name);
