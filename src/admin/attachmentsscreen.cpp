@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/resultset.h"
 #include "db/uniquekey.h"
+#include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
@@ -54,9 +55,7 @@ Tzamaem::Tzamaem(Session& session, QWidget* parent) : QDialog(parent), m_session
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);

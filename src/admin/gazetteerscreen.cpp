@@ -2,7 +2,6 @@
 
 #include "common/errors.h"
 #include "db/database.h"
-#include "db/settinglists.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 #include "widgets/placechain.h"
@@ -286,9 +285,7 @@ Tabadiha::Tabadiha(Session& session, QWidget* parent)
         titles.insert(c.column, c.caption);
     m_model->setTitles(titles);
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     TitleSort::attach(m_grid);
@@ -474,10 +471,7 @@ void Tabadiha::deleteVillage()
         return;
     }
     Database& db = *m_session.db();
-    const QString password = settingValue(db, lists::DeletePassword);
-    const QString typed = Dialogs::instance().input(QStringLiteral("Delete Password"), QStringLiteral("رمز حذف"),
-                                                    QStringLiteral("?"), true);
-    if (typed == password && !password.isEmpty()) {
+    if (deletePasswordGiven(db, QStringLiteral("رمز حذف"))) {
         QVariantMap row;
         for (const QString& f : m_villages.fieldNames())
             row.insert(f.toLower(), m_villages.value(f));

@@ -91,9 +91,7 @@ Tlog::Tlog(Session& session, QWidget* parent) : QDialog(parent), m_session(sessi
     m_model = new ResultSetModel(&m_rows, this);
     m_model->setTitles(gridTitles());
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     TitleSort::attach(m_grid);

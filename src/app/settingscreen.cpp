@@ -5,6 +5,7 @@
 #include "db/session.h"
 #include "db/settinglists.h"
 #include "fees/prints/core/statement.h"
+#include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
@@ -56,9 +57,7 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);

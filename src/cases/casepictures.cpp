@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/resultset.h"
 #include "db/settinglists.h"
+#include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
@@ -133,9 +134,7 @@ Tkomision_pic::Tkomision_pic(Session& session, QWidget* parent) : QDialog(parent
     d->grid = new QTableView;
     d->grid->setObjectName(QStringLiteral("DBGrid1"));
     d->grid->setModel(d->model);
-    d->grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    d->grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    d->grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(d->grid);
     d->grid->horizontalHeader()->setStretchLastSection(true);
     d->grid->verticalHeader()->setDefaultSectionSize(d->grid->fontMetrics().height() + 8);
     d->grid->setContextMenuPolicy(Qt::ActionsContextMenu);

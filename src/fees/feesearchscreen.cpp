@@ -4,7 +4,6 @@
 #include "common/jalali.h"
 #include "db/database.h"
 #include "db/places.h"
-#include "db/settinglists.h"
 #include "fees/feeentry.h"
 #include "fees/prints/feeprints.h"
 #include "reports/reportpreview.h"
@@ -188,9 +187,7 @@ Tasnad_src::Tasnad_src(Session& session, QWidget* parent)
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(new FeeGridModel(&m_documents, this));
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     TitleSort::attach(m_grid);
     connect(&m_documents, &ResultSet::reset, this, [this] { arrangeColumns(); });
@@ -327,13 +324,10 @@ void Tasnad_src::deleteDocument()
     if (!m_documents.isOpen() || m_documents.isEmpty())
         return;
     Database& db = *m_session.db();
-    const QString password = settingValue(db, lists::DeletePassword);
-    const QString typed = Dialogs::instance().input(
-        QStringLiteral("Delete Password"),
-        QStringLiteral(" لطفا رمز حذف را وارد نماييد: ") + m_documents.asString(QStringLiteral("city"))
-            + QStringLiteral(" ") + m_documents.asString(QStringLiteral("sal")),
-        QStringLiteral("?"), true);
-    if (typed != password)
+    const QString prompt = QStringLiteral(" لطفا رمز حذف را وارد نماييد: ")
+                           + m_documents.asString(QStringLiteral("city")) + QStringLiteral(" ")
+                           + m_documents.asString(QStringLiteral("sal"));
+    if (!deletePasswordGiven(db, prompt, EmptyDeletePassword::MatchesEmptyText))
         return;
     fees::deleteFeeDocument(db, m_documents);
 }

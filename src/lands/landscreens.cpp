@@ -364,9 +364,7 @@ Tarazi_src::Tarazi_src(Session& session, QWidget* parent) : QDialog(parent, Qt::
         titles.insert(c.column, c.title);
     m_model->setTitles(titles);
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     TitleSort::attach(m_grid);
     connect(&m_session.lands, &ResultSet::reset, this, [this] { arrangeColumns(); });
@@ -562,14 +560,11 @@ void Tarazi_src::deleteRecord()
         Dialogs::instance().message(kSelectFirst);
         return;
     }
-    const QString password = settingValue(*m_session.db(), lists::DeletePassword);
-    const QString typed = Dialogs::instance().input(QStringLiteral("Delete Password"),
-                                                    QStringLiteral(" لطفا رمز حذف را وارد نماييد: ")
-                                                        + lands.asString(QStringLiteral("shahrestan")) + u' '
-                                                        + lands.asString(QStringLiteral("abadi")),
-                                                    QStringLiteral("?"), true);
+    const QString prompt = QStringLiteral(" لطفا رمز حذف را وارد نماييد: ")
+                           + lands.asString(QStringLiteral("shahrestan")) + u' '
+                           + lands.asString(QStringLiteral("abadi"));
     // A wrong password does nothing and says nothing.
-    if (password.isEmpty() || typed != password)
+    if (!deletePasswordGiven(*m_session.db(), prompt))
         return;
     lands.remove();
 }
