@@ -65,9 +65,7 @@ Tpayam::Tpayam(Session& session, QWidget* parent) : QDialog(parent), m_session(s
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    setUpRecordGrid(m_grid, QAbstractItemView::ExtendedSelection);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
+    setUpListGrid(m_grid, QAbstractItemView::ExtendedSelection);
     m_grid->setMinimumHeight(m_grid->verticalHeader()->defaultSectionSize() * 8);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     const auto item = [&](const char* name, const QString& caption, void (Tpayam::*slot)()) {

@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -91,9 +90,7 @@ Tlog::Tlog(Session& session, QWidget* parent) : QDialog(parent), m_session(sessi
     m_model = new ResultSetModel(&m_rows, this);
     m_model->setTitles(gridTitles());
     m_grid->setModel(m_model);
-    setUpRecordGrid(m_grid);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
+    setUpListGrid(m_grid);
     TitleSort::attach(m_grid);
     // The grid's current row is the result set's current record.
     connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex& index) { m_rows.moveTo(index.row() + 1); });

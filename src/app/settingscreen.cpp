@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -57,9 +56,7 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    setUpRecordGrid(m_grid);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
+    setUpListGrid(m_grid);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_delete = new QAction(QStringLiteral("حذف"), m_grid);
     m_delete->setObjectName(QStringLiteral("delete_row"));

@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -134,9 +133,7 @@ Tkomision_pic::Tkomision_pic(Session& session, QWidget* parent) : QDialog(parent
     d->grid = new QTableView;
     d->grid->setObjectName(QStringLiteral("DBGrid1"));
     d->grid->setModel(d->model);
-    setUpRecordGrid(d->grid);
-    d->grid->horizontalHeader()->setStretchLastSection(true);
-    d->grid->verticalHeader()->setDefaultSectionSize(d->grid->fontMetrics().height() + 8);
+    setUpListGrid(d->grid);
     d->grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     d->remove = new QAction(QStringLiteral("حذف"), d->grid);
     d->remove->setObjectName(QStringLiteral("delete_row"));

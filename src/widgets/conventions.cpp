@@ -346,6 +346,13 @@ void setUpRecordGrid(QTableView* grid, QAbstractItemView::SelectionMode selectio
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
+void setUpListGrid(QTableView* grid, QAbstractItemView::SelectionMode selection)
+{
+    setUpRecordGrid(grid, selection);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+}
+
 bool deletePasswordGiven(Database& db, const QString& prompt, EmptyDeletePassword empty)
 {
     const QString password = settingValue(db, lists::DeletePassword);

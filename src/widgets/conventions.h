@@ -118,6 +118,9 @@ void keepOpenOnEscape(QDialog* screen);
 // A grid of records: a click chooses its whole row, one row at a time (or several, with
 // ExtendedSelection), and no cell is edited in place.
 void setUpRecordGrid(QTableView* grid, QAbstractItemView::SelectionMode selection = QAbstractItemView::SingleSelection);
+// The grid of records of a list screen: its rows as high as a line of its text plus 8
+// pixels, its last column taking the room left.
+void setUpListGrid(QTableView* grid, QAbstractItemView::SelectionMode selection = QAbstractItemView::SingleSelection);
 
 // The delete password prompt: the input box "Delete Password" with `prompt`, typed
 // hidden over "?". True when the typed text is the delete password (the first value of
