@@ -412,18 +412,10 @@ void Tabadiha::showOnly(qint64 id)
 void Tabadiha::arrangeColumns()
 {
     // The seven columns in the grid's order; the table's other columns stay hidden.
-    QHeaderView* header = m_grid->horizontalHeader();
-    for (int c = 0; c < m_villages.fieldCount(); ++c)
-        m_grid->setColumnHidden(c, true);
-    int visual = 0;
-    for (const GazetteerColumn& col : gazetteerColumns()) {
-        const int logical = m_villages.fieldIndex(col.column);
-        if (logical < 0)
-            continue;
-        m_grid->setColumnHidden(logical, false);
-        header->moveSection(header->visualIndex(logical), visual++);
-        m_grid->setColumnWidth(logical, 110);
-    }
+    QList<ShownColumn> shown;
+    for (const GazetteerColumn& col : gazetteerColumns())
+        shown.append({col.column, 110});
+    showColumnsInOrder(m_grid, m_villages, shown);
 }
 
 QList<ListedVillage> Tabadiha::listedRows() const

@@ -284,18 +284,10 @@ void Tasnad_src::search()
 
 void Tasnad_src::arrangeColumns()
 {
-    QHeaderView* header = m_grid->horizontalHeader();
-    for (int c = 0; c < m_documents.fieldCount(); ++c)
-        m_grid->setColumnHidden(c, true);
-    int visual = 0;
-    for (const GridColumn& col : gridColumns()) {
-        const int logical = m_documents.fieldIndex(QLatin1String(col.column));
-        if (logical < 0)
-            continue;
-        m_grid->setColumnHidden(logical, false);
-        header->moveSection(header->visualIndex(logical), visual++);
-        m_grid->setColumnWidth(logical, col.width > 0 ? col.width : header->defaultSectionSize());
-    }
+    QList<ShownColumn> shown;
+    for (const GridColumn& col : gridColumns())
+        shown.append({QLatin1String(col.column), col.width});
+    showColumnsInOrder(m_grid, m_documents, shown);
 }
 
 Tasnad_ins& Tasnad_src::entryScreen()

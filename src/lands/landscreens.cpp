@@ -515,19 +515,10 @@ void Tarazi_src::search()
 void Tarazi_src::arrangeColumns()
 {
     // The grid's columns in their order; `id` stays hidden.
-    ResultSet& lands = m_session.lands;
-    QHeaderView* header = m_grid->horizontalHeader();
-    for (int c = 0; c < lands.fieldCount(); ++c)
-        m_grid->setColumnHidden(c, true);
-    int visual = 0;
-    for (const LandGridColumn& col : landGridColumns()) {
-        const int logical = lands.fieldIndex(col.column);
-        if (logical < 0)
-            continue;
-        m_grid->setColumnHidden(logical, false);
-        header->moveSection(header->visualIndex(logical), visual++);
-        m_grid->setColumnWidth(logical, 100);
-    }
+    QList<ShownColumn> shown;
+    for (const LandGridColumn& col : landGridColumns())
+        shown.append({col.column, 100});
+    showColumnsInOrder(m_grid, m_session.lands, shown);
 }
 
 Tarazi_ins& Tarazi_src::entryScreen()

@@ -353,6 +353,22 @@ void setUpListGrid(QTableView* grid, QAbstractItemView::SelectionMode selection)
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
 }
 
+void showColumnsInOrder(QTableView* grid, const ResultSet& rows, const QList<ShownColumn>& columns)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    for (int c = 0; c < rows.fieldCount(); ++c)
+        grid->setColumnHidden(c, true);
+    int visual = 0;
+    for (const ShownColumn& col : columns) {
+        const int logical = rows.fieldIndex(col.column);
+        if (logical < 0)
+            continue;
+        grid->setColumnHidden(logical, false);
+        header->moveSection(header->visualIndex(logical), visual++);
+        grid->setColumnWidth(logical, col.width > 0 ? col.width : header->defaultSectionSize());
+    }
+}
+
 bool deletePasswordGiven(Database& db, const QString& prompt, EmptyDeletePassword empty)
 {
     const QString password = settingValue(db, lists::DeletePassword);

@@ -122,6 +122,15 @@ void setUpRecordGrid(QTableView* grid, QAbstractItemView::SelectionMode selectio
 // pixels, its last column taking the room left.
 void setUpListGrid(QTableView* grid, QAbstractItemView::SelectionMode selection = QAbstractItemView::SingleSelection);
 
+// The columns a grid over a result set shows, in this order, each `width` pixels wide (the
+// grid's default width where 0); the result's other columns are hidden. Columns the
+// result lacks are passed over.
+struct ShownColumn {
+    QString column;
+    int width = 0;
+};
+void showColumnsInOrder(QTableView* grid, const ResultSet& rows, const QList<ShownColumn>& columns);
+
 // The delete password prompt: the input box "Delete Password" with `prompt`, typed
 // hidden over "?". True when the typed text is the delete password (the first value of
 // its setting list, read before the box shows). Where no password is set, a screen
