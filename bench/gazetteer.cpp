@@ -4,7 +4,6 @@
 // server (a database is made and dropped for the run).
 //   bench_gazetteer [villages]
 #include "admin/core/gazetteer.h"
-#include "common/errors.h"
 #include "common/spreadsheet.h"
 #include "db/database.h"
 #include "db/provision.h"
@@ -83,7 +82,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int villages = argc > 1 ? atoi(argv[1]) : 60000;
-    try {
+    return bench::reportingErrors([&] {
         QTemporaryDir tmp;
         const QString sheet = tmp.filePath(QStringLiteral("gazetteer.xlsx"));
         QElapsedTimer t;
@@ -91,29 +90,6 @@ int main(int argc, char** argv)
         writeXlsx(sheet, Villages(villages), {});
         std::printf("sheet of %d villages written in %.3f s\n", villages, t.elapsed() / 1000.0);
 
-        auto sqlite = Database::openSqlite(tmp.filePath(QStringLiteral("bench.sqlite")));
-        run("SQLite", *sqlite, sheet);
-
-        const QString server = qEnvironmentVariable("TARVEST_TEST_PG");
-        if (!server.isEmpty()) {
-            const QString name = QStringLiteral("tarvest_bench_gazetteer_%1").arg(QCoreApplication::applicationPid());
-            PgParams p = PgParams::parse(server);
-            {
-                auto admin = Database::openPostgres(p);
-                admin->exec(QStringLiteral("CREATE DATABASE ") + name);
-            }
-            {
-                PgParams mine = p;
-                mine.database = name;
-                auto pg = Database::openPostgres(mine);
-                run("PostgreSQL", *pg, sheet);
-            }
-            auto admin = Database::openPostgres(p);
-            admin->exec(QStringLiteral("DROP DATABASE ") + name + QStringLiteral(" WITH (FORCE)"));
-        }
-    } catch (const Error& e) {
-        std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
-        return 1;
-    }
-    return 0;
+        bench::onEachDatabase(tmp, "gazetteer", [&](const char* kind, Database& db) { run(kind, db, sheet); });
+    });
 }

@@ -90,7 +90,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? atoi(argv[1]) : 10000;
-    try {
+    return bench::reportingErrors([&] {
         QTemporaryDir tmp;
         const QString sheet = tmp.filePath(QStringLiteral("lands.xlsx"));
         const LandSheet source(rows);
@@ -125,32 +125,12 @@ int main(int argc, char** argv)
         std::printf("floor: sqlite3 .import of %d CSV rows x 58 columns %.3f s wall, %.3f s CPU\n", rows, floor,
                     floorCpu);
 
-        auto sqlite = Database::openSqlite(tmp.filePath(QStringLiteral("bench.sqlite")));
-        const Times lite = replaceTimes("SQLite", *sqlite, sheet, rows);
-        std::printf("SQLite / floor: %.1f wall, %.1f CPU\n", lite.wall / floor, lite.cpu / floorCpu);
-
-        const QString server = qEnvironmentVariable("TARVEST_TEST_PG");
-        if (!server.isEmpty()) {
-            const QString name = QStringLiteral("tarvest_bench_lands_%1").arg(QCoreApplication::applicationPid());
-            PgParams p = PgParams::parse(server);
-            {
-                auto admin = Database::openPostgres(p);
-                admin->exec(QStringLiteral("CREATE DATABASE ") + name);
-            }
-            Times pgTimes;
-            {
-                PgParams mine = p;
-                mine.database = name;
-                auto pg = Database::openPostgres(mine);
-                pgTimes = replaceTimes("PostgreSQL", *pg, sheet, rows);
-            }
-            std::printf("PostgreSQL / floor: %.1f wall (the server's own work not in CPU)\n", pgTimes.wall / floor);
-            auto admin = Database::openPostgres(p);
-            admin->exec(QStringLiteral("DROP DATABASE ") + name + QStringLiteral(" WITH (FORCE)"));
-        }
-    } catch (const Error& e) {
-        std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
-        return 1;
-    }
-    return 0;
+        bench::onEachDatabase(tmp, "lands", [&](const char* kind, Database& db) {
+            const Times times = replaceTimes(kind, db, sheet, rows);
+            if (db.kind() == DbKind::Sqlite)
+                std::printf("SQLite / floor: %.1f wall, %.1f CPU\n", times.wall / floor, times.cpu / floorCpu);
+            else
+                std::printf("PostgreSQL / floor: %.1f wall (the server's own work not in CPU)\n", times.wall / floor);
+        });
+    });
 }

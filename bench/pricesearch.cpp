@@ -4,7 +4,6 @@
 // over every row found; wall time on SQLite, and on PostgreSQL when TARVEST_TEST_PG
 // names a server (a database is made and dropped for the run).
 //   bench_pricesearch [assessments]
-#include "common/errors.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/resultset.h"
@@ -87,31 +86,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? atoi(argv[1]) : 50000;
-    try {
+    return bench::reportingErrors([&] {
         QTemporaryDir tmp;
-        auto sqlite = Database::openSqlite(tmp.filePath(QStringLiteral("bench.sqlite")));
-        run("SQLite", *sqlite, rows);
-
-        const QString server = qEnvironmentVariable("TARVEST_TEST_PG");
-        if (!server.isEmpty()) {
-            const QString name = QStringLiteral("tarvest_bench_prices_%1").arg(QCoreApplication::applicationPid());
-            PgParams p = PgParams::parse(server);
-            {
-                auto admin = Database::openPostgres(p);
-                admin->exec(QStringLiteral("CREATE DATABASE ") + name);
-            }
-            {
-                PgParams mine = p;
-                mine.database = name;
-                auto pg = Database::openPostgres(mine);
-                run("PostgreSQL", *pg, rows);
-            }
-            auto admin = Database::openPostgres(p);
-            admin->exec(QStringLiteral("DROP DATABASE ") + name + QStringLiteral(" WITH (FORCE)"));
-        }
-    } catch (const Error& e) {
-        std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
-        return 1;
-    }
-    return 0;
+        bench::onEachDatabase(tmp, "prices", [&](const char* kind, Database& db) { run(kind, db, rows); });
+    });
 }

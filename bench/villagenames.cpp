@@ -3,7 +3,6 @@
 // TARVEST_TEST_PG names a server (a database is made and dropped for the run).
 //   bench_villagenames [villages]
 #include "cases/core/caserules.h"
-#include "common/errors.h"
 #include "db/database.h"
 #include "db/provision.h"
 
@@ -46,31 +45,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int villages = argc > 1 ? atoi(argv[1]) : 20000;
-    try {
+    return bench::reportingErrors([&] {
         QTemporaryDir tmp;
-        auto sqlite = Database::openSqlite(tmp.filePath(QStringLiteral("bench.sqlite")));
-        run("SQLite", *sqlite, villages);
-
-        const QString server = qEnvironmentVariable("TARVEST_TEST_PG");
-        if (!server.isEmpty()) {
-            const QString name = QStringLiteral("tarvest_bench_villages_%1").arg(QCoreApplication::applicationPid());
-            PgParams p = PgParams::parse(server);
-            {
-                auto admin = Database::openPostgres(p);
-                admin->exec(QStringLiteral("CREATE DATABASE ") + name);
-            }
-            {
-                PgParams mine = p;
-                mine.database = name;
-                auto pg = Database::openPostgres(mine);
-                run("PostgreSQL", *pg, villages);
-            }
-            auto admin = Database::openPostgres(p);
-            admin->exec(QStringLiteral("DROP DATABASE ") + name + QStringLiteral(" WITH (FORCE)"));
-        }
-    } catch (const Error& e) {
-        std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
-        return 1;
-    }
-    return 0;
+        bench::onEachDatabase(tmp, "villages", [&](const char* kind, Database& db) { run(kind, db, villages); });
+    });
 }

@@ -5,12 +5,12 @@
 #include "db/database.h"
 #include "db/resultset.h"
 #include "db/uniquekey.h"
+#include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,11 +54,7 @@ Tzamaem::Tzamaem(Session& session, QWidget* parent) : QDialog(parent), m_session
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
+    setUpListGrid(m_grid);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_changePassword = new QAction(QStringLiteral("تغيير رمز"), m_grid);
     m_changePassword->setObjectName(QStringLiteral("change_password"));

@@ -2,18 +2,15 @@
 
 #include "common/errors.h"
 #include "db/database.h"
-#include "db/settinglists.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
+#include "widgets/sheetpreview.h"
 #include "widgets/spreadsheetexport.h"
 
-#include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -27,41 +24,6 @@
 #include <QVBoxLayout>
 
 namespace tarvest {
-
-// The preview grid over the sheet as read: its heading row as titles, every cell as text.
-class SheetPreviewModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-    void setSheet(const SheetTable* sheet)
-    {
-        beginResetModel();
-        m_sheet = sheet;
-        endResetModel();
-    }
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() || !m_sheet ? 0 : int(m_sheet->rows.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() || !m_sheet ? 0 : int(m_sheet->columns.size());
-    }
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (!m_sheet || role != Qt::DisplayRole)
-            return {};
-        return m_sheet->text(index.row(), index.column());
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (m_sheet && orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return m_sheet->columns.value(section);
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-
-private:
-    const SheetTable* m_sheet = nullptr;
-};
 
 namespace {
 
@@ -139,20 +101,6 @@ QHash<QString, QString> exportTitles()
             {"jamiyat", QStringLiteral("جمعيت")}, {"zarib", QStringLiteral("ضريب منطقه")},
             {"x", QStringLiteral("X")},           {"y", QStringLiteral("Y")},
             {"cod", QStringLiteral("کد آبادي")}};
-}
-
-// Runs a command of the screen: its refusals and the database's failures are shown, and
-// the screen goes on.
-template <typename F>
-void guarded(F&& f)
-{
-    try {
-        f();
-    } catch (const RecordChanged& changed) {
-        offerReload(changed);
-    } catch (const Error& e) {
-        Dialogs::instance().error(e.message());
-    }
 }
 
 } // namespace
@@ -337,9 +285,7 @@ Tabadiha::Tabadiha(Session& session, QWidget* parent)
         titles.insert(c.column, c.caption);
     m_model->setTitles(titles);
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     TitleSort::attach(m_grid);
@@ -466,18 +412,10 @@ void Tabadiha::showOnly(qint64 id)
 void Tabadiha::arrangeColumns()
 {
     // The seven columns in the grid's order; the table's other columns stay hidden.
-    QHeaderView* header = m_grid->horizontalHeader();
-    for (int c = 0; c < m_villages.fieldCount(); ++c)
-        m_grid->setColumnHidden(c, true);
-    int visual = 0;
-    for (const GazetteerColumn& col : gazetteerColumns()) {
-        const int logical = m_villages.fieldIndex(col.column);
-        if (logical < 0)
-            continue;
-        m_grid->setColumnHidden(logical, false);
-        header->moveSection(header->visualIndex(logical), visual++);
-        m_grid->setColumnWidth(logical, 110);
-    }
+    QList<ShownColumn> shown;
+    for (const GazetteerColumn& col : gazetteerColumns())
+        shown.append({col.column, 110});
+    showColumnsInOrder(m_grid, m_villages, shown);
 }
 
 QList<ListedVillage> Tabadiha::listedRows() const
@@ -525,10 +463,7 @@ void Tabadiha::deleteVillage()
         return;
     }
     Database& db = *m_session.db();
-    const QString password = settingValue(db, lists::DeletePassword);
-    const QString typed = Dialogs::instance().input(QStringLiteral("Delete Password"), QStringLiteral("رمز حذف"),
-                                                    QStringLiteral("?"), true);
-    if (typed == password && !password.isEmpty()) {
+    if (deletePasswordGiven(db, QStringLiteral("رمز حذف"))) {
         QVariantMap row;
         for (const QString& f : m_villages.fieldNames())
             row.insert(f.toLower(), m_villages.value(f));
@@ -593,8 +528,7 @@ void Tabadiha::exportList()
 
 void Tabadiha::browse()
 {
-    const QString path = Dialogs::instance().openFileName(
-        QStringLiteral("Browse Excel..."), QStringLiteral("Excel 2003 (*.xls);;Excel 2007 (*.xlsx);;All Files(*.*)"));
+    const QString path = chooseSheetFile(QStringLiteral("Browse Excel..."));
     if (!path.isEmpty())
         loadSheet(path);
 }
@@ -602,18 +536,11 @@ void Tabadiha::browse()
 bool Tabadiha::loadSheet(const QString& path)
 {
     m_progress->setValue(0);
-    m_previewModel->setSheet(nullptr);
     m_sheetLoaded = false;
     m_sheetCount->setText(QStringLiteral("0"));
-    try {
-        m_sheet = readSheet(path, QStringLiteral("Sheet1"));
-    } catch (const Error& e) {
-        m_sheet = {};
-        Dialogs::instance().warning(kReadFailed + u'\n' + e.message());
+    if (!loadSheetPreview(m_previewModel, m_sheet, path, QStringLiteral("Sheet1"), kReadFailed))
         return false;
-    }
     m_sheetLoaded = true;
-    m_previewModel->setSheet(&m_sheet);
     m_sheetCount->setText(QString::number(m_sheet.rows.size()));
     return true;
 }
@@ -639,17 +566,8 @@ void Tabadiha::replace()
         return;
     m_progress->setRange(0, std::max<qsizetype>(1, villages.size()));
     m_progress->setValue(0);
-    QElapsedTimer painted;
-    painted.start();
     try {
-        replaceGazetteer(*m_session.db(), villages, [&](int done) {
-            m_progress->setValue(done);
-            // The bar is repainted now and then; no user input is taken meanwhile.
-            if (painted.elapsed() > 100) {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                painted.restart();
-            }
-        });
+        replaceGazetteer(*m_session.db(), villages, repaintingProgress(m_progress));
     } catch (const Error& e) {
         m_progress->setValue(0);
         d.warning(QStringLiteral("خطا! آبادي ها تغييري نکرد: ") + e.message());

@@ -7,6 +7,7 @@
 #include "db/schema.h"
 #include "db/session.h"
 #include "db/settinglists.h"
+#include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 #include "widgets/screen.h"
 
@@ -64,11 +65,7 @@ Tpayam::Tpayam(Session& session, QWidget* parent) : QDialog(parent), m_session(s
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
+    setUpListGrid(m_grid, QAbstractItemView::ExtendedSelection);
     m_grid->setMinimumHeight(m_grid->verticalHeader()->defaultSectionSize() * 8);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     const auto item = [&](const char* name, const QString& caption, void (Tpayam::*slot)()) {

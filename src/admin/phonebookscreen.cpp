@@ -86,11 +86,7 @@ Tphone::Tphone(Session& session, QWidget* parent) : QDialog(parent), m_session(s
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
+    setUpListGrid(m_grid);
     m_grid->setMinimumHeight(m_grid->verticalHeader()->defaultSectionSize() * 8);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_delete = new QAction(QStringLiteral("حذف"), m_grid);

@@ -97,11 +97,7 @@ Tusers::Tusers(Session& session, QWidget* parent) : QDialog(parent), m_session(s
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
+    setUpListGrid(m_grid);
     TitleSort::attach(m_grid);
     // Room for a page of users however small the screen is made.
     m_grid->setMinimumHeight(m_grid->verticalHeader()->defaultSectionSize() * 8);

@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -91,11 +90,7 @@ Tlog::Tlog(Session& session, QWidget* parent) : QDialog(parent), m_session(sessi
     m_model = new ResultSetModel(&m_rows, this);
     m_model->setTitles(gridTitles());
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
+    setUpListGrid(m_grid);
     TitleSort::attach(m_grid);
     // The grid's current row is the result set's current record.
     connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex& index) { m_rows.moveTo(index.row() + 1); });

@@ -5,13 +5,13 @@
 #include "db/session.h"
 #include "db/settinglists.h"
 #include "fees/prints/core/statement.h"
+#include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -56,11 +56,7 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     m_grid = new QTableView;
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
+    setUpListGrid(m_grid);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_delete = new QAction(QStringLiteral("حذف"), m_grid);
     m_delete->setObjectName(QStringLiteral("delete_row"));

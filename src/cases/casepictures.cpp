@@ -5,13 +5,13 @@
 #include "db/database.h"
 #include "db/resultset.h"
 #include "db/settinglists.h"
+#include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -133,11 +133,7 @@ Tkomision_pic::Tkomision_pic(Session& session, QWidget* parent) : QDialog(parent
     d->grid = new QTableView;
     d->grid->setObjectName(QStringLiteral("DBGrid1"));
     d->grid->setModel(d->model);
-    d->grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    d->grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    d->grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    d->grid->horizontalHeader()->setStretchLastSection(true);
-    d->grid->verticalHeader()->setDefaultSectionSize(d->grid->fontMetrics().height() + 8);
+    setUpListGrid(d->grid);
     d->grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     d->remove = new QAction(QStringLiteral("حذف"), d->grid);
     d->remove->setObjectName(QStringLiteral("delete_row"));

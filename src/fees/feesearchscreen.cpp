@@ -4,7 +4,6 @@
 #include "common/jalali.h"
 #include "db/database.h"
 #include "db/places.h"
-#include "db/settinglists.h"
 #include "fees/feeentry.h"
 #include "fees/prints/feeprints.h"
 #include "reports/reportpreview.h"
@@ -122,18 +121,6 @@ private:
     QHash<QString, QColor> m_colours;
 };
 
-template <typename F>
-void guarded(F&& f)
-{
-    try {
-        f();
-    } catch (const RecordChanged& changed) {
-        offerReload(changed);
-    } catch (const Error& e) {
-        Dialogs::instance().error(e.message());
-    }
-}
-
 } // namespace
 
 QHash<QString, QString> feeExportTitles()
@@ -200,9 +187,7 @@ Tasnad_src::Tasnad_src(Session& session, QWidget* parent)
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setModel(new FeeGridModel(&m_documents, this));
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     TitleSort::attach(m_grid);
     connect(&m_documents, &ResultSet::reset, this, [this] { arrangeColumns(); });
@@ -299,18 +284,10 @@ void Tasnad_src::search()
 
 void Tasnad_src::arrangeColumns()
 {
-    QHeaderView* header = m_grid->horizontalHeader();
-    for (int c = 0; c < m_documents.fieldCount(); ++c)
-        m_grid->setColumnHidden(c, true);
-    int visual = 0;
-    for (const GridColumn& col : gridColumns()) {
-        const int logical = m_documents.fieldIndex(QLatin1String(col.column));
-        if (logical < 0)
-            continue;
-        m_grid->setColumnHidden(logical, false);
-        header->moveSection(header->visualIndex(logical), visual++);
-        m_grid->setColumnWidth(logical, col.width > 0 ? col.width : header->defaultSectionSize());
-    }
+    QList<ShownColumn> shown;
+    for (const GridColumn& col : gridColumns())
+        shown.append({QLatin1String(col.column), col.width});
+    showColumnsInOrder(m_grid, m_documents, shown);
 }
 
 Tasnad_ins& Tasnad_src::entryScreen()
@@ -339,13 +316,10 @@ void Tasnad_src::deleteDocument()
     if (!m_documents.isOpen() || m_documents.isEmpty())
         return;
     Database& db = *m_session.db();
-    const QString password = settingValue(db, lists::DeletePassword);
-    const QString typed = Dialogs::instance().input(
-        QStringLiteral("Delete Password"),
-        QStringLiteral(" لطفا رمز حذف را وارد نماييد: ") + m_documents.asString(QStringLiteral("city"))
-            + QStringLiteral(" ") + m_documents.asString(QStringLiteral("sal")),
-        QStringLiteral("?"), true);
-    if (typed != password)
+    const QString prompt = QStringLiteral(" لطفا رمز حذف را وارد نماييد: ")
+                           + m_documents.asString(QStringLiteral("city")) + QStringLiteral(" ")
+                           + m_documents.asString(QStringLiteral("sal"));
+    if (!deletePasswordGiven(db, prompt, EmptyDeletePassword::MatchesEmptyText))
         return;
     fees::deleteFeeDocument(db, m_documents);
 }

@@ -66,9 +66,7 @@ Tasnad_sayer_kar::Tasnad_sayer_kar(Session& session, QWidget* parent)
                       {"darsad", QStringLiteral("درصد%")},
                       {"mablagh", QStringLiteral("مبلغ")}});
     m_grid->setModel(model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     connect(&m_rows, &ResultSet::reset, this, [this] {
         const struct {

@@ -10,13 +10,12 @@
 #include "widgets/dialogs.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
+#include "widgets/sheetpreview.h"
 #include "widgets/spreadsheetexport.h"
 
-#include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -35,41 +34,6 @@
 
 namespace tarvest {
 
-// The preview grid over the sheet as read: its heading row as titles, every cell as text.
-class LandSheetModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-    void setSheet(const SheetTable* sheet)
-    {
-        beginResetModel();
-        m_sheet = sheet;
-        endResetModel();
-    }
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() || !m_sheet ? 0 : int(m_sheet->rows.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() || !m_sheet ? 0 : int(m_sheet->columns.size());
-    }
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (!m_sheet || role != Qt::DisplayRole)
-            return {};
-        return m_sheet->text(index.row(), index.column());
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (m_sheet && orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return m_sheet->columns.value(section);
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-
-private:
-    const SheetTable* m_sheet = nullptr;
-};
-
 namespace {
 
 const QString kSelectFirst = QStringLiteral("ابتدا رکورد مورد نظر را انتخاب نماييد");
@@ -79,18 +43,6 @@ T* named(T* w, const QString& name)
 {
     w->setObjectName(name);
     return w;
-}
-
-template <typename F>
-void guarded(F&& f)
-{
-    try {
-        f();
-    } catch (const RecordChanged& changed) {
-        offerReload(changed);
-    } catch (const Error& e) {
-        Dialogs::instance().error(e.message());
-    }
 }
 
 QComboBox* editableCombo(QWidget* parent, const QString& name)
@@ -412,9 +364,7 @@ Tarazi_src::Tarazi_src(Session& session, QWidget* parent) : QDialog(parent, Qt::
         titles.insert(c.column, c.title);
     m_model->setTitles(titles);
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     TitleSort::attach(m_grid);
     connect(&m_session.lands, &ResultSet::reset, this, [this] { arrangeColumns(); });
@@ -442,7 +392,7 @@ Tarazi_src::Tarazi_src(Session& session, QWidget* parent) : QDialog(parent, Qt::
     sheetRow->addWidget(m_progress, 1);
     sheetRow->addWidget(m_status);
     m_preview = named(new QTableView(this), QStringLiteral("DBGrid2"));
-    m_previewModel = new LandSheetModel(this);
+    m_previewModel = new SheetPreviewModel(this);
     // A title click sorts the preview by that column; the sheet itself keeps its order.
     auto* sortedPreview = new QSortFilterProxyModel(this);
     sortedPreview->setSourceModel(m_previewModel);
@@ -565,19 +515,10 @@ void Tarazi_src::search()
 void Tarazi_src::arrangeColumns()
 {
     // The grid's columns in their order; `id` stays hidden.
-    ResultSet& lands = m_session.lands;
-    QHeaderView* header = m_grid->horizontalHeader();
-    for (int c = 0; c < lands.fieldCount(); ++c)
-        m_grid->setColumnHidden(c, true);
-    int visual = 0;
-    for (const LandGridColumn& col : landGridColumns()) {
-        const int logical = lands.fieldIndex(col.column);
-        if (logical < 0)
-            continue;
-        m_grid->setColumnHidden(logical, false);
-        header->moveSection(header->visualIndex(logical), visual++);
-        m_grid->setColumnWidth(logical, 100);
-    }
+    QList<ShownColumn> shown;
+    for (const LandGridColumn& col : landGridColumns())
+        shown.append({col.column, 100});
+    showColumnsInOrder(m_grid, m_session.lands, shown);
 }
 
 Tarazi_ins& Tarazi_src::entryScreen()
@@ -610,14 +551,11 @@ void Tarazi_src::deleteRecord()
         Dialogs::instance().message(kSelectFirst);
         return;
     }
-    const QString password = settingValue(*m_session.db(), lists::DeletePassword);
-    const QString typed = Dialogs::instance().input(QStringLiteral("Delete Password"),
-                                                    QStringLiteral(" لطفا رمز حذف را وارد نماييد: ")
-                                                        + lands.asString(QStringLiteral("shahrestan")) + u' '
-                                                        + lands.asString(QStringLiteral("abadi")),
-                                                    QStringLiteral("?"), true);
+    const QString prompt = QStringLiteral(" لطفا رمز حذف را وارد نماييد: ")
+                           + lands.asString(QStringLiteral("shahrestan")) + u' '
+                           + lands.asString(QStringLiteral("abadi"));
     // A wrong password does nothing and says nothing.
-    if (password.isEmpty() || typed != password)
+    if (!deletePasswordGiven(*m_session.db(), prompt))
         return;
     lands.remove();
 }
@@ -639,28 +577,20 @@ void Tarazi_src::printReport()
 
 void Tarazi_src::browse()
 {
-    const QString path = Dialogs::instance().openFileName(
-        QStringLiteral("Browse"), QStringLiteral("Excel 2003 (*.xls);;Excel 2007 (*.xlsx);;All Files(*.*)"));
+    const QString path = chooseSheetFile(QStringLiteral("Browse"));
     if (!path.isEmpty())
         loadSheet(path);
 }
 
 bool Tarazi_src::loadSheet(const QString& path)
 {
-    m_previewModel->setSheet(nullptr);
     m_sheetLoaded = false;
     m_sheetCount->setText(QStringLiteral("0"));
     m_progress->setValue(0);
     m_status->clear();
-    try {
-        m_sheet = readSheet(path, land_msg::SheetName);
-    } catch (const Error& e) {
-        m_sheet = {};
-        Dialogs::instance().warning(land_msg::ReadFailed + u'\n' + e.message());
+    if (!loadSheetPreview(m_previewModel, m_sheet, path, land_msg::SheetName, land_msg::ReadFailed))
         return false;
-    }
     m_sheetLoaded = true;
-    m_previewModel->setSheet(&m_sheet);
     m_sheetCount->setText(QString::number(m_sheet.rows.size()));
     m_preview->horizontalHeader()->setDefaultSectionSize(80);
     return true;
@@ -685,17 +615,8 @@ void Tarazi_src::replace()
     m_progress->setRange(0, std::max<qsizetype>(1, rows.size()));
     m_progress->setValue(0);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QElapsedTimer painted;
-    painted.start();
     try {
-        replaceLands(*m_session.db(), rows, [&](int done) {
-            m_progress->setValue(done);
-            // The bar and the window are repainted now and then; no user input is taken.
-            if (painted.elapsed() > 100) {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                painted.restart();
-            }
-        });
+        replaceLands(*m_session.db(), rows, repaintingProgress(m_progress));
     } catch (const Error& e) {
         m_progress->setValue(0);
         m_status->clear();

@@ -27,7 +27,7 @@ namespace tarvest {
 class PlaceLists;
 class ResultSet;
 class ResultSetModel;
-class LandSheetModel;
+class SheetPreviewModel;
 
 class Tarazi_ins : public QDialog {
     Q_OBJECT
@@ -110,7 +110,7 @@ private:
     QTableView* m_grid;
     ResultSetModel* m_model;
     QTableView* m_preview;
-    LandSheetModel* m_previewModel;
+    SheetPreviewModel* m_previewModel;
     QLabel* m_sheetCount;
     QPushButton* m_replace;
     QProgressBar* m_progress;

@@ -3,7 +3,6 @@
 #include "common/errors.h"
 #include "db/database.h"
 #include "db/places.h"
-#include "db/settinglists.h"
 #include "pricing/priceentry.h"
 #include "pricing/prints/priceprints.h"
 #include "widgets/conventions.h"
@@ -36,18 +35,6 @@ T* named(T* w, const char* name)
 {
     w->setObjectName(QLatin1String(name));
     return w;
-}
-
-template <typename F>
-void guarded(F&& f)
-{
-    try {
-        f();
-    } catch (const RecordChanged& changed) {
-        offerReload(changed);
-    } catch (const Error& e) {
-        Dialogs::instance().error(e.message());
-    }
 }
 
 QComboBox* filterCombo(QWidget* parent, const char* name)
@@ -121,9 +108,7 @@ Tghimat_src::Tghimat_src(Session& session, QWidget* parent) : QDialog(parent, Qt
     chain->add(m_paperNo, run).add(m_city, run).add(m_rosta, run);
 
     m_grid = named(new QTableView(this), "DBGrid1");
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_model = new ResultSetModel(&m_session.prices, this);
     QHash<QString, QString> titles;
     for (const pricing::PriceColumn& c : pricing::priceSearchColumns())
@@ -270,11 +255,8 @@ void Tghimat_src::deletePrice()
         ResultSet& rs = m_session.prices;
         if (!rs.isOpen() || rs.isEmpty())
             return;
-        const QString password = settingValue(*m_session.db(), lists::DeletePassword);
-        const QString typed = Dialogs::instance().input(QStringLiteral("Delete Password"),
-                                                        QStringLiteral("لطفا رمز حذف را وارد نماييد:"),
-                                                        QStringLiteral("?"), true);
-        if (typed != password)
+        if (!deletePasswordGiven(*m_session.db(), QStringLiteral("لطفا رمز حذف را وارد نماييد:"),
+                                 EmptyDeletePassword::MatchesEmptyText))
             return;
         pricing::deleteAssessment(rs);
         updateCount();

@@ -50,9 +50,7 @@ Tghimat_typ::Tghimat_typ(Session& session, QWidget* parent)
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUpRecordGrid(m_grid);
     m_model = new ResultSetModel(&m_types, this);
     m_model->setTitles({{QStringLiteral("vagozari"), QStringLiteral("نوع واگذاري")},
                         {QStringLiteral("zarib"), QStringLiteral("ضريب")}});

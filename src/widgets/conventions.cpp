@@ -3,7 +3,9 @@
 #include "common/digits.h"
 #include "db/resultset.h"
 #include "db/schema.h"
+#include "db/settinglists.h"
 #include "widgets/dateedit.h"
+#include "widgets/dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -335,6 +337,46 @@ TitleSort::TitleSort(QTableView* grid) : QObject(grid), m_grid(grid)
     grid->setHorizontalHeader(header);
     header->setSectionsClickable(true);
     connect(header, &QHeaderView::sectionClicked, this, &TitleSort::titleClicked);
+}
+
+void setUpRecordGrid(QTableView* grid, QAbstractItemView::SelectionMode selection)
+{
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(selection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void setUpListGrid(QTableView* grid, QAbstractItemView::SelectionMode selection)
+{
+    setUpRecordGrid(grid, selection);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+}
+
+void showColumnsInOrder(QTableView* grid, const ResultSet& rows, const QList<ShownColumn>& columns)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    for (int c = 0; c < rows.fieldCount(); ++c)
+        grid->setColumnHidden(c, true);
+    int visual = 0;
+    for (const ShownColumn& col : columns) {
+        const int logical = rows.fieldIndex(col.column);
+        if (logical < 0)
+            continue;
+        grid->setColumnHidden(logical, false);
+        header->moveSection(header->visualIndex(logical), visual++);
+        grid->setColumnWidth(logical, col.width > 0 ? col.width : header->defaultSectionSize());
+    }
+}
+
+bool deletePasswordGiven(Database& db, const QString& prompt, EmptyDeletePassword empty)
+{
+    const QString password = settingValue(db, lists::DeletePassword);
+    const QString typed = Dialogs::instance().input(QStringLiteral("Delete Password"), prompt, QStringLiteral("?"),
+                                                    true);
+    if (password.isEmpty() && empty == EmptyDeletePassword::DeletesNothing)
+        return false;
+    return typed == password;
 }
 
 TitleSort* TitleSort::attach(QTableView* grid)

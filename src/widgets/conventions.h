@@ -1,8 +1,10 @@
 #pragma once
 // The interaction rules every screen shares: how Enter moves through a form, the
 // yellow colour of the field being worked on, filter check boxes of the search
-// screens, fields that take digits only, and grids that sort by a click on a title.
-// Each screen attaches these to its own controls.
+// screens, fields that take digits only, grids of records and grids that sort by a click
+// on a title, and the delete password prompt. Each screen attaches these to its own
+// controls.
+#include <QAbstractItemView>
 #include <QColor>
 #include <QList>
 #include <QObject>
@@ -20,6 +22,7 @@ class QWidget;
 
 namespace tarvest {
 
+class Database;
 class ResultSet;
 
 // The colour of a field that is being worked on.
@@ -111,6 +114,30 @@ void showLatinDigits(QLineEdit* field);
 // An entry screen that Escape never closes: what was typed stays; the window's close
 // box (and the screen's own commands) still close it.
 void keepOpenOnEscape(QDialog* screen);
+
+// A grid of records: a click chooses its whole row, one row at a time (or several, with
+// ExtendedSelection), and no cell is edited in place.
+void setUpRecordGrid(QTableView* grid, QAbstractItemView::SelectionMode selection = QAbstractItemView::SingleSelection);
+// The grid of records of a list screen: its rows as high as a line of its text plus 8
+// pixels, its last column taking the room left.
+void setUpListGrid(QTableView* grid, QAbstractItemView::SelectionMode selection = QAbstractItemView::SingleSelection);
+
+// The columns a grid over a result set shows, in this order, each `width` pixels wide (the
+// grid's default width where 0); the result's other columns are hidden. Columns the
+// result lacks are passed over.
+struct ShownColumn {
+    QString column;
+    int width = 0;
+};
+void showColumnsInOrder(QTableView* grid, const ResultSet& rows, const QList<ShownColumn>& columns);
+
+// The delete password prompt: the input box "Delete Password" with `prompt`, typed
+// hidden over "?". True when the typed text is the delete password (the first value of
+// its setting list, read before the box shows). Where no password is set, a screen
+// either deletes nothing or takes an empty typed text as the password.
+enum class EmptyDeletePassword { DeletesNothing, MatchesEmptyText };
+bool deletePasswordGiven(Database& db, const QString& prompt,
+                         EmptyDeletePassword empty = EmptyDeletePassword::DeletesNothing);
 
 // Sorting of a grid by a click on a column title. The grid must show a
 // ResultSetModel; for any other model a click does nothing. The clicked title

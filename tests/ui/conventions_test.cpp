@@ -1,7 +1,10 @@
 // The interaction rules shared by every screen: Enter chains, focus highlight,
-// filter check boxes, digit-only fields and grid title sorting.
+// filter check boxes, digit-only fields, grid columns and title sorting, and the delete
+// password prompt.
 #include "db/provision.h"
 #include "db/resultset.h"
+#include "db/settinglists.h"
+#include "fakedialogs.h"
 #include "testdb.h"
 #include "typing.h"
 #include "widgets/conventions.h"
@@ -309,6 +312,63 @@ TEST_P(TitleSorting, NothingHappensOnAnotherKindOfModel)
     grid.setModel(model.get());
 }
 
+TEST_P(TitleSorting, ShownColumnsComeInTheirOrderAndWidthsAndTheRestIsHidden)
+{
+    const int defaultWidth = grid.horizontalHeader()->defaultSectionSize();
+    showColumnsInOrder(&grid, *rs, {{"tel", 70}, {"absent", 50}, {"name", 0}});
+    const int name = rs->fieldIndex("name"), tel = rs->fieldIndex("tel");
+    for (int c = 0; c < rs->fieldCount(); ++c)
+        EXPECT_EQ(grid.isColumnHidden(c), c != name && c != tel) << rs->fieldName(c).toStdString();
+    EXPECT_EQ(grid.horizontalHeader()->visualIndex(tel), 0);
+    EXPECT_EQ(grid.horizontalHeader()->visualIndex(name), 1);
+    EXPECT_EQ(grid.columnWidth(tel), 70);
+    EXPECT_EQ(grid.columnWidth(name), defaultWidth);
+}
+
 TARVEST_FOR_EACH_DATABASE(TitleSorting);
+
+// ---- The delete password prompt -------------------------------------------------
+
+class DeletePassword : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        if (!db)
+            return;
+        ASSERT_TRUE(provisionSucceeded(provision(*db)));
+    }
+};
+
+TEST_P(DeletePassword, OnlyThePasswordPassesAndAnUnsetOneFollowsTheScreensRule)
+{
+    using enum EmptyDeletePassword;
+    const struct {
+        const char* password; // nullptr: none set
+        const char* typed;    // nullptr: the box cancelled
+        EmptyDeletePassword empty;
+        bool passes;
+    } cases[] = {
+        {"4321", "4321", DeletesNothing, true},   {"4321", "1234", DeletesNothing, false},
+        {"4321", nullptr, DeletesNothing, false}, {"4321", "4321", MatchesEmptyText, true},
+        {nullptr, "", DeletesNothing, false},     {nullptr, "", MatchesEmptyText, true},
+        {nullptr, "x", MatchesEmptyText, false},  {nullptr, nullptr, MatchesEmptyText, false},
+    };
+    for (const auto& c : cases) {
+        db->exec("DELETE FROM setting");
+        if (c.password)
+            addSettingValue(*db, lists::DeletePassword, c.password);
+        FakeDialogs dialogs;
+        if (c.typed)
+            dialogs.inputs.enqueue(c.typed);
+        const bool passed = deletePasswordGiven(*db, "prompt text", c.empty);
+        const std::string which = std::string(c.password ? c.password : "(none)") + " / "
+                                  + (c.typed ? c.typed : "(cancel)") + " / " + std::to_string(int(c.empty));
+        EXPECT_EQ(passed, c.passes) << which;
+        EXPECT_EQ(dialogs.masked, QStringList{"Delete Password | prompt text"}) << which;
+    }
+}
+
+TARVEST_FOR_EACH_DATABASE(DeletePassword);
 
 } // namespace
