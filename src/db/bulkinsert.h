@@ -28,7 +28,6 @@ public:
     void add(const QVariantList& row);
     // Writes the rows still held.
     void flush();
-    int rowsPerStatement() const { return m_perStatement; }
 
 private:
     void write();

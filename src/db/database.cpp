@@ -340,6 +340,15 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& params, bool& ok
     return q;
 }
 
+QString Database::failureReason(const QSqlQuery& failed) const
+{
+    QString reason = dbReason(failed.lastError());
+    if (reason.isEmpty())
+        if (PGconn* c = pgConnection(handle()))
+            reason = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+    return reason;
+}
+
 bool Database::connectionLost() const
 {
     if (m_kind != DbKind::Postgres)
@@ -374,10 +383,7 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& params)
     QSqlQuery q = run(sql, params, ok);
     if (ok)
         return q;
-    QString reason = dbReason(q.lastError());
-    if (reason.isEmpty())
-        if (PGconn* c = pgConnection(handle()))
-            reason = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+    QString reason = failureReason(q);
     if (!connectionLost())
         throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(reason));
 
@@ -418,10 +424,7 @@ void Database::runPrepared(QSqlQuery& statement, const QVariantList& params)
         statement.bindValue(int(i), params[i]);
     if (statement.exec())
         return;
-    QString reason = dbReason(statement.lastError());
-    if (reason.isEmpty())
-        if (PGconn* c = pgConnection(handle()))
-            reason = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+    const QString reason = failureReason(statement);
     throw Error(QStringLiteral("خطا در اجرای دستور بانک اطلاعاتی: %1").arg(reason));
 }
 

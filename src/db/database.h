@@ -112,6 +112,8 @@ public:
 private:
     Database(DbKind kind, QString connectionName, QString description);
     QSqlQuery run(const QString& sql, const QVariantList& params, bool& ok);
+    // The database's reason for a failed statement (libpq's own message when Qt has none).
+    QString failureReason(const QSqlQuery& failed) const;
     bool connectionLost() const;
     void reopen();
     void afterOpen();
