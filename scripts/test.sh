@@ -28,9 +28,6 @@ if grep -E '/Postgres .*Skipped' "$log"; then
 fi
 bash scripts/pg-throwaway.sh stop "$pgdir"
 
-# The Debian package: built, checked, installed into a fresh Debian 12 root and removed.
-bash scripts/test-package.sh
-
 # The sanitizer run: the same tests on SQLite only (the PostgreSQL half is left out, so
 # the guard above concerns the main run alone). Any report ends the test with an error.
 bash scripts/build-asan.sh
@@ -42,6 +39,10 @@ bash scripts/build-asan.sh
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   ctest --output-on-failure -j2 -E '/Postgres' "$@"
 ) | tee "$asanlog"
+
+# The Debian package last, so a failing test ends the run before the package is made:
+# built, checked, installed into a fresh Debian 12 root and removed.
+bash scripts/test-package.sh
 
 echo "Sanitizer run (SQLite): $(grep -E '^[0-9]+% tests passed' "$asanlog" | tail -n 1)"
 echo "Database tests run against PostgreSQL: $(grep -cE '/Postgres .*Passed' "$log")"
