@@ -35,6 +35,11 @@ const QString kUserPassword = QStringLiteral("Sib-e-Sorkh#1403");
 const QString kClerkPassword = QStringLiteral("رمز بهار 1402");
 const QString kAttachmentPassword = QStringLiteral("Emza-ye-Modir-77");
 
+QByteArray utf16(const QString& text)
+{
+    return QStringEncoder(QStringConverter::Utf16LE).encode(text);
+}
+
 // A picture of 5 MB whose bytes cover every value.
 QByteArray bigPicture()
 {
@@ -357,7 +362,7 @@ TEST_P(MigrationTest, FaultsAreReportedAndLeaveTheTargetUnchanged)
         w.finish();
         return path;
     };
-    const qsizetype pictureAt = whole.indexOf(QStringEncoder(QStringConverter::Utf16LE).encode(QStringLiteral("0x89504E47")));
+    const qsizetype pictureAt = whole.indexOf(utf16(QStringLiteral("0x89504E47")));
     ASSERT_GT(pictureAt, 0);
     const QString cut = dir.filePath("cut.sql");
     {
@@ -370,7 +375,7 @@ TEST_P(MigrationTest, FaultsAreReportedAndLeaveTheTargetUnchanged)
         // Cut just before the last GO line: the last batch is not closed.
         QFile c(cutAtGo);
         ASSERT_TRUE(c.open(QIODevice::WriteOnly));
-        c.write(whole.left(whole.lastIndexOf(QStringEncoder(QStringConverter::Utf16LE).encode(QStringLiteral("GO")))));
+        c.write(whole.left(whole.lastIndexOf(utf16(QStringLiteral("GO")))));
     }
     const QString tooLong = QString(71, QChar(0x0645));
     struct Fault {

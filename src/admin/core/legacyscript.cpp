@@ -248,6 +248,7 @@ void LegacyScriptReader::lexString(Token& t)
     // At the opening quote.
     getChar();
     t.kind = Token::Kind::String;
+    t.text = QStringLiteral(""); // N'' is an empty text, not a missing one
     for (;;) {
         if (!fill(1))
             fail(QStringLiteral("متنی که در خط %1 آغاز شده تمام نشده است؛ اسکریپت کامل نیست.").arg(t.line), true);

@@ -159,7 +159,8 @@ PGconn* pgConnection(Database& db)
     if (!h.driver())
         return nullptr;
     const QVariant v = h.driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "PGconn*") != 0)
+    // The driver's handle is named after the structure behind libpq's typedef.
+    if (!v.isValid() || (qstrcmp(v.typeName(), "PGconn*") != 0 && qstrcmp(v.typeName(), "pg_conn*") != 0))
         return nullptr;
     return *static_cast<PGconn* const*>(v.constData());
 }
@@ -593,7 +594,7 @@ std::optional<QString> convertLegacyValue(const Column& c, const ScriptValue& v,
                     .arg(chars)
                     .arg(c.width);
         }
-        out = v.text;
+        out = v.text.isNull() ? QStringLiteral("") : v.text; // an empty text is not NULL
         return std::nullopt;
     }
     case ColType::Blob:
