@@ -47,4 +47,12 @@ int runImportLandsCommand(const QStringList& args, QTextStream& out, QTextStream
 // A second run creates nothing and changes nothing.
 int runInitServerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// "migrate SCRIPT --sqlite DB | --pg CONNINFO [--password-file FILE] [--check]": copies
+// the rows of the old program's SQL Server database, as Management Studio's "Generate
+// Scripts" writes them, into an empty database, all or nothing; prints per table the
+// rows read and written and the time, the tables and columns left out and every problem.
+// With --check (the target may then be left out) it reads and checks the whole script
+// and writes nothing.
+int runMigrateCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 } // namespace tarvest

@@ -72,7 +72,8 @@ const QStringList& pageNames()
 
 namespace {
 
-ProvisionStep provisionTable(Database& db, const Table& table, const QStringList& existingTables)
+ProvisionStep provisionTable(Database& db, const Table& table, const QStringList& existingTables,
+                             FirstRunRows firstRunRows)
 {
     ProvisionStep step;
     step.table = table.name;
@@ -80,7 +81,8 @@ ProvisionStep provisionTable(Database& db, const Table& table, const QStringList
         db.begin();
         if (!existingTables.contains(table.name)) {
             db.exec(createTableSql(table, db.kind()));
-            insertDefaultRows(db, table);
+            if (firstRunRows == FirstRunRows::Insert)
+                insertDefaultRows(db, table);
             step.outcome = ProvisionStep::Outcome::Created;
         } else {
             const QStringList present = db.columnNames(table.name);
@@ -108,7 +110,7 @@ ProvisionStep provisionTable(Database& db, const Table& table, const QStringList
 
 } // namespace
 
-QList<ProvisionStep> provision(Database& db)
+QList<ProvisionStep> provision(Database& db, FirstRunRows firstRunRows)
 {
     QList<ProvisionStep> steps;
     QStringList existing;
@@ -121,7 +123,7 @@ QList<ProvisionStep> provision(Database& db)
         return {failed};
     }
     for (const Table& table : schemaTables())
-        steps << provisionTable(db, table, existing);
+        steps << provisionTable(db, table, existing, firstRunRows);
     return steps;
 }
 

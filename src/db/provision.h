@@ -23,9 +23,13 @@ struct ProvisionStep {
 // The eleven pages a user may hold rights on (table dastrasi), in the menu's order.
 const QStringList& pageNames();
 
+// Whether a table created here gets the rows a new office starts with.
+enum class FirstRunRows { Insert, Omit };
+
 // A table created here gets its default rows: the user "admin" (password "1", level
-// "admin", without a county restriction) with every right on every page.
-QList<ProvisionStep> provision(Database& db);
+// "admin", without a county restriction) with every right on every page; with Omit (a
+// database that receives an older office's rows) it stays empty.
+QList<ProvisionStep> provision(Database& db, FirstRunRows firstRunRows = FirstRunRows::Insert);
 bool provisionSucceeded(const QList<ProvisionStep>& steps);
 // One line per table: "users: created", "komision: already present (added: ostan)",
 // "users: already present (widened: ps to 128)", "phone: failed: <reason>".
