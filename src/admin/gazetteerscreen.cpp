@@ -554,14 +554,19 @@ void Tabadiha::replace()
     }
     // The sheet is checked whole before anything is asked or changed.
     QList<Village> villages;
+    qint64 stored = 0;
     try {
         villages = gazetteerFromSheet(m_sheet);
+        stored = countVillages(*m_session.db(), {});
     } catch (const Error& e) {
         d.warning(e.message());
         return;
     }
-    if (d.question(QStringLiteral("اين عمل ممکن است دقايقي بطول انجامد و اطلاعات قبلي حذف و اطلاعات اکسل جايگزين مي "
-                                  "گردد. آيا براي ادامه عمليات اطمينان داريد؟"))
+    // The question names what goes and what comes in its place.
+    if (d.question(QStringLiteral("اين عمل ممکن است دقايقي بطول انجامد و %1 آبادي ثبت شده حذف و %2 رديف اين فايل اکسل "
+                                  "جايگزين مي گردد. آيا براي ادامه عمليات اطمينان داريد؟")
+                       .arg(stored)
+                       .arg(villages.size()))
         != Dialogs::Answer::Yes)
         return;
     m_progress->setRange(0, std::max<qsizetype>(1, villages.size()));

@@ -428,7 +428,9 @@ ResultSet& Tarazi_src::lands()
 void Tarazi_src::applyRights(const PageRights& rights)
 {
     m_new->setEnabled(rights.insert);
-    m_replace->setEnabled(rights.insert);
+    // The replacement deletes every record before it writes the sheet's: it takes both rights.
+    m_canReplace = rights.insert && rights.remove;
+    m_replace->setEnabled(m_canReplace);
     m_edit->setEnabled(rights.edit);
     m_delete->setEnabled(rights.remove);
 }
@@ -603,14 +605,22 @@ void Tarazi_src::replace()
         d.message(QStringLiteral("ابتدا فايل اکسل را با Browse انتخاب نماييد"));
         return;
     }
-    // The sheet is checked whole before anything changes.
+    if (!m_canReplace) {
+        d.warning(land_msg::ReplaceNeedsDeleteRight);
+        return;
+    }
+    // The sheet is checked whole before anything is asked or changed.
     QList<QStringList> rows;
+    qint64 stored = 0;
     try {
         rows = landRowsFromSheet(m_sheet);
+        stored = countLands(*m_session.db(), {});
     } catch (const Error& e) {
         d.warning(e.message());
         return;
     }
+    if (d.question(land_msg::replaceQuestion(stored, rows.size())) != Dialogs::Answer::Yes)
+        return;
     m_status->setText(land_msg::Moving);
     m_progress->setRange(0, std::max<qsizetype>(1, rows.size()));
     m_progress->setValue(0);

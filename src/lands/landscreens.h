@@ -100,6 +100,7 @@ private:
     Session& m_session;
     SheetTable m_sheet;
     bool m_sheetLoaded = false;
+    bool m_canReplace = false;
 
     QComboBox* m_county;
     QPushButton* m_addCounty;
