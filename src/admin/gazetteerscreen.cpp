@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
 #include "widgets/sheetpreview.h"
@@ -156,6 +157,7 @@ Tabadiha_ins::Tabadiha_ins(Session& session, Tabadiha& list, QWidget* parent)
     chain->add(m_ins).add(m_edit);
     limitToColumnWidths(this, QStringLiteral("abadiha"));
     keepOpenOnEscape(this);
+    new EntryGuard(this, {m_ins, m_edit});
 }
 
 Tabadiha_ins::~Tabadiha_ins() = default;
@@ -189,6 +191,7 @@ void Tabadiha_ins::prepareNew()
     setFields({});
     m_ins->show();
     m_edit->hide();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tabadiha_ins::prepareEdit(const QVariant& id, const QVariantMap& row)
@@ -199,12 +202,14 @@ void Tabadiha_ins::prepareEdit(const QVariant& id, const QVariantMap& row)
     setFields({v("cod"), v("ostan"), v("shahrestan"), v("shahr"), v("bakhsh"), v("dehestan"), v("rosta")});
     m_ins->hide();
     m_edit->show();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tabadiha_ins::saveNew()
 {
     try {
         const qint64 id = saveNewVillage(*m_session.db(), fields(), m_session.login.userName);
+        EntryGuard::of(this)->markSaved();
         Dialogs::instance().message(QStringLiteral("ثبت شد"));
         m_list.showOnly(id);
     } catch (const Error& e) {
@@ -224,6 +229,7 @@ void Tabadiha_ins::saveChanges()
         Dialogs::instance().warning(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     m_list.villages().reloadCurrent();
     accept();
 }
