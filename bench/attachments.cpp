@@ -48,7 +48,8 @@ struct Step {
     double seconds = 0, before = 0, peak = 0;
 };
 
-template <typename F> Step measure(F&& work)
+template <typename F>
+Step measure(F&& work)
 {
     resetPeak();
     Step s;
@@ -92,8 +93,7 @@ int main(int argc, char** argv)
         bench::onEachDatabase(tmp, "attachments", [&](const char* kind, Database& db) {
             provision(db);
             qint64 id = 0;
-            const Step store =
-                measure([&] { id = storeAttachment(db, attachment::NewestPackage, QString(), path); });
+            const Step store = measure([&] { id = storeAttachment(db, attachment::NewestPackage, QString(), path); });
             report(kind, "store", store, fileMiB);
             QString opened;
             const Step open = measure([&] { opened = saveAttachmentToTemp(db, id); });

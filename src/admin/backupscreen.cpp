@@ -10,12 +10,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QProgressBar>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTreeView>
@@ -24,7 +24,8 @@
 namespace tarvest {
 
 namespace {
-const QString kNoFolder = QStringLiteral("پوشه‌اي براي فايل پشتيبان انتخاب نشده است");
+const QString kNoFolder = QStringLiteral(
+    "پوشه‌اي براي فايل پشتيبان انتخاب نشده است");
 }
 
 Tbackup::Tbackup(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
@@ -151,9 +152,8 @@ void Tbackup::createBackup()
     // The backup reads through its own connection (or pg_dump), never the program's.
     QString written, failure;
     try {
-        runOffTheWindowThread(m_progress, [&](const WorkProgress& progress) {
-            written = backupFrom(source, folder, today, progress);
-        });
+        runOffTheWindowThread(
+            m_progress, [&](const WorkProgress& progress) { written = backupFrom(source, folder, today, progress); });
     } catch (const Error& e) {
         failure = e.message();
     } catch (const std::exception& e) {

@@ -12,8 +12,8 @@
 #include "widgets/conventions.h"
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
-#include "widgets/linklabel.h"
 #include "widgets/entryguard.h"
+#include "widgets/linklabel.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
 

@@ -33,8 +33,8 @@ QString openedCopiesFolder()
         base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (base.isEmpty())
         throw Error(QStringLiteral("پوشه‌اي براي باز کردن فايل ها پيدا نشد"));
-    const QString folder =
-        QDir(base).filePath(QStringLiteral("tarvest-opened-%1").arg(QCoreApplication::applicationPid()));
+    const QString folder = QDir(base).filePath(
+        QStringLiteral("tarvest-opened-%1").arg(QCoreApplication::applicationPid()));
     if (!QDir().mkpath(folder))
         throw Error(QStringLiteral("پوشه %1 ساخته نشد").arg(QDir::toNativeSeparators(folder)));
     // The user's files: no other account reads them.

@@ -11,6 +11,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <type_traits>
+
 namespace tarvest {
 
 namespace {
@@ -80,7 +83,8 @@ QString cellWhere(const BlobCell& cell)
 }
 
 // Runs `work` in a transaction of its own (or the caller's).
-template <typename F> auto inTransaction(Database& db, F&& work)
+template <typename F>
+auto inTransaction(Database& db, F&& work)
 {
     db.begin();
     try {
@@ -139,7 +143,8 @@ void writeBlobFromFile(Database& db, const BlobCell& cell, const QString& path, 
                 rowGone();
             if (size == 0)
                 return;
-            const qint64 rowid = db.scalar(QStringLiteral("SELECT rowid") + cellWhere(cell), {cell.keyValue}).toLongLong();
+            const qint64 rowid = db.scalar(QStringLiteral("SELECT rowid") + cellWhere(cell), {cell.keyValue})
+                                     .toLongLong();
             SqliteBlob blob(sqliteHandle(db), cell, rowid, true);
             for (qint64 offset = 0; offset < size; offset += piece.size()) {
                 nextPiece(offset);
@@ -183,7 +188,8 @@ qint64 readBlobToFile(Database& db, const BlobCell& cell, const QString& path, c
             return 0;
         QByteArray piece;
         if (db.kind() == DbKind::Sqlite) {
-            const qint64 rowid = db.scalar(QStringLiteral("SELECT rowid") + cellWhere(cell), {cell.keyValue}).toLongLong();
+            const qint64 rowid = db.scalar(QStringLiteral("SELECT rowid") + cellWhere(cell), {cell.keyValue})
+                                     .toLongLong();
             SqliteBlob blob(sqliteHandle(db), cell, rowid, false);
             for (qint64 offset = 0; offset < total; offset += piece.size()) {
                 piece.resize(std::min(kBlobPiece, total - offset));
@@ -194,10 +200,10 @@ qint64 readBlobToFile(Database& db, const BlobCell& cell, const QString& path, c
             }
             return total;
         }
-        const qint64 oid =
-            db.scalar(QStringLiteral("SELECT lo_from_bytea(0, ") + cell.column + QStringLiteral(")") + cellWhere(cell),
-                      {cell.keyValue})
-                .toLongLong();
+        const qint64 oid = db.scalar(QStringLiteral("SELECT lo_from_bytea(0, ") + cell.column + QStringLiteral(")")
+                                         + cellWhere(cell),
+                                     {cell.keyValue})
+                               .toLongLong();
         for (qint64 offset = 0; offset < total;) {
             piece = db.scalar(QStringLiteral("SELECT lo_get(CAST(? AS oid), CAST(? AS bigint), CAST(? AS integer))"),
                               {oid, offset, std::min(kBlobPiece, total - offset)})

@@ -7,8 +7,8 @@
 #include "widgets/conventions.h"
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
-#include "widgets/numericedits.h"
 #include "widgets/entryguard.h"
+#include "widgets/numericedits.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
 

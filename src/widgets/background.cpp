@@ -17,8 +17,10 @@ void runOffTheWindowThread(QProgressBar* bar, const std::function<void(const Wor
         shown->show();
     }
     const WorkProgress progress = [shown](qint64 done, qint64 total) {
+        if (!shown)
+            return;
         QMetaObject::invokeMethod(
-            shown,
+            shown.data(),
             [shown, done, total] {
                 if (!shown || total <= 0)
                     return;

@@ -108,8 +108,7 @@ EntryGuard::~EntryGuard()
 
 EntryGuard* EntryGuard::of(const QWidget* screen)
 {
-    return screen ? screen->findChild<EntryGuard*>(QStringLiteral("entryGuard"), Qt::FindDirectChildrenOnly)
-                  : nullptr;
+    return screen ? screen->findChild<EntryGuard*>(QStringLiteral("entryGuard"), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 QList<QWidget*> EntryGuard::fields() const

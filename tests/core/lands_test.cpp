@@ -474,18 +474,18 @@ TEST_P(LandsTest, ASheetRepeatingACountyAndCodeIsRefusedNamingBothRows)
     // Columns C and G hold the county and the village code. The same code in another
     // county is another record; the same pair again is not.
     const int county = 2, code = 6, village = 19;
-    const QString path = makeSparseXlsx(
-        "twice.xlsx", {{{county, Shiraz}, {code, "77"}, {village, QStringLiteral("كوشك")}},
-                       {{county, Lar}, {code, "77"}, {village, QStringLiteral("بنارویه")}},
-                       {{county, Shiraz}, {code, "78"}},
-                       {{county, Shiraz}, {code, "77"}, {village, QStringLiteral("كوشك دوم")}}});
+    const QString path = makeSparseXlsx("twice.xlsx",
+                                        {{{county, Shiraz}, {code, "77"}, {village, QStringLiteral("كوشك")}},
+                                         {{county, Lar}, {code, "77"}, {village, QStringLiteral("بنارویه")}},
+                                         {{county, Shiraz}, {code, "78"}},
+                                         {{county, Shiraz}, {code, "77"}, {village, QStringLiteral("كوشك دوم")}}});
     const State before = state();
     try {
         landRowsFromSheet(readSheet(path, "sh"));
         ADD_FAILURE() << "a repeated county and code was accepted";
     } catch (const Error& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("خطا! شهرستان %1 و کد آبادي 77 در رديف هاي 2 و 5 فايل اکسل تکراري است")
-                                   .arg(Shiraz))
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("خطا! شهرستان %1 و کد آبادي 77 در رديف هاي 2 و 5 فايل اکسل تکراري است").arg(Shiraz))
             << e.message().toStdString();
     }
     QString err;

@@ -102,7 +102,8 @@ TEST_P(BackupScreenTest, NoFolderChosenGivesTheErrorAndWritesNothing)
     tree->setFocus();
     QApplication::processEvents();
     EXPECT_TRUE(screen->folder().isEmpty());
-    EXPECT_EQ(screen->findChild<QLabel*>("chosenFolder")->text(), QStringLiteral("پوشه‌اي براي فايل پشتيبان انتخاب نشده است"));
+    EXPECT_EQ(screen->findChild<QLabel*>("chosenFolder")->text(),
+              QStringLiteral("پوشه‌اي براي فايل پشتيبان انتخاب نشده است"));
     screen->findChild<QPushButton*>("BitBtn1")->click();
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_TRUE(dialogs.shown[0].startsWith(kFailed + "\n")) << dialogs.shown[0].toStdString();

@@ -28,6 +28,7 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -74,7 +75,8 @@ protected:
         std::function<void(QDialog*)> fill;
         const char* typed;
     };
-    template <typename T> T* keep(std::unique_ptr<T> screen)
+    template <typename T>
+    T* keep(std::unique_ptr<T> screen)
     {
         T* raw = screen.get();
         screens.push_back(std::move(screen));
@@ -243,7 +245,9 @@ protected:
         do {
             w = w->nextInFocusChain();
             const QWidget* parent = w->parentWidget();
-            const bool part = parent && (qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent));
+            const bool part = parent
+                              && (qobject_cast<const QComboBox*>(parent)
+                                  || qobject_cast<const QAbstractSpinBox*>(parent));
             if (w->window() == screen && !part && entryFieldValue(w).isValid() && canTakeFocus(w) && !out.contains(w))
                 out << w;
         } while (w != screen);
@@ -275,7 +279,8 @@ TEST_P(EntryScreensTest, EnterInEveryFieldSavesNothingUntilTheSaveShortcut)
         SCOPED_TRACE(e.name);
         QDialog* screen = e.open();
         screen->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
+        screen->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
         e.fill(screen);
         const int before = count(e.table);
         const QList<QWidget*> inputs = reachableInputs(screen);
@@ -316,7 +321,8 @@ TEST_P(EntryScreensTest, ClosingWithChangedFieldsAsksAndStayKeepsTheValues)
         SCOPED_TRACE(e.name);
         QDialog* screen = e.open();
         screen->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
+        screen->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
         // As loaded: closing asks nothing.
         EXPECT_TRUE(screen->close());
         EXPECT_FALSE(screen->isVisible());
@@ -325,7 +331,8 @@ TEST_P(EntryScreensTest, ClosingWithChangedFieldsAsksAndStayKeepsTheValues)
         // Typed into: the close box (or Alt+F4) asks; stay keeps the screen and the values.
         screen = e.open();
         screen->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
+        screen->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
         e.fill(screen);
         set(screen, e.typed, QStringLiteral("نوشته كاربر ۱۲۳"));
         const QString typed = valueOf(screen, e.typed);
@@ -347,7 +354,8 @@ TEST_P(EntryScreensTest, ClosingWithChangedFieldsAsksAndStayKeepsTheValues)
         // Save stores the record and then closes; closing again asks nothing.
         screen = e.open();
         screen->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
+        screen->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
         e.fill(screen);
         dialogs.asked.clear();
         dialogs.answers << Dialogs::Answer::Yes;

@@ -61,9 +61,9 @@ qint64 storeCasePicture(Database& db, qint64 casePk, const QString& filePath, co
     // to its case, and no other workstation sees it half written.
     db.begin();
     try {
-        const qint64 pk = db.insert(kTable, {{QStringLiteral("cod"), casePk},
-                                             {QStringLiteral("ext"), ext},
-                                             {QStringLiteral("cmt"), description}});
+        const qint64 pk = db.insert(
+            kTable,
+            {{QStringLiteral("cod"), casePk}, {QStringLiteral("ext"), ext}, {QStringLiteral("cmt"), description}});
         writeBlobFromFile(db, {kTable, QStringLiteral("pk"), pk, QStringLiteral("pic")}, filePath, progress);
         db.commit();
         return pk;
