@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QUrl>
 
 namespace tarvest {
@@ -32,25 +31,6 @@ public:
         default:
             return Answer::Cancel;
         }
-    }
-
-    Answer saveDiscardStay(const QString& text) override
-    {
-        QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::NoButton,
-                        QApplication::activeWindow());
-        box.setLayoutDirection(Qt::RightToLeft);
-        QAbstractButton* save = box.addButton(QStringLiteral("ذخيره"), QMessageBox::AcceptRole);
-        QAbstractButton* discard = box.addButton(QStringLiteral("بستن بدون ذخيره"), QMessageBox::DestructiveRole);
-        QAbstractButton* stay = box.addButton(QStringLiteral("ماندن در صفحه"), QMessageBox::RejectRole);
-        // Enter or Escape keep the screen: only a deliberate choice closes it.
-        box.setDefaultButton(static_cast<QPushButton*>(stay));
-        box.setEscapeButton(stay);
-        box.exec();
-        if (box.clickedButton() == save)
-            return Answer::Yes;
-        if (box.clickedButton() == discard)
-            return Answer::No;
-        return Answer::Cancel;
     }
 
     QString input(const QString& caption, const QString& prompt, const QString& defaultText, bool secret) override

@@ -20,10 +20,6 @@ public:
     virtual void error(const QString& text) = 0;
     // A confirmation in a warning box with Yes, No and Cancel; only Yes acts.
     virtual Answer question(const QString& text) = 0;
-    // Unsaved work on a screen being closed: Yes saves, No discards, Cancel stays. The Qt
-    // dialogs name the three buttons "ذخيره", "بستن بدون ذخيره" and "ماندن در صفحه";
-    // otherwise it is the question above.
-    virtual Answer saveDiscardStay(const QString& text) { return question(text); }
     // An input box: OK returns the typed text, Cancel returns the default text.
     virtual QString input(const QString& caption, const QString& prompt, const QString& defaultText,
                           bool secret = false) = 0;

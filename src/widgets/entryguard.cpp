@@ -187,7 +187,8 @@ bool EntryGuard::hasUnsavedWork() const
 
 QString EntryGuard::question()
 {
-    return QStringLiteral("تغييرات اين صفحه ذخيره نشده است. آيا ذخيره شود؟");
+    return QStringLiteral("تغييرات اين صفحه ذخيره نشده است. آيا ذخيره شود؟\n"
+                          "بله: ذخيره و بستن - خير: بستن بدون ذخيره - انصراف: ماندن در صفحه");
 }
 
 bool EntryGuard::save()
@@ -205,7 +206,7 @@ bool EntryGuard::confirmClose()
 {
     if (!hasUnsavedWork())
         return true;
-    switch (Dialogs::instance().saveDiscardStay(question())) {
+    switch (Dialogs::instance().question(question())) {
     case Dialogs::Answer::Yes:
         // Closes only when the save went through; a refused save showed its message
         // and the values stay for the clerk to mend.

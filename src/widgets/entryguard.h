@@ -67,7 +67,7 @@ public:
     // Clicks the shown, enabled save button; false when there is none.
     bool save();
 
-    // The question's text.
+    // The question's text (a Yes/No/Cancel question: save / discard / stay).
     static QString question();
 
 signals:
