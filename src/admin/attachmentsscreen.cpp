@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/resultset.h"
 #include "db/uniquekey.h"
+#include "widgets/background.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 
@@ -13,7 +14,9 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -86,6 +89,11 @@ Tzamaem::Tzamaem(Session& session, QWidget* parent) : QDialog(parent), m_session
     layout->addWidget(m_grid, 1);
     layout->addWidget(deleteHint);
     layout->addWidget(openHint);
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+    layout->addWidget(m_progress);
     resize(640, 420);
 
     connect(m_title, &QComboBox::activated, this, [this] { titleChosen(); });
@@ -174,7 +182,15 @@ void Tzamaem::storeFile()
     if (path.isEmpty() || refused)
         return;
     try {
-        storeAttachment(*db, title, m_password->text(), path);
+        // A file of tens of megabytes goes in pieces through a connection of its own, off
+        // the window's thread; the window shows how far it is and takes no commands meanwhile.
+        const QString password = m_password->text();
+        setEnabled(false);
+        const auto enable = qScopeGuard([this] { setEnabled(true); });
+        runOffTheWindowThread(m_progress, [&](const WorkProgress& progress) {
+            const std::unique_ptr<Database> own = db->openAnother();
+            storeAttachment(*own, title, password, path, progress);
+        });
     } catch (const DuplicateKey&) {
         // Stored from another workstation after our check.
         Dialogs::instance().message(duplicateAttachmentMessage());
@@ -202,7 +218,13 @@ void Tzamaem::openRow(int row)
         return;
     QString written;
     try {
-        written = saveAttachmentToTemp(*db, m_list.asInteger(QStringLiteral("id")));
+        const qint64 id = m_list.asInteger(QStringLiteral("id"));
+        setEnabled(false);
+        const auto enable = qScopeGuard([this] { setEnabled(true); });
+        runOffTheWindowThread(m_progress, [&](const WorkProgress& progress) {
+            const std::unique_ptr<Database> own = db->openAnother();
+            written = saveAttachmentToTemp(*own, id, progress);
+        });
     } catch (const Error& e) {
         Dialogs::instance().warning(e.message());
         return;

@@ -10,6 +10,7 @@ class QAction;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QProgressBar;
 class QTableView;
 
 namespace tarvest {
@@ -45,6 +46,7 @@ private:
     QLineEdit* m_password;
     QPushButton* m_store;
     QTableView* m_grid;
+    QProgressBar* m_progress; // storing or opening a file
     QAction* m_changePassword;
     QAction* m_delete;
 };

@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
 #include "widgets/sheetpreview.h"
@@ -156,6 +157,7 @@ Tabadiha_ins::Tabadiha_ins(Session& session, Tabadiha& list, QWidget* parent)
     chain->add(m_ins).add(m_edit);
     limitToColumnWidths(this, QStringLiteral("abadiha"));
     keepOpenOnEscape(this);
+    new EntryGuard(this, {m_ins, m_edit});
 }
 
 Tabadiha_ins::~Tabadiha_ins() = default;
@@ -189,6 +191,7 @@ void Tabadiha_ins::prepareNew()
     setFields({});
     m_ins->show();
     m_edit->hide();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tabadiha_ins::prepareEdit(const QVariant& id, const QVariantMap& row)
@@ -199,12 +202,14 @@ void Tabadiha_ins::prepareEdit(const QVariant& id, const QVariantMap& row)
     setFields({v("cod"), v("ostan"), v("shahrestan"), v("shahr"), v("bakhsh"), v("dehestan"), v("rosta")});
     m_ins->hide();
     m_edit->show();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tabadiha_ins::saveNew()
 {
     try {
         const qint64 id = saveNewVillage(*m_session.db(), fields(), m_session.login.userName);
+        EntryGuard::of(this)->markSaved();
         Dialogs::instance().message(QStringLiteral("ثبت شد"));
         m_list.showOnly(id);
     } catch (const Error& e) {
@@ -224,6 +229,7 @@ void Tabadiha_ins::saveChanges()
         Dialogs::instance().warning(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     m_list.villages().reloadCurrent();
     accept();
 }
@@ -554,14 +560,19 @@ void Tabadiha::replace()
     }
     // The sheet is checked whole before anything is asked or changed.
     QList<Village> villages;
+    qint64 stored = 0;
     try {
         villages = gazetteerFromSheet(m_sheet);
+        stored = countVillages(*m_session.db(), {});
     } catch (const Error& e) {
         d.warning(e.message());
         return;
     }
-    if (d.question(QStringLiteral("اين عمل ممکن است دقايقي بطول انجامد و اطلاعات قبلي حذف و اطلاعات اکسل جايگزين مي "
-                                  "گردد. آيا براي ادامه عمليات اطمينان داريد؟"))
+    // The question names what goes and what comes in its place.
+    if (d.question(QStringLiteral("اين عمل ممکن است دقايقي بطول انجامد و %1 آبادي ثبت شده حذف و %2 رديف اين فايل اکسل "
+                                  "جايگزين مي گردد. آيا براي ادامه عمليات اطمينان داريد؟")
+                       .arg(stored)
+                       .arg(villages.size()))
         != Dialogs::Answer::Yes)
         return;
     m_progress->setRange(0, std::max<qsizetype>(1, villages.size()));

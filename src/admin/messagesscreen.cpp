@@ -9,6 +9,7 @@
 #include "db/settinglists.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/screen.h"
 
 #include <QAction>
@@ -166,6 +167,10 @@ Tpayam::Tpayam(Session& session, QWidget* parent) : QDialog(parent), m_session(s
     connect(m_recipientFilter, &QComboBox::currentIndexChanged, this, &Tpayam::filterByRecipient);
     connect(m_all, &QCheckBox::clicked, this, &Tpayam::tickAll);
     connect(m_send, &QToolButton::clicked, this, &Tpayam::send);
+    // A message being written is work to keep: Escape never closes the screen, closing
+    // with it asks, and Enter in the subject sends nothing.
+    keepOpenOnEscape(this);
+    new EntryGuard(this, {m_send}, {m_subject, m_newText});
 }
 
 void Tpayam::prepare()
@@ -184,6 +189,7 @@ void Tpayam::prepare()
     m_subject->setEditText(QString());
     m_recipientFilter->setEnabled(admin);
     fitInsideAvailableArea(this, size());
+    EntryGuard::of(this)->markLoaded();
     reopen();
 }
 
@@ -365,6 +371,7 @@ void Tpayam::send()
         Dialogs::instance().error(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     reopen();
     Dialogs::instance().message(kSent);
 }

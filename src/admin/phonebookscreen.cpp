@@ -5,6 +5,7 @@
 #include "db/session.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -101,6 +102,10 @@ Tphone::Tphone(Session& session, QWidget* parent) : QDialog(parent), m_session(s
 
     // Names, numbers and descriptions take at most their columns' widths.
     limitToColumnWidths(this, QStringLiteral("phone"));
+    // The new entry's fields are work to keep: Escape never closes the screen, closing
+    // with a typed entry asks, and Enter saves nothing.
+    keepOpenOnEscape(this);
+    new EntryGuard(this, {m_insert}, {m_name, m_tel, m_cmt});
 
     connect(m_src, &QLineEdit::textChanged, this, &Tphone::searchTextChanged);
     connect(m_insert, &QPushButton::clicked, this, &Tphone::addEntry);
@@ -130,6 +135,7 @@ void Tphone::prepare()
     m_name->clear();
     m_tel->clear();
     m_cmt->clear();
+    EntryGuard::of(this)->markLoaded();
     search();
 }
 
@@ -198,6 +204,7 @@ void Tphone::addEntry()
         Dialogs::instance().error(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     search();
     Dialogs::instance().message(kSaved);
     m_name->setFocus();
@@ -228,6 +235,8 @@ void Tphone::deleteCurrent()
         Dialogs::instance().error(e.message());
         return;
     }
+    // What the deletion put in the fields is no typing of the clerk's.
+    EntryGuard::of(this)->markLoaded();
     Dialogs::instance().message(kDeleted);
     search();
 }

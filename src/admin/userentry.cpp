@@ -7,6 +7,7 @@
 #include "db/settinglists.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/recordchanged.h"
 
 #include <QComboBox>
@@ -100,6 +101,7 @@ Tusers_ins::Tusers_ins(Session& session, QWidget* parent) : QDialog(parent), m_s
     chain->add(m_us).add(m_ps).add(m_ostan).add(m_semat).add(m_nam).add(m_mobile).add(m_lev).add(m_status);
     connect(m_insert, &QPushButton::clicked, this, &Tusers_ins::insert);
     connect(m_edit, &QPushButton::clicked, this, &Tusers_ins::save);
+    new EntryGuard(this, {m_insert, m_edit});
 }
 
 void Tusers_ins::showEvent(QShowEvent* event)
@@ -136,6 +138,7 @@ void Tusers_ins::prepareNew()
     m_status->setEditText(QStringLiteral("فعال"));
     m_insert->show();
     m_edit->hide();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tusers_ins::prepareEdit(qint64 id, const QVariantMap& loaded)
@@ -155,6 +158,7 @@ void Tusers_ins::prepareEdit(qint64 id, const QVariantMap& loaded)
     }
     m_insert->hide();
     m_edit->show();
+    EntryGuard::of(this)->markLoaded();
 }
 
 UserFields Tusers_ins::fields() const
@@ -195,6 +199,7 @@ void Tusers_ins::insert()
         Dialogs::instance().error(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     Dialogs::instance().message(kSaved);
     emit saved();
 }
@@ -216,6 +221,7 @@ void Tusers_ins::save()
         Dialogs::instance().error(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     emit saved();
     close();
 }

@@ -20,6 +20,7 @@
 #include "pricing/pricesearchscreen.h"
 #include "pricing/transfertypes.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/screen.h"
 
 #include <QAction>
@@ -303,6 +304,11 @@ void Tmain::checkMessages()
 
 void Tmain::closeEvent(QCloseEvent* event)
 {
+    // An entry screen still open with unsaved work is asked about first.
+    if (!EntryGuard::confirmCloseAll()) {
+        event->ignore();
+        return;
+    }
     if (Dialogs::instance().question(QStringLiteral("آيا مي خواهيد از برنامه خارج شويد")) != Dialogs::Answer::Yes) {
         event->ignore();
         return;

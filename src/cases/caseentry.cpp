@@ -12,6 +12,7 @@
 #include "widgets/conventions.h"
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/linklabel.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
@@ -403,7 +404,9 @@ Tkomision::Tkomision(Session& session, QWidget* parent) : QDialog(parent), d(std
     auto* enter = new EnterChain(this);
     for (const QString& name : enterOrder())
         enter->add(d->controls.value(name));
-    enter->add(d->insBtn, d->insBtn).add(d->editBtn, d->editBtn);
+    // The chain ends on the save button; Enter there saves nothing (a click or Ctrl+S does).
+    enter->add(d->insBtn).add(d->editBtn);
+    new EntryGuard(this, {d->insBtn, d->editBtn});
     for (const QString& name : highlighted())
         highlightOnFocus(d->controls.value(name));
 
@@ -478,6 +481,7 @@ void Tkomision::prepareNew()
     d->setText(u"reg_dat"_s, TodayJalali());
     d->editKey = {};
     d->showMode(false);
+    EntryGuard::of(this)->markLoaded();
 }
 
 bool Tkomision::prepareEdit()
@@ -506,6 +510,7 @@ bool Tkomision::prepareEdit()
         return false;
     }
     d->showMode(true);
+    EntryGuard::of(this)->markLoaded();
     return true;
 }
 
@@ -533,6 +538,7 @@ void Tkomision::saveNew()
         Dialogs::instance().error(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     Dialogs::instance().message(caseText::Saved);
 }
 
@@ -572,6 +578,7 @@ void Tkomision::saveEdit()
         Dialogs::instance().error(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     accept();
     cases.locate(u"pk"_s, d->editKey);
 }

@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/resultset.h"
 #include "db/settinglists.h"
+#include "widgets/background.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
 
@@ -15,7 +16,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -66,6 +69,7 @@ struct Tkomision_pic::Impl {
     ResultSet list; // the case's attachments, without their bytes
     ResultSetModel* model = nullptr;
     QTableView* grid = nullptr;
+    QProgressBar* progress = nullptr; // storing or saving a file
     QAction* remove = nullptr;
     QComboBox* cmt = nullptr;
     QPushButton* store = nullptr;
@@ -150,6 +154,11 @@ Tkomision_pic::Tkomision_pic(Session& session, QWidget* parent) : QDialog(parent
     layout->addLayout(top);
     layout->addWidget(d->openAfterSave);
     layout->addWidget(d->grid, 1);
+    d->progress = new QProgressBar;
+    d->progress->setObjectName(QStringLiteral("progress"));
+    d->progress->setTextVisible(false);
+    d->progress->hide();
+    layout->addWidget(d->progress);
     resize(460, 320);
 
     connect(d->store, &QPushButton::clicked, this, &Tkomision_pic::storeFile);
@@ -202,7 +211,15 @@ void Tkomision_pic::storeFile()
     if (path.isEmpty())
         return;
     try {
-        storeCasePicture(*db, d->casePk, path, description);
+        // A file of tens of megabytes goes in pieces through a connection of its own, off
+        // the window's thread; the window shows how far it is and takes no commands meanwhile.
+        const qint64 casePk = d->casePk;
+        setEnabled(false);
+        const auto enable = qScopeGuard([this] { setEnabled(true); });
+        runOffTheWindowThread(d->progress, [&](const WorkProgress& progress) {
+            const std::unique_ptr<Database> own = db->openAnother();
+            storeCasePicture(*own, casePk, path, description, progress);
+        });
     } catch (const Error& e) {
         Dialogs::instance().warning(e.message());
         return;
@@ -224,7 +241,12 @@ void Tkomision_pic::saveAndOpen(int row)
         return;
     QString written;
     try {
-        written = saveCasePicture(*db, pk, name);
+        setEnabled(false);
+        const auto enable = qScopeGuard([this] { setEnabled(true); });
+        runOffTheWindowThread(d->progress, [&](const WorkProgress& progress) {
+            const std::unique_ptr<Database> own = db->openAnother();
+            written = saveCasePicture(*own, pk, name, progress);
+        });
     } catch (const Error& e) {
         Dialogs::instance().warning(e.message());
         return;

@@ -11,6 +11,7 @@
 #include "widgets/conventions.h"
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/linklabel.h"
 #include "widgets/numericedits.h"
 #include "widgets/recordchanged.h"
@@ -305,6 +306,7 @@ Tasnad_ins::Tasnad_ins(Session& session, ResultSet& documents, QWidget* parent)
     limitToColumnWidths(this, QStringLiteral("asnad"));
     keepOpenOnEscape(this);
     setReceiptFields(false);
+    new EntryGuard(this, {m_ins, m_edit});
 }
 
 Tasnad_ins::~Tasnad_ins() = default;
@@ -354,9 +356,11 @@ void Tasnad_ins::prepareNew()
     text("sahm_sabt")->setText(QStringLiteral("0"));
     setReceiptFields(false);
     m_pendingExperts.clear();
+    m_savedId = 0;
     m_ins->show();
     m_edit->hide();
     m_city->setFocus();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tasnad_ins::prepareEdit()
@@ -376,9 +380,11 @@ void Tasnad_ins::prepareEdit()
             text(col)->setText(rs.asString(col));
     }
     m_pendingExperts.clear();
+    m_savedId = 0;
     m_ins->hide();
     m_edit->show();
     m_city->setFocus();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tasnad_ins::showEvent(QShowEvent* event)
@@ -464,8 +470,9 @@ void Tasnad_ins::saveNew()
         m_documents.setDatabase(m_session.db());
         if (!m_documents.isOpen())
             m_documents.open(QStringLiteral("select * from asnad where id=-1"));
-        saveNewFeeDocument(m_documents, row, m_pendingExperts);
+        m_savedId = saveNewFeeDocument(m_documents, row, m_pendingExperts);
         m_pendingExperts.clear();
+        EntryGuard::of(this)->markSaved();
     } catch (const DuplicateKey&) {
         Dialogs::instance().warning(kDuplicateDocument);
     } catch (const FeeInputError& e) {
@@ -479,6 +486,7 @@ void Tasnad_ins::saveChanges()
 {
     try {
         m_documents.edit(savedValues());
+        EntryGuard::of(this)->markSaved();
     } catch (const RecordChanged& changed) {
         if (offerReload(changed))
             m_documents.reloadCurrent();
@@ -499,8 +507,10 @@ Tasnad_sayer_kar& Tasnad_ins::expertsDialog()
 void Tasnad_ins::openExperts()
 {
     try {
-        const qint64 key = insertMode() ? 0 : m_documents.value(QStringLiteral("id")).toLongLong();
-        expertsDialog().prepare(key, amount("sayer_kar")->asInteger(), insertMode() ? &m_pendingExperts : nullptr);
+        // A new document's rows wait under key 0 until its first save attaches them; once it
+        // is saved (the screen stays for the next one), rows go under its id at once.
+        const qint64 key = insertMode() ? m_savedId : m_documents.value(QStringLiteral("id")).toLongLong();
+        expertsDialog().prepare(key, amount("sayer_kar")->asInteger(), key == 0 ? &m_pendingExperts : nullptr);
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
         return;

@@ -73,6 +73,7 @@ private:
     QHash<QString, QLabel*> m_percents;  // percentage labels by name
     QList<QWidget*> m_receiptFields;
     QList<qint64> m_pendingExperts;
+    qint64 m_savedId = 0; // the document this new-document screen saved last, 0 before
     std::unique_ptr<Tasnad_sayer_kar> m_experts;
 };
 

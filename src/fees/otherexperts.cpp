@@ -6,6 +6,7 @@
 #include "fees/core/feedocs.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/numericedits.h"
 #include "widgets/recordchanged.h"
 
@@ -107,6 +108,8 @@ Tasnad_sayer_kar::Tasnad_sayer_kar(Session& session, QWidget* parent)
     setTabOrder(m_darsad, m_mablagh);
     setTabOrder(m_mablagh, ins);
     setTabOrder(ins, m_grid);
+    keepOpenOnEscape(this);
+    new EntryGuard(this, {ins}, {m_nam, m_darsad, m_mablagh});
     resize(420, 360);
 }
 
@@ -118,13 +121,14 @@ void Tasnad_sayer_kar::prepare(qint64 documentId, qint64 amount, QList<qint64>* 
     m_pending = pending;
     m_key->setText(QString::number(documentId));
     m_rows.setDatabase(m_session.db());
-    const fees::ExpertRows q = fees::expertRowsQuery(documentId, pending ? *pending : QList<qint64>{});
+    const fees::ExpertRows q = fees::expertRowsQuery(documentId);
     m_rows.open(q.sql, q.params, QStringLiteral("sayerkar"));
     m_amount->setText(QString::number(amount));
     m_nam->clear();
     m_mablagh->setText(QStringLiteral("0"));
     m_darsad->setText(QStringLiteral("0"));
     m_nam->setFocus();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tasnad_sayer_kar::updateAmount()
@@ -143,6 +147,7 @@ void Tasnad_sayer_kar::add()
         if (m_documentId == 0 && m_pending)
             m_pending->append(m_rows.value(QStringLiteral("id")).toLongLong());
         m_grid->selectRow(m_rows.recNo() - 1);
+        EntryGuard::of(this)->markSaved();
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
     }

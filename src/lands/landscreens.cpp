@@ -8,6 +8,7 @@
 #include "lands/prints/landprint.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
 #include "widgets/sheetpreview.h"
@@ -162,6 +163,7 @@ Tarazi_ins::Tarazi_ins(Session& session, QWidget* parent) : QDialog(parent), m_s
     connect(m_ins, &QPushButton::clicked, this, [this] { saveNew(); });
     connect(m_edit, &QPushButton::clicked, this, [this] { saveChanges(); });
     keepOpenOnEscape(this);
+    new EntryGuard(this, {m_ins, m_edit});
     resize(1100, 720);
 }
 
@@ -223,6 +225,7 @@ void Tarazi_ins::prepareNew()
     setTexts({});
     m_ins->show();
     m_edit->hide();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tarazi_ins::prepareEdit()
@@ -234,6 +237,7 @@ void Tarazi_ins::prepareEdit()
     setTexts(values);
     m_ins->hide();
     m_edit->show();
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tarazi_ins::saveNew()
@@ -244,6 +248,7 @@ void Tarazi_ins::saveNew()
             lands.open(QStringLiteral("select * from arazi where id<>-1 and 1=0"), {}, QStringLiteral("arazi"));
         // The check and the insert run under the lock of the county and village code.
         lands.append(landValues(texts()), &landKeyRule());
+        EntryGuard::of(this)->markSaved();
     } catch (const DuplicateKey&) {
         Dialogs::instance().warning(land_msg::Duplicate);
     } catch (const Error& e) {
@@ -264,6 +269,7 @@ void Tarazi_ins::saveChanges()
         Dialogs::instance().error(e.message());
         return;
     }
+    EntryGuard::of(this)->markSaved();
     accept();
 }
 
@@ -428,7 +434,9 @@ ResultSet& Tarazi_src::lands()
 void Tarazi_src::applyRights(const PageRights& rights)
 {
     m_new->setEnabled(rights.insert);
-    m_replace->setEnabled(rights.insert);
+    // The replacement deletes every record before it writes the sheet's: it takes both rights.
+    m_canReplace = rights.insert && rights.remove;
+    m_replace->setEnabled(m_canReplace);
     m_edit->setEnabled(rights.edit);
     m_delete->setEnabled(rights.remove);
 }
@@ -603,14 +611,22 @@ void Tarazi_src::replace()
         d.message(QStringLiteral("ابتدا فايل اکسل را با Browse انتخاب نماييد"));
         return;
     }
-    // The sheet is checked whole before anything changes.
+    if (!m_canReplace) {
+        d.warning(land_msg::ReplaceNeedsDeleteRight);
+        return;
+    }
+    // The sheet is checked whole before anything is asked or changed.
     QList<QStringList> rows;
+    qint64 stored = 0;
     try {
         rows = landRowsFromSheet(m_sheet);
+        stored = countLands(*m_session.db(), {});
     } catch (const Error& e) {
         d.warning(e.message());
         return;
     }
+    if (d.question(land_msg::replaceQuestion(stored, rows.size())) != Dialogs::Answer::Yes)
+        return;
     m_status->setText(land_msg::Moving);
     m_progress->setRange(0, std::max<qsizetype>(1, rows.size()));
     m_progress->setValue(0);

@@ -66,7 +66,7 @@ public:
     ~Tarazi_src() override;
 
     // Menu items "ثبت", "ويرايش", "حذف" follow the insert, edit and delete rights; the
-    // replacement follows the insert right.
+    // replacement (which deletes every record first) takes the insert and the delete right.
     void applyRights(const PageRights& rights) override;
     // What the main menu does before showing the screen: the search with the filters as
     // they stand, then the filter texts emptied (a county user's own name in the county
@@ -100,6 +100,7 @@ private:
     Session& m_session;
     SheetTable m_sheet;
     bool m_sheetLoaded = false;
+    bool m_canReplace = false;
 
     QComboBox* m_county;
     QPushButton* m_addCounty;

@@ -7,6 +7,7 @@
 #include "widgets/conventions.h"
 #include "widgets/dateedit.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/numericedits.h"
 #include "widgets/placechain.h"
 #include "widgets/recordchanged.h"
@@ -168,6 +169,7 @@ Tghimat_ins::Tghimat_ins(Session& session, QWidget* parent)
         highlightOnFocus(w);
     limitToColumnWidths(this, QStringLiteral("ghimat"));
     keepOpenOnEscape(this);
+    new EntryGuard(this, {m_ins, m_edit});
 }
 
 Tghimat_ins::~Tghimat_ins() = default;
@@ -314,6 +316,7 @@ void Tghimat_ins::prepareNew()
     m_city->setFocus();
     m_ins->show();
     m_edit->hide();
+    EntryGuard::of(this)->markLoaded();
 }
 
 bool Tghimat_ins::prepareEdit()
@@ -352,6 +355,7 @@ bool Tghimat_ins::prepareEdit()
     m_city->setFocus();
     m_ins->hide();
     m_edit->show();
+    EntryGuard::of(this)->markLoaded();
     return true;
 }
 
@@ -411,8 +415,10 @@ void Tghimat_ins::saveNew()
         const QStringList problems = pricing::saveNewAssessment(m_session.prices, *a);
         for (const QString& p : problems)
             Dialogs::instance().warning(p);
-        if (problems.isEmpty())
+        if (problems.isEmpty()) {
+            EntryGuard::of(this)->markSaved();
             accept();
+        }
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
     }
@@ -429,8 +435,10 @@ void Tghimat_ins::saveChanges()
         const QStringList problems = pricing::saveAssessmentChanges(m_session.prices, *a);
         for (const QString& p : problems)
             Dialogs::instance().warning(p);
-        if (problems.isEmpty())
+        if (problems.isEmpty()) {
+            EntryGuard::of(this)->markSaved();
             accept();
+        }
     } catch (const RecordChanged& changed) {
         if (offerReload(changed))
             m_session.prices.reloadCurrent();

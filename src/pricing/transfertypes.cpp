@@ -6,6 +6,7 @@
 #include "pricing/core/pricing.h"
 #include "widgets/conventions.h"
 #include "widgets/dialogs.h"
+#include "widgets/entryguard.h"
 #include "widgets/numericedits.h"
 #include "widgets/recordchanged.h"
 
@@ -77,6 +78,7 @@ Tghimat_typ::Tghimat_typ(Session& session, QWidget* parent)
     connect(m_delete, &QAction::triggered, this, &Tghimat_typ::removeType);
     limitToColumnWidths(this, QStringLiteral("vagozarityp"));
     keepOpenOnEscape(this);
+    new EntryGuard(this, {m_add}, {m_name, m_zarib});
 }
 
 Tghimat_typ::~Tghimat_typ() = default;
@@ -100,6 +102,7 @@ void Tghimat_typ::prepare()
     reopen();
     m_name->setEditText(QString());
     m_zarib->setText(QStringLiteral("0"));
+    EntryGuard::of(this)->markLoaded();
 }
 
 void Tghimat_typ::add()
@@ -115,8 +118,10 @@ void Tghimat_typ::add()
         const auto result = pricing::addTransferType(*m_session.db(), m_name->currentText(), m_zarib->text(), problems);
         for (const QString& p : problems)
             Dialogs::instance().warning(p);
-        if (result == pricing::TransferTypeAdd::Added)
+        if (result == pricing::TransferTypeAdd::Added) {
             reopen();
+            EntryGuard::of(this)->markSaved();
+        }
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
     }
@@ -131,6 +136,8 @@ void Tghimat_typ::removeType()
         m_zarib->setText(m_types.asString(QStringLiteral("zarib")));
         m_types.remove();
         reopen();
+        // The deleted type's values wait in the fields for a new add; they are no typing.
+        EntryGuard::of(this)->markLoaded();
     } catch (const RecordChanged& changed) {
         if (offerReload(changed))
             reopen();

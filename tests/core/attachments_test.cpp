@@ -3,13 +3,16 @@
 // declaration form's signature lookup verifies.
 #include "admin/core/attachments.h"
 #include "cases/prints/core/countyprint.h"
+#include "common/openedcopies.h"
 #include "common/password.h"
+#include "db/blobio.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/uniquekey.h"
 #include "testdb.h"
 
 #include <QCollator>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -90,6 +93,64 @@ TEST_P(AttachmentsTest, OneFilePerTitleAndItsBytesComeBackUnchanged)
     EXPECT_THROW(saveAttachmentToTemp(*db, id), Error);
     // Once deleted, the title takes a new file.
     EXPECT_GT(storeAttachment(*db, title, QString(), file("tarvest_1.3.deb", "new")), id);
+}
+
+TEST_P(AttachmentsTest, AFileOfManyPiecesGoesInAndComesOutWholeIntoAnOwnerOnlyFolder)
+{
+    // Three and a half pieces, every byte value; and an empty file.
+    QByteArray bytes(qsizetype(3.5 * kBlobPiece), '\0');
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 131 + i / 4099) % 256);
+    const auto largeObjects = [&] {
+        return GetParam() == test::Backend::Postgres
+                   ? db->scalar("SELECT count(*) FROM pg_largeobject_metadata").toInt()
+                   : 0;
+    };
+    const int objectsBefore = largeObjects();
+    QList<qint64> told;
+    const qint64 id = storeAttachment(*db, attachment::NewestPackage, QString(), file("plan.pdf", bytes),
+                                      [&](qint64 done, qint64 total) {
+                                          EXPECT_EQ(total, bytes.size());
+                                          told << done;
+                                      });
+    EXPECT_EQ(told.first(), 0);
+    EXPECT_EQ(told.last(), bytes.size());
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(db->scalar("SELECT length(pic) FROM zamaem WHERE id = ?", {id}).toLongLong(), bytes.size());
+    EXPECT_EQ(db->scalar("SELECT pic FROM zamaem WHERE id = ?", {id}).toByteArray(), bytes);
+    const QString opened = saveAttachmentToTemp(*db, id);
+    {
+        QFile f(opened);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), bytes);
+    }
+    // The copy is in this run's folder, which only the user may enter.
+    const QFileInfo folder(QFileInfo(opened).absolutePath());
+    EXPECT_EQ(folder.absoluteFilePath(), QFileInfo(openedCopiesFolder()).absoluteFilePath());
+    EXPECT_EQ(folder.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::ExeOther), 0);
+    const qint64 empty = storeAttachment(*db, attachment::FontHelp, QString(), file("empty.txt", {}));
+    const QString openedEmpty = saveAttachmentToTemp(*db, empty);
+    EXPECT_EQ(QFileInfo(openedEmpty).size(), 0);
+    EXPECT_EQ(largeObjects(), objectsBefore) << "no large object is left behind";
+
+    // A store that fails half way (the title taken meanwhile) leaves nothing.
+    EXPECT_THROW(storeAttachment(*db, attachment::NewestPackage, QString(), file("again.pdf", bytes)), DuplicateKey);
+    EXPECT_EQ(db->scalar("SELECT count(*) FROM zamaem").toInt(), 2);
+    EXPECT_EQ(largeObjects(), objectsBefore);
+
+    // The copies go with the run.
+    removeOpenedCopies();
+    EXPECT_FALSE(QFileInfo::exists(opened));
+    EXPECT_FALSE(QFileInfo::exists(folder.absoluteFilePath()));
+}
+
+TEST(StoredFileLimit, ALargerFileThanTheDatabaseTakesIsNamedWithItsSize)
+{
+    const QString message = fileTooLargeMessage("/home/clerk/plan.pdf", qint64(1536) * 1024 * 1024,
+                                                qint64(1024) * 1024 * 1024);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("خطا!")));
+    EXPECT_TRUE(message.contains(QStringLiteral("1536.0 مگابايت"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("حداکثر 1024.0 مگابايت"))) << message.toStdString();
 }
 
 TEST_P(AttachmentsTest, PasswordIsHashedAndVerifiedByTheSignatureLookup)

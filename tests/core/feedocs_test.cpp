@@ -115,13 +115,17 @@ TEST_P(FeeDocsTest, ExpertRowsOfANewDocumentAreAttachedAndGoWithIt)
     EXPECT_THROW(saveNewFeeDocument(docs, {{"city", "فسا"}, {"sal", "1402"}}, {other}), DuplicateKey);
     EXPECT_EQ(db->scalar("select asnad_id from sayerkar where id=?", {other}).toLongLong(), 0);
 
-    // The dialog of a new document lists only its own rows, not old rows under key 0.
-    const ExpertRows pending = expertRowsQuery(0, {other});
+    // The dialog of a new document lists every row still under key 0 (the old one and the
+    // one the refused save left), so they can be seen and deleted; a document's dialog
+    // lists its own rows.
     ResultSet rows(db);
-    rows.open(pending.sql, pending.params);
-    EXPECT_EQ(rows.recordCount(), 1);
-    rows.open(expertRowsQuery(0, {}).sql);
-    EXPECT_EQ(rows.recordCount(), 0);
+    const ExpertRows unsaved = expertRowsQuery(0);
+    rows.open(unsaved.sql, unsaved.params);
+    EXPECT_EQ(rows.recordCount(), 2);
+    const ExpertRows own = expertRowsQuery(id);
+    rows.open(own.sql, own.params);
+    ASSERT_EQ(rows.recordCount(), 1);
+    EXPECT_EQ(rows.value("id").toLongLong(), mine);
 
     ASSERT_TRUE(docs.locate("id", id));
     deleteFeeDocument(*db, docs);

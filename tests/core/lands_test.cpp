@@ -13,6 +13,10 @@
 #include "testdb.h"
 
 #include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QSet>
 #include <QSqlQuery>
@@ -206,6 +210,44 @@ wb.save(path)
         return path;
     }
     static QString cell(int r, int c) { return QStringLiteral("ر%1'c%2").arg(r).arg(c); }
+
+    // A sheet "sh" of 58 columns under a heading row whose rows hold only the cells given
+    // (zero-based column -> text); every other cell is left empty in the file.
+    QString makeSparseXlsx(const QString& name, const QList<QMap<int, QString>>& rows)
+    {
+        QJsonArray all;
+        for (const auto& row : rows) {
+            QJsonObject cells;
+            for (auto it = row.begin(); it != row.end(); ++it)
+                cells.insert(QString::number(it.key()), it.value());
+            all.append(cells);
+        }
+        const QString path = dir.filePath(name);
+        const auto made = tarvest::testing::runPython(R"PY(
+import sys, json, openpyxl
+path, rows = sys.argv[1], json.loads(sys.argv[2])
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "sh"
+ws.append(["h%d" % c for c in range(58)])
+for r, row in enumerate(rows):
+    for c, v in row.items():
+        ws.cell(row=r + 2, column=int(c) + 1, value=v)
+wb.save(path)
+)PY",
+                                                      {path, QString::fromUtf8(QJsonDocument(all).toJson())});
+        EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+        return path;
+    }
+    int runImport(const QString& file, QString* err)
+    {
+        QProcess p;
+        p.start(QStringLiteral(TARVEST_ADMIN_EXE),
+                {"import-lands", file, GetParam() == test::Backend::Sqlite ? "--sqlite" : "--pg", tmp->location()});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    }
 
     // Every row of the table holds, column by column, the cells the mapping names.
     void expectSheetRows(const QString& table, int rows)
@@ -425,6 +467,51 @@ TEST_P(LandsTest, CommandLineReplacesOrSaysWhyItRefused)
     EXPECT_EQ(out.trimmed(), "land records replaced: 300 rows");
     expectSheetRows("arazi", 300);
     expectSheetRows("sh", 300);
+}
+
+TEST_P(LandsTest, ASheetRepeatingACountyAndCodeIsRefusedNamingBothRows)
+{
+    // Columns C and G hold the county and the village code. The same code in another
+    // county is another record; the same pair again is not.
+    const int county = 2, code = 6, village = 19;
+    const QString path = makeSparseXlsx("twice.xlsx",
+                                        {{{county, Shiraz}, {code, "77"}, {village, QStringLiteral("كوشك")}},
+                                         {{county, Lar}, {code, "77"}, {village, QStringLiteral("بنارویه")}},
+                                         {{county, Shiraz}, {code, "78"}},
+                                         {{county, Shiraz}, {code, "77"}, {village, QStringLiteral("كوشك دوم")}}});
+    const State before = state();
+    try {
+        landRowsFromSheet(readSheet(path, "sh"));
+        ADD_FAILURE() << "a repeated county and code was accepted";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("خطا! شهرستان %1 و کد آبادي 77 در رديف هاي 2 و 5 فايل اکسل تکراري است").arg(Shiraz))
+            << e.message().toStdString();
+    }
+    QString err;
+    EXPECT_EQ(runImport(path, &err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("در رديف هاي 2 و 5 فايل اکسل تکراري است"))) << err.toStdString();
+    EXPECT_TRUE(err.contains("land records unchanged"));
+    EXPECT_EQ(state(), before);
+}
+
+TEST_P(LandsTest, EmptyCellsAreStoredAsTheEntryScreenStoresAnEmptyField)
+{
+    // Rows that fill only a few cells, one of them stopping before the last column.
+    const QString path = makeSparseXlsx("sparse.xlsx", {{{2, Shiraz}, {6, "1"}, {57, "x"}},
+                                                        {{2, Shiraz}, {6, "2"}},
+                                                        {{2, Lar}, {6, "3"}, {11, QStringLiteral("فاز 1")}}});
+    EXPECT_EQ(replaceLands(*db, landRowsFromSheet(readSheet(path, "sh"))), 3);
+    // An entry saved with empty fields, as the screen writes it.
+    db->insert("arazi", landValues({Shiraz, "", "", "", "9"}));
+    for (const QString& table : {QStringLiteral("arazi"), QStringLiteral("sh")}) {
+        for (const QString& column : landColumnNames())
+            EXPECT_EQ(db->scalar("select count(*) from " + table + " where " + column + " is null").toInt(), 0)
+                << table.toStdString() << "." << column.toStdString();
+    }
+    // A filter on empty text finds the records whose cell was empty.
+    EXPECT_EQ(db->scalar("select count(*) from arazi where marhale=''").toInt(), 3);
+    EXPECT_EQ(db->scalar("select count(*) from sh where san=''").toInt(), 2);
 }
 
 TARVEST_FOR_EACH_DATABASE(LandsTest);

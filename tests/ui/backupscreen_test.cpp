@@ -5,17 +5,21 @@
 #include "admin/core/backup.h"
 #include "app/mainwindow.h"
 #include "common/clock.h"
+#include "common/safefile.h"
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/session.h"
 #include "fakedialogs.h"
 #include "testdb.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace tarvest;
@@ -59,11 +63,14 @@ TEST_P(BackupScreenTest, CreatesTheDaysFileAndASecondOneBesideIt)
     ASSERT_TRUE(screen->findChild<QTreeView*>("ShellTreeView1"));
 
     screen->setFolder(folder.path());
+    EXPECT_TRUE(screen->findChild<QLabel*>("chosenFolder")->text().contains(shownPath(folder.path())));
     screen->findChild<QPushButton*>("BitBtn1")->click();
-    EXPECT_EQ(dialogs.shown, QStringList{kDone});
-    EXPECT_EQ(screen->lastWritten(), QDir(folder.path()).filePath("pelarin1403_10_01"));
+    const QString first = QDir(folder.path()).filePath("pelarin1403_10_01");
+    // The message names the file written.
+    EXPECT_EQ(dialogs.shown, QStringList{kDone + "\n" + shownPath(first)});
+    EXPECT_EQ(screen->lastWritten(), first);
     screen->createBackup();
-    EXPECT_EQ(dialogs.shown, (QStringList{kDone, kDone}));
+    EXPECT_EQ(dialogs.shown, (QStringList{kDone + "\n" + shownPath(first), kDone + "\n" + shownPath(first + "_2")}));
     EXPECT_EQ(files(folder.path()), (QStringList{"pelarin1403_10_01", "pelarin1403_10_01_2"}));
     EXPECT_EQ(backupKind(screen->lastWritten()),
               GetParam() == Backend::Sqlite ? BackupKind::Sqlite : BackupKind::Postgres);
@@ -83,6 +90,61 @@ TEST_P(BackupScreenTest, AFolderThatCannotBeWrittenGivesTheMessageAndNoFile)
         EXPECT_GT(dialogs.shown[0].size(), kFailed.size() + 3); // the reason follows
     }
     EXPECT_EQ(files(folder.path()), QStringList{"plain"});
+}
+
+TEST_P(BackupScreenTest, NoFolderChosenGivesTheErrorAndWritesNothing)
+{
+    // The tree taking the focus makes its first row current; that chooses no folder.
+    const QString wasCurrent = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    screen->show();
+    auto* tree = screen->findChild<QTreeView*>("ShellTreeView1");
+    tree->setFocus();
+    QApplication::processEvents();
+    EXPECT_TRUE(screen->folder().isEmpty());
+    EXPECT_EQ(screen->findChild<QLabel*>("chosenFolder")->text(),
+              QStringLiteral("پوشه‌اي براي فايل پشتيبان انتخاب نشده است"));
+    screen->findChild<QPushButton*>("BitBtn1")->click();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith(kFailed + "\n")) << dialogs.shown[0].toStdString();
+    EXPECT_TRUE(screen->lastWritten().isEmpty());
+    EXPECT_TRUE(files(folder.path()).isEmpty());
+    QDir::setCurrent(wasCurrent);
+}
+
+TEST_P(BackupScreenTest, TheWindowKeepsAnsweringWhileALargeDatabaseIsBackedUp)
+{
+    // About 48 MB of stored files.
+    const QByteArray block(16 * 1024 * 1024, 'x');
+    for (int i = 0; i < 3; ++i)
+        db->insert("zamaem", {{"cmt", QStringLiteral("پيوست %1").arg(i)}, {"pictype", ".bin"}, {"pic", block}});
+    screen->show();
+    screen->setFolder(folder.path());
+    auto* bar = screen->findChild<QProgressBar*>("progress");
+    int ticks = 0;
+    bool barShown = false, buttonDisabled = false;
+    QTimer timer;
+    timer.setInterval(2);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        barShown = barShown || bar->isVisible();
+        buttonDisabled = buttonDisabled || !screen->findChild<QPushButton*>("BitBtn1")->isEnabled();
+        // Closing the window while the backup runs is refused.
+        if (ticks == 2)
+            EXPECT_FALSE(screen->close());
+    });
+    timer.start();
+    screen->createBackup();
+    timer.stop();
+    EXPECT_GE(ticks, 3) << "the window's loop ran while the backup was written";
+    EXPECT_TRUE(barShown);
+    EXPECT_TRUE(buttonDisabled);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_FALSE(screen->running());
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith(kDone)) << dialogs.shown[0].toStdString();
+    EXPECT_GT(QFileInfo(screen->lastWritten()).size(), qint64(3) * block.size() / 2);
+    EXPECT_TRUE(screen->isVisible());
 }
 
 TARVEST_FOR_EACH_DATABASE(BackupScreenTest);

@@ -14,6 +14,7 @@
 #include "testdb.h"
 #include "typing.h"
 #include "widgets/dateedit.h"
+#include "widgets/entryguard.h"
 #include "widgets/linklabel.h"
 #include "widgets/recordchanged.h"
 
@@ -466,7 +467,10 @@ TEST_P(CaseEntryTest, EscapeNeverClosesTheScreenButTheCloseBoxDoes)
         EXPECT_TRUE(screen->isVisible()) << name;
     }
     EXPECT_EQ(text("paper_no"), "12/345") << "what was typed stays";
+    // The close box asks about what was typed; discarding closes.
+    dialogs.answers << test::FakeDialogs::Answer::No;
     screen->close();
+    EXPECT_EQ(dialogs.asked.last(), EntryGuard::question());
     EXPECT_FALSE(screen->isVisible());
 }
 

@@ -297,9 +297,15 @@ TEST_P(GazetteerScreenTest, ReplacementFromASpreadsheetAllOrNothing)
         rows << QStringList{QStringLiteral("0%1").arg(i), Fars, Larestan, "", "ب", "د", QStringLiteral("ده %1").arg(i)};
     ASSERT_TRUE(screen->loadSheet(xlsx("good.xlsx", Heading, rows)));
     EXPECT_EQ(screen->findChild<QLabel*>("cnt2")->text(), "250");
+    const int stored = db->scalar("select count(*) from abadiha").toInt();
     dialogs.answers << Dialogs::Answer::No;
     screen->replace();
     EXPECT_EQ(snapshot(), before);
+    // The question names what goes and what comes.
+    ASSERT_FALSE(dialogs.asked.isEmpty());
+    EXPECT_TRUE(dialogs.asked.last().contains(QStringLiteral(" %1 آبادي ثبت شده حذف").arg(stored)))
+        << dialogs.asked.last().toStdString();
+    EXPECT_TRUE(dialogs.asked.last().contains(QStringLiteral(" 250 رديف"))) << dialogs.asked.last().toStdString();
     dialogs.answers << Dialogs::Answer::Yes;
     screen->replace();
     EXPECT_EQ(dialogs.shown.last(), "انتقال انجام شد");

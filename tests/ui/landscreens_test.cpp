@@ -359,6 +359,7 @@ TEST_P(LandScreenTest, PreviewAndReplacementFromTheSheet)
     EXPECT_EQ(preview->model()->index(1, 0).data().toString(), QStringLiteral("ر1'c0"));
     preview->sortByColumn(0, Qt::DescendingOrder);
     EXPECT_EQ(preview->model()->index(0, 0).data().toString(), QStringLiteral("ر99'c0"));
+    dialogs.answers << Dialogs::Answer::Yes;
     screen->replace();
     EXPECT_EQ(bar->maximum(), 300);
     EXPECT_EQ(bar->value(), 300);
@@ -367,6 +368,36 @@ TEST_P(LandScreenTest, PreviewAndReplacementFromTheSheet)
     EXPECT_EQ(db->scalar("select count(*) from sh").toInt(), 300);
     EXPECT_EQ(db->scalar("select count(*) from arazi where shahrestan=?", {QStringLiteral("ر7'c2")}).toInt(), 1);
     EXPECT_EQ(session.lands.recordCount(), 300);
+}
+
+TEST_P(LandScreenTest, ReplacementAsksWhatGoesAndWhatComesAndNeedsTheDeleteRight)
+{
+    auto* replaceButton = screen->findChild<QPushButton*>("ghghgh");
+    ASSERT_TRUE(screen->loadSheet(xlsx("county.xlsx", 60, 58)));
+
+    // A county user who may insert but not delete cannot replace the province's records.
+    screen->applyRights({true, true, false, true});
+    EXPECT_FALSE(replaceButton->isEnabled());
+    screen->replace();
+    EXPECT_EQ(dialogs.shown.last(), land_msg::ReplaceNeedsDeleteRight);
+    EXPECT_TRUE(dialogs.asked.isEmpty());
+    EXPECT_EQ(db->scalar("select count(*) from arazi").toInt(), 3);
+
+    // With both rights it asks first, naming the records that go and the rows that come;
+    // only Yes replaces.
+    screen->applyRights({true, true, true, true});
+    EXPECT_TRUE(replaceButton->isEnabled());
+    for (Dialogs::Answer answer : {Dialogs::Answer::No, Dialogs::Answer::Cancel}) {
+        dialogs.answers << answer;
+        replaceButton->click();
+        EXPECT_EQ(db->scalar("select count(*) from arazi").toInt(), 3);
+    }
+    ASSERT_EQ(dialogs.asked.size(), 2);
+    EXPECT_EQ(dialogs.asked[0], land_msg::replaceQuestion(3, 60));
+    EXPECT_TRUE(dialogs.asked[0].startsWith(QStringLiteral("3 رکورد اراضي همه شهرستان ها حذف و 60 رديف")));
+    dialogs.answers << Dialogs::Answer::Yes;
+    replaceButton->click();
+    EXPECT_EQ(db->scalar("select count(*) from arazi").toInt(), 60);
 }
 
 TEST_P(LandScreenTest, LandReportPrintsEveryRecordWithTheDateAndTheTotal)

@@ -16,6 +16,7 @@
 #include "db/provision.h"
 #include "fakedialogs.h"
 #include "testdb.h"
+#include "widgets/entryguard.h"
 #include "widgets/screen.h"
 
 #include <QAction>
@@ -644,6 +645,41 @@ TEST_P(ShellTest, FirstRunOnTheSampleReachesTheCasesAndSavesOne)
     EXPECT_TRUE(cases->search());
     EXPECT_EQ(shell->session().cases.recordCount(), before + 1);
     EXPECT_TRUE(shell->session().cases.locate("paper_no", "9999/1"));
+}
+
+TEST_P(ShellTest, LeavingTheProgramWithUnsavedWorkAsksForItsScreenFirst)
+{
+    fillSampleData(*db);
+    shell->login().show();
+    typeLogin("admin", "1");
+    pressLogin();
+    Tmain& main = shell->main();
+    ASSERT_TRUE(main.isVisible());
+    main.menuAction("komision")->trigger();
+    auto* cases = main.findChild<Tkomision_rep*>("Tkomision_rep");
+    ASSERT_TRUE(cases);
+    cases->newCase();
+    Tkomision& entry = cases->entryScreen();
+    entry.show();
+    auto* paperNo = entry.findChild<QLineEdit*>("paper_no");
+    paperNo->setText("9999/7");
+    dialogs.asked.clear();
+
+    // Stay: neither the program nor the case screen closes; what was typed stays.
+    dialogs.answers.enqueue(Dialogs::Answer::Cancel);
+    main.close();
+    EXPECT_EQ(dialogs.asked, QStringList{EntryGuard::question()});
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(entry.isVisible());
+    EXPECT_EQ(paperNo->text(), "9999/7");
+
+    // Discard, then the program's own question.
+    dialogs.answers.enqueue(Dialogs::Answer::No);
+    dialogs.answers.enqueue(Dialogs::Answer::Yes);
+    main.close();
+    EXPECT_EQ(dialogs.asked.last(), QStringLiteral("آيا مي خواهيد از برنامه خارج شويد"));
+    EXPECT_EQ(quits, 1);
 }
 
 TARVEST_FOR_EACH_DATABASE(ShellTest);

@@ -2,8 +2,10 @@
 
 #include "cases/core/casepictures.h"
 #include "common/errors.h"
+#include "common/openedcopies.h"
 #include "common/password.h"
 #include "common/safefile.h"
+#include "db/blobio.h"
 #include "db/database.h"
 #include "db/places.h"
 #include "db/uniquekey.h"
@@ -24,17 +26,6 @@ namespace {
 
 const QString kTable = QStringLiteral("zamaem");
 constexpr int kMaxExtension = 5;
-
-QByteArray readWhole(const QString& path)
-{
-    QFile f(path);
-    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("فایل «%1» خوانده نشد: %2").arg(shownPath(path), f.errorString()));
-    QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("فایل «%1» خوانده نشد: %2").arg(shownPath(path), f.errorString()));
-    return data;
-}
 
 } // namespace
 
@@ -84,7 +75,8 @@ bool attachmentTitleTaken(Database& db, const QString& title)
     return db.scalar(QStringLiteral("SELECT count(*) FROM zamaem WHERE cmt = ?"), {title}).toLongLong() > 0;
 }
 
-qint64 storeAttachment(Database& db, const QString& title, const QString& password, const QString& filePath)
+qint64 storeAttachment(Database& db, const QString& title, const QString& password, const QString& filePath,
+                       const BlobProgress& progress)
 {
     if (title.trimmed().isEmpty())
         throw Error(QStringLiteral("خطا، ابتدا شرح ضميمه را وارد نماييد"));
@@ -95,38 +87,32 @@ qint64 storeAttachment(Database& db, const QString& title, const QString& passwo
                 "پسوند «%1» بیش از %2 حرف است؛ فایل را با پسوندی کوتاه‌تر ذخیره کنید.")
                 .arg(ext)
                 .arg(kMaxExtension));
-    const QByteArray bytes = readWhole(filePath);
+    const QFileInfo file(filePath);
+    if (!file.isFile() || !file.isReadable())
+        throw Error(QStringLiteral("فایل %1 خوانده نشد").arg(shownPath(filePath)));
+    if (const qint64 largest = largestStoredFile(db); file.size() > largest)
+        throw Error(fileTooLargeMessage(filePath, file.size(), largest));
     const QVariantMap row{{QStringLiteral("cmt"), title},
                           {QStringLiteral("ramz"), storedAttachmentPassword(password)},
-                          {QStringLiteral("pictype"), ext},
-                          {QStringLiteral("pic"), bytes}};
+                          {QStringLiteral("pictype"), ext}};
     qint64 id = 0;
-    saveUnique(db, attachmentTitleRule(), row, {}, [&] { id = db.insert(kTable, row); });
+    // The row and its bytes (written in pieces) in the title's one transaction.
+    saveUnique(db, attachmentTitleRule(), row, {}, [&] {
+        id = db.insert(kTable, row);
+        writeBlobFromFile(db, {kTable, QStringLiteral("id"), id, QStringLiteral("pic")}, filePath, progress);
+    });
     return id;
 }
 
-QString saveAttachmentToTemp(Database& db, qint64 id)
+QString saveAttachmentToTemp(Database& db, qint64 id, const BlobProgress& progress)
 {
-    QSqlQuery q = db.exec(QStringLiteral("SELECT pic, pictype FROM zamaem WHERE id = ?"), {id});
-    if (!q.next())
+    const QVariant ext = db.scalar(QStringLiteral("SELECT pictype FROM zamaem WHERE id = ?"), {id});
+    if (!ext.isValid())
         throw Error(QStringLiteral("این ضميمه دیگر در بانک نیست؛ شاید از ایستگاه دیگری حذف شده است."));
-    const QByteArray bytes = q.value(0).toByteArray();
-    // The extension goes into a file name: only its own characters, never a folder.
-    QString ext = q.value(1).toString();
-    ext.remove(QLatin1Char('/'));
-    QTemporaryFile f(QDir(QDir::tempPath()).filePath(QStringLiteral("tarvest-zamaem-XXXXXX") + ext));
-    f.setAutoRemove(false); // the desktop's program reads it after we are done
-    if (!f.open())
-        throw Error(QStringLiteral("فایل موقت ساخته نشد: %1").arg(f.errorString()));
-    f.close();
-    // The name is reserved; the bytes replace the empty file only once all are on the disk.
-    try {
-        writeFileSafely(f.fileName(), bytes);
-    } catch (const Error&) {
-        f.remove();
-        throw;
-    }
-    return f.fileName();
+    // A copy of its own in the run's owner-only folder, removed when the program ends.
+    const QString path = openedCopyPath(kTable, id, ext.toString());
+    readBlobToFile(db, {kTable, QStringLiteral("id"), id, QStringLiteral("pic")}, path, progress);
+    return path;
 }
 
 void changeAttachmentPassword(Database& db, qint64 id, const QString& password)

@@ -4,6 +4,8 @@
 // picture, which the county declaration form fetches with its password. Each title is
 // stored once. Passwords are kept as salted Argon2id hashes (common/password.h); an empty
 // password means the file has none. Every failure is a tarvest::Error with a Persian message.
+#include "db/blobio.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -51,11 +53,15 @@ bool attachmentTitleTaken(Database& db, const QString& title);
 // extension (dot included, at most five characters) and its content, in one insert under
 // the title's rule; returns the new id. Throws DuplicateKey (nothing written) when the
 // title is taken, Error for an empty title, an unreadable file or a long extension.
-qint64 storeAttachment(Database& db, const QString& title, const QString& password, const QString& filePath);
+// The bytes go in pieces (db/blobio.h), `progress` hearing each; a file larger than the
+// database takes is refused with its Persian message before anything is written.
+qint64 storeAttachment(Database& db, const QString& title, const QString& password, const QString& filePath,
+                       const BlobProgress& progress = {});
 
-// Writes the stored bytes of one attachment to a new file in the temporary folder, named
-// with its stored extension, and returns its path. Each opening makes its own file.
-QString saveAttachmentToTemp(Database& db, qint64 id);
+// Writes the stored bytes of one attachment, in pieces, to its opened copy (the run's
+// owner-only folder, common/openedcopies.h), named with its stored extension, and returns
+// its path. Each opening has its own copy; they go when the program ends.
+QString saveAttachmentToTemp(Database& db, qint64 id, const BlobProgress& progress = {});
 
 // Replaces the password of one attachment (hashed; empty for none).
 void changeAttachmentPassword(Database& db, qint64 id, const QString& password);

@@ -39,6 +39,16 @@ public:
     {
         return m_h ? QString::fromUtf8(sqlite3_errmsg(m_h)) : QString::fromUtf8(sqlite3_errstr(rc));
     }
+    // Runs a statement that returns no rows.
+    void exec(const char* sql) const
+    {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(m_h, sql, nullptr, nullptr, &message);
+        const QString why = message ? QString::fromUtf8(message) : reason(rc);
+        sqlite3_free(message);
+        if (rc != SQLITE_OK)
+            throw Error(why);
+    }
     // The first column of the first row of a statement, as text.
     QString scalar(const char* sql) const
     {
@@ -60,25 +70,47 @@ private:
     sqlite3* m_h = nullptr;
 };
 
-// Copies the whole database `from` into the file `to` (an empty file or a new one) in one
-// step: the source is read in one read transaction, so the copy is consistent however
-// others write; then the copy is checked.
-void copySqlite(const QString& from, const QString& to)
+// Pages copied in one step of the online backup (4 MB of 4 KB pages): small enough for
+// the progress to move, large enough that the steps cost nothing.
+constexpr int kPagesPerStep = 1024;
+
+// Copies the whole database `from` into the file `to` (an empty file or a new one) in
+// steps: the source is read in one read transaction held from the first step to the last,
+// so the copy is consistent however others write; then the copy is checked. `progress`
+// hears the pages done and the pages in all after each step.
+void copySqlite(const QString& from, const QString& to, const BackupProgress& progress = {})
 {
     const SqliteFile source(from, SQLITE_OPEN_READONLY);
     const SqliteFile target(to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    // The read transaction: begun here, its snapshot taken by the first read (which waits
+    // for a writer holding the file through the busy timeout).
+    source.exec("BEGIN");
+    source.scalar("SELECT count(*) FROM sqlite_master");
     sqlite3_backup* b = sqlite3_backup_init(target.handle(), "main", source.handle(), "main");
     if (!b)
         throw Error(QStringLiteral("پشتيبان گيري SQLite آغاز نشد: %1").arg(target.reason(SQLITE_ERROR)));
     int rc = SQLITE_OK;
-    // A writer holding the file makes the step busy: wait for it, at most about a minute.
-    for (int waited = 0; waited < 1200; ++waited) {
-        rc = sqlite3_backup_step(b, -1);
-        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+    // A busy or locked step is tried again, at most about a minute in all.
+    for (int waited = 0; waited < 1200;) {
+        rc = sqlite3_backup_step(b, kPagesPerStep);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            ++waited;
+            sqlite3_sleep(50);
+            continue;
+        }
+        if (rc != SQLITE_OK)
             break;
-        sqlite3_sleep(50);
+        if (progress) {
+            const int total = sqlite3_backup_pagecount(b);
+            progress(total - sqlite3_backup_remaining(b), total);
+        }
+    }
+    if (rc == SQLITE_DONE && progress) {
+        const int total = sqlite3_backup_pagecount(b);
+        progress(total, total);
     }
     sqlite3_backup_finish(b);
+    source.exec("COMMIT");
     if (rc != SQLITE_DONE)
         throw Error(QStringLiteral("بانک SQLite كپي نشد: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
     const QString check = target.scalar("PRAGMA quick_check");
@@ -195,7 +227,8 @@ QString postgresTool(const QString& name)
     return found;
 }
 
-QString backupSqliteFile(const QString& databasePath, const QString& folder, const QString& jalaliToday)
+QString backupSqliteFile(const QString& databasePath, const QString& folder, const QString& jalaliToday,
+                         const BackupProgress& progress)
 {
     if (!QFileInfo(databasePath).isFile())
         throw Error(QStringLiteral("فايل بانک %1 پيدا نشد").arg(shownPath(databasePath)));
@@ -203,7 +236,7 @@ QString backupSqliteFile(const QString& databasePath, const QString& folder, con
     const QString base = backupBaseName(jalaliToday);
     SafeFile file(QDir(dir).filePath(base));
     try {
-        copySqlite(databasePath, file.tempPath());
+        copySqlite(databasePath, file.tempPath(), progress);
     } catch (const Error& e) {
         file.fail(e.message());
     }
@@ -228,10 +261,27 @@ QString backupPostgres(const PgParams& params, const QString& folder, const QStr
     return placeBackup(file, dir, base);
 }
 
+BackupSource backupSourceOf(const Database& db)
+{
+    BackupSource source;
+    source.kind = db.kind();
+    if (source.kind == DbKind::Sqlite)
+        source.sqlitePath = db.description();
+    else
+        source.pg = db.pgParams();
+    return source;
+}
+
+QString backupFrom(const BackupSource& source, const QString& folder, const QString& jalaliToday,
+                   const BackupProgress& progress)
+{
+    return source.kind == DbKind::Sqlite ? backupSqliteFile(source.sqlitePath, folder, jalaliToday, progress)
+                                         : backupPostgres(source.pg, folder, jalaliToday);
+}
+
 QString backupDatabase(const Database& db, const QString& folder, const QString& jalaliToday)
 {
-    return db.kind() == DbKind::Sqlite ? backupSqliteFile(db.description(), folder, jalaliToday)
-                                       : backupPostgres(db.pgParams(), folder, jalaliToday);
+    return backupFrom(backupSourceOf(db), folder, jalaliToday);
 }
 
 BackupKind backupKind(const QString& backupPath)

@@ -17,6 +17,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tarvest {
 
 // "pelarin1403_09_19" for the Jalali date text "1403/09/19".
@@ -27,11 +29,29 @@ QString backupFailureMessage(const QString& reason);
 // "فايل پشتيبان تهيه شد"
 QString backupDoneMessage();
 
+// How far a backup is: `done` of `total` (SQLite: pages). PostgreSQL's pg_dump tells
+// nothing on the way.
+using BackupProgress = std::function<void(qint64 done, qint64 total)>;
+
 // Backs up the database `db` is connected to into `folder` and returns the path written.
 QString backupDatabase(const Database& db, const QString& folder, const QString& jalaliToday);
 
+// What a backup reads, taken from the connection on its own thread, so that the backup
+// itself (`backupFrom`) can run on another one: it opens its own SQLite connection or
+// runs pg_dump, and never touches the program's connection. `progress` is called on the
+// backup's thread.
+struct BackupSource {
+    DbKind kind = DbKind::Sqlite;
+    QString sqlitePath;
+    PgParams pg;
+};
+BackupSource backupSourceOf(const Database& db);
+QString backupFrom(const BackupSource& source, const QString& folder, const QString& jalaliToday,
+                   const BackupProgress& progress = {});
+
 // The two kinds on their own (tarvest-admin names the database without opening it).
-QString backupSqliteFile(const QString& databasePath, const QString& folder, const QString& jalaliToday);
+QString backupSqliteFile(const QString& databasePath, const QString& folder, const QString& jalaliToday,
+                         const BackupProgress& progress = {});
 QString backupPostgres(const PgParams& params, const QString& folder, const QString& jalaliToday);
 
 // Restores a backup file into a SQLite file that does not exist yet or holds no table.

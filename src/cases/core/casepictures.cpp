@@ -1,7 +1,9 @@
 #include "cases/core/casepictures.h"
 
 #include "common/errors.h"
+#include "common/openedcopies.h"
 #include "common/safefile.h"
+#include "db/blobio.h"
 #include "db/database.h"
 
 #include <QDir>
@@ -16,28 +18,12 @@ namespace {
 
 const QString kTable = QStringLiteral("komision_pic");
 
-QByteArray readWhole(const QString& path)
+QString storedExtension(Database& db, qint64 picturePk)
 {
-    QFile f(path);
-    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("فایل «%1» خوانده نشد: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
-    QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("فایل «%1» خوانده نشد: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
-    return data;
-}
-
-struct StoredFile {
-    QByteArray bytes;
-    QString ext;
-};
-
-StoredFile fetch(Database& db, qint64 picturePk)
-{
-    QSqlQuery q = db.exec(QStringLiteral("select pic, ext from komision_pic where pk = ?"), {picturePk});
-    if (!q.next())
+    const QVariant ext = db.scalar(QStringLiteral("select ext from komision_pic where pk = ?"), {picturePk});
+    if (!ext.isValid())
         throw Error(QStringLiteral("این ضميمه دیگر در بانک نیست؛ شاید از ایستگاه دیگری حذف شده است."));
-    return {q.value(0).toByteArray(), q.value(1).toString()};
+    return ext.toString();
 }
 
 } // namespace
@@ -54,7 +40,8 @@ QString casePicturesQuery()
     return QStringLiteral("select pk, cod, cmt, ext from komision_pic where cod = ? order by pk");
 }
 
-qint64 storeCasePicture(Database& db, qint64 casePk, const QString& filePath, const QString& description)
+qint64 storeCasePicture(Database& db, qint64 casePk, const QString& filePath, const QString& description,
+                        const BlobProgress& progress)
 {
     if (description.trimmed().isEmpty())
         throw Error(QStringLiteral("ابتدا شرح ضميمه را وارد نماييد"));
@@ -65,13 +52,25 @@ qint64 storeCasePicture(Database& db, qint64 casePk, const QString& filePath, co
                 "پسوند «%1» بیش از %2 حرف است؛ فایل را با پسوندی کوتاه‌تر ذخیره کنید.")
                 .arg(ext)
                 .arg(kMaxPictureExtension));
-    const QByteArray bytes = readWhole(filePath);
-    // One insert with the bytes bound: the file goes straight to its case, so no other
-    // workstation storing at the same moment can take or empty it on the way.
-    return db.insert(kTable, {{QStringLiteral("cod"), casePk},
-                              {QStringLiteral("ext"), ext},
-                              {QStringLiteral("pic"), bytes},
-                              {QStringLiteral("cmt"), description}});
+    const QFileInfo file(filePath);
+    if (!file.isFile() || !file.isReadable())
+        throw Error(QStringLiteral("فایل «%1» خوانده نشد").arg(QDir::toNativeSeparators(filePath)));
+    if (const qint64 largest = largestStoredFile(db); file.size() > largest)
+        throw Error(fileTooLargeMessage(filePath, file.size(), largest));
+    // The row and its bytes (written in pieces) in one transaction: the file goes straight
+    // to its case, and no other workstation sees it half written.
+    db.begin();
+    try {
+        const qint64 pk = db.insert(
+            kTable,
+            {{QStringLiteral("cod"), casePk}, {QStringLiteral("ext"), ext}, {QStringLiteral("cmt"), description}});
+        writeBlobFromFile(db, {kTable, QStringLiteral("pk"), pk, QStringLiteral("pic")}, filePath, progress);
+        db.commit();
+        return pk;
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
 }
 
 QList<CasePicture> casePictures(Database& db, qint64 casePk)
@@ -83,30 +82,19 @@ QList<CasePicture> casePictures(Database& db, qint64 casePk)
     return out;
 }
 
-QString saveCasePicture(Database& db, qint64 picturePk, const QString& basePath)
+QString saveCasePicture(Database& db, qint64 picturePk, const QString& basePath, const BlobProgress& progress)
 {
-    const StoredFile stored = fetch(db, picturePk);
-    const QString path = basePath + stored.ext;
-    writeFileSafely(path, stored.bytes);
+    const QString path = basePath + storedExtension(db, picturePk);
+    readBlobToFile(db, {kTable, QStringLiteral("pk"), picturePk, QStringLiteral("pic")}, path, progress);
     return path;
 }
 
-QString saveCasePictureToTemp(Database& db, qint64 picturePk)
+QString saveCasePictureToTemp(Database& db, qint64 picturePk, const BlobProgress& progress)
 {
-    const StoredFile stored = fetch(db, picturePk);
-    QTemporaryFile f(QDir(QDir::tempPath()).filePath(QStringLiteral("tarvest-attachment-XXXXXX") + stored.ext));
-    f.setAutoRemove(false); // the desktop's program reads it after we are done
-    if (!f.open())
-        throw Error(QStringLiteral("فایل موقت ساخته نشد: %1").arg(f.errorString()));
-    f.close();
-    // The name is reserved; the bytes replace the empty file only once all are on the disk.
-    try {
-        writeFileSafely(f.fileName(), stored.bytes);
-    } catch (const Error&) {
-        f.remove();
-        throw;
-    }
-    return f.fileName();
+    // A copy of its own in the run's owner-only folder, removed when the program ends.
+    const QString path = openedCopyPath(kTable, picturePk, storedExtension(db, picturePk));
+    readBlobToFile(db, {kTable, QStringLiteral("pk"), picturePk, QStringLiteral("pic")}, path, progress);
+    return path;
 }
 
 bool deleteCasePicture(Database& db, qint64 picturePk)

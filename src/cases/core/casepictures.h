@@ -2,6 +2,8 @@
 // The files attached to a case (table komision_pic): scanned maps, letters,
 // photographs, each stored whole with a short description and the extension of the
 // file it came from. Every failure is a tarvest::Error with a Persian message.
+#include "db/blobio.h"
+
 #include <QList>
 #include <QString>
 
@@ -28,22 +30,24 @@ QString pictureExtension(const QString& filePath);
 // bytes; bind the case's pk.
 QString casePicturesQuery();
 
-// Stores the file at filePath as a new attachment of the case, in one statement, and
-// returns its pk. Refuses an empty description, a file that cannot be read and an
-// extension longer than kMaxPictureExtension characters.
-qint64 storeCasePicture(Database& db, qint64 casePk, const QString& filePath, const QString& description);
+// Stores the file at filePath as a new attachment of the case, in one transaction (its
+// bytes written in pieces, db/blobio.h), and returns its pk. Refuses an empty description,
+// a file that cannot be read or that is larger than the database takes, and an extension
+// longer than kMaxPictureExtension characters.
+qint64 storeCasePicture(Database& db, qint64 casePk, const QString& filePath, const QString& description,
+                        const BlobProgress& progress = {});
 
 QList<CasePicture> casePictures(Database& db, qint64 casePk);
 
 // Writes the stored bytes to basePath followed by the stored extension and returns
 // the path written. Refuses an attachment that is no longer there and a path that
 // cannot be written.
-QString saveCasePicture(Database& db, qint64 picturePk, const QString& basePath);
+QString saveCasePicture(Database& db, qint64 picturePk, const QString& basePath, const BlobProgress& progress = {});
 
-// Writes the stored bytes to a new file in the temporary folder, named with the
-// stored extension, and returns its path. Each call makes its own file, so opening
-// two attachments never makes one overwrite the other.
-QString saveCasePictureToTemp(Database& db, qint64 picturePk);
+// Writes the stored bytes to the attachment's opened copy (the run's owner-only folder,
+// common/openedcopies.h), named with the stored extension, and returns its path. Each
+// opening has its own copy, so two never overwrite each other; they go when the program ends.
+QString saveCasePictureToTemp(Database& db, qint64 picturePk, const BlobProgress& progress = {});
 
 // Deletes one attachment; false when it was not there.
 bool deleteCasePicture(Database& db, qint64 picturePk);

@@ -201,21 +201,9 @@ void attachExperts(Database& db, qint64 documentId, const QList<qint64>& rowIds)
     }
 }
 
-ExpertRows expertRowsQuery(qint64 documentId, const QList<qint64>& pendingIds)
+ExpertRows expertRowsQuery(qint64 documentId)
 {
-    if (documentId != 0)
-        return {QStringLiteral("select * from sayerkar where asnad_id=? order by id"), {documentId}};
-    if (pendingIds.isEmpty())
-        return {QStringLiteral("select * from sayerkar where id=-1"), {}};
-    QStringList marks;
-    QVariantList params;
-    for (qint64 id : pendingIds) {
-        marks << QStringLiteral("?");
-        params << id;
-    }
-    return {QStringLiteral("select * from sayerkar where asnad_id=0 and id in (") + marks.join(u',')
-                + QStringLiteral(") order by id"),
-            params};
+    return {QStringLiteral("select * from sayerkar where asnad_id=? order by id"), {documentId}};
 }
 
 } // namespace tarvest::fees

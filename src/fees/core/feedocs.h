@@ -65,13 +65,14 @@ void deleteFeeDocument(Database& db, ResultSet& documents);
 // key of the saved document.
 void attachExperts(Database& db, qint64 documentId, const QList<qint64>& rowIds);
 
-// Other experts' rows: the statement to open for a document key, or for a new document
-// the rows recorded in this opening (by id).
+// Other experts' rows: the statement to open for a document key. Key 0 (a document not
+// saved yet) lists every row still under 0: the rows recorded for this new document, and
+// rows older versions left there, so that they can be seen and deleted.
 struct ExpertRows {
     QString sql;
     QVariantList params;
 };
-ExpertRows expertRowsQuery(qint64 documentId, const QList<qint64>& pendingIds);
+ExpertRows expertRowsQuery(qint64 documentId);
 
 } // namespace fees
 } // namespace tarvest

@@ -203,6 +203,14 @@ const QList<LandGridColumn>& landGridColumns()
     return columns;
 }
 
+QString land_msg::replaceQuestion(qint64 stored, qint64 sheetRows)
+{
+    return QStringLiteral("%1 رکورد اراضي همه شهرستان ها حذف و %2 رديف اين فايل اکسل جايگزين آنها مي گردد. آيا براي "
+                          "ادامه عمليات اطمينان داريد؟")
+        .arg(stored)
+        .arg(sheetRows);
+}
+
 QHash<QString, QString> landExportTitles()
 {
     return {{QStringLiteral("id"), QStringLiteral("شناسه")},
@@ -267,13 +275,25 @@ QList<QStringList> landRowsFromSheet(const SheetTable& sheet)
     QList<QStringList> out;
     out.reserve(sheet.rows.size());
     const QStringList columns = landColumnNames();
+    const qsizetype county = columns.indexOf(QStringLiteral("shahrestan"));
+    const qsizetype code = columns.indexOf(QStringLiteral("abadi"));
+    // A county and village code names one record: the sheet may not name it twice.
+    QHash<QPair<QString, QString>, qsizetype> firstRowOfPair;
     for (qsizetype r = 0; r < sheet.rows.size(); ++r) {
         QStringList values = landValuesFromSheetRow(sheet.rows[r]);
+        const qsizetype sheetRow = r + 2; // the heading is row 1
+        const QPair<QString, QString> pair{values[county], values[code]};
+        if (const auto seen = firstRowOfPair.constFind(pair); seen != firstRowOfPair.constEnd())
+            throw Error(QStringLiteral("خطا! شهرستان %1 و کد آبادي %2 در رديف هاي %3 و %4 فايل اکسل تکراري است")
+                            .arg(pair.first, pair.second)
+                            .arg(seen.value())
+                            .arg(sheetRow));
+        firstRowOfPair.insert(pair, sheetRow);
         for (qsizetype i = 0; i < values.size(); ++i) {
             const int width = textWidth(kTable, columns[i]);
             if (width > 0 && values[i].toUcs4().size() > width)
                 throw Error(
-                    QStringLiteral("خطا! رديف %1 فايل اکسل: %2").arg(r + 2).arg(tooLongMessage(columns[i], width)));
+                    QStringLiteral("خطا! رديف %1 فايل اکسل: %2").arg(sheetRow).arg(tooLongMessage(columns[i], width)));
         }
         out << std::move(values);
     }
@@ -291,8 +311,10 @@ int replaceLands(Database& db, const QList<QStringList>& rows, const std::functi
     auto values = [](const QStringList& row) {
         QVariantList out;
         out.reserve(row.size());
+        // An empty cell is stored as the entry screen stores an empty field: the empty
+        // text, never NULL, so a filter on empty text finds it.
         for (const QString& v : row)
-            out << v;
+            out << (v.isNull() ? QStringLiteral("") : v);
         return out;
     };
     BulkInsert lands(db, kTable, columns), copies(db, kCopy, columns);
@@ -351,8 +373,10 @@ QVariantMap landValues(const QStringList& texts)
 {
     QVariantMap out;
     const QList<LandField>& fields = landFields();
-    for (qsizetype i = 0; i < fields.size(); ++i)
-        out.insert(fields[i].column, texts.value(i));
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QString text = texts.value(i);
+        out.insert(fields[i].column, text.isNull() ? QStringLiteral("") : text);
+    }
     return out;
 }
 

@@ -76,6 +76,10 @@ inline const QString ReadFailed = QStringLiteral(
 inline const QString Moving = QStringLiteral("در حال انتقال اطلاعات...");
 inline const QString Moved = QStringLiteral("انتقال اطلاعات با موفقيت انجام شد");
 inline const QString SheetName = QStringLiteral("sh");
+inline const QString ReplaceNeedsDeleteRight = QStringLiteral(
+    "خطا! جايگزيني اکسل همه رکوردهاي اراضي را حذف مي کند و به حق حذف نياز دارد");
+// The question before a replacement: what goes and what comes in its place.
+QString replaceQuestion(qint64 stored, qint64 sheetRows);
 } // namespace land_msg
 
 // The land search's filters; a filter takes part when it holds a value (its field
