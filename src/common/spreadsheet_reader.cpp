@@ -765,9 +765,11 @@ QStringList xlsxSheetNames(const QString& path)
 // (runXlsReaderChild) and reads back the child's answer.
 [[noreturn]] void failEncrypted(const QString& path)
 {
-    throw Error(QStringLiteral("فايل اكسل «%1» با گذرواژه محافظت شده است؛ گذرواژه را در برنامه صفحه‌گسترده "
-                               "برداريد، فايل را دوباره ذخيره کنيد و سپس آن را بخوانيد.")
-                    .arg(shown(path)));
+    throw Error(
+        QStringLiteral(
+            "فايل اكسل «%1» با گذرواژه محافظت شده است؛ گذرواژه را در برنامه صفحه‌گسترده "
+            "برداريد، فايل را دوباره ذخيره کنيد و سپس آن را بخوانيد.")
+            .arg(shown(path)));
 }
 
 [[noreturn]] void failXls(const QString& path, const xls::Failure& f)
