@@ -618,9 +618,10 @@ QString errorText(quint8 code)
     }
 }
 
-// The merged ranges of a worksheet, asked whether a cell is covered by one (and is not its
-// top-left cell). Ranges are sorted by their first row; with the running maximum of their
-// last rows a lookup stops at the first range that ends above the cell.
+// The merged ranges of a worksheet. The cells are gathered, then swept in row order while
+// a Fenwick tree over the columns counts the ranges that cover each column of the current
+// row: a cell is hidden when a range covers it of which it is not the top-left cell. The
+// sweep costs (ranges + cells) x log(columns), however the ranges overlap.
 class Merges {
 public:
     struct Range {
@@ -631,29 +632,64 @@ public:
         if (m.r1 <= m.r2 && m.c1 <= m.c2 && (m.r1 != m.r2 || m.c1 != m.c2))
             m_ranges.push_back(m);
     }
-    void prepare()
+    bool empty() const { return m_ranges.empty(); }
+
+    // Hands on, in row order, the cells no range hides; `cells` is used up.
+    void deliverVisible(std::vector<Cell>& cells, const std::function<void(Cell&&)>& deliver)
     {
-        std::sort(m_ranges.begin(), m_ranges.end(), [](const Range& a, const Range& b) { return a.r1 < b.r1; });
-        m_maxLast.resize(m_ranges.size());
-        quint32 max = 0;
-        for (size_t i = 0; i < m_ranges.size(); ++i)
-            m_maxLast[i] = max = std::max(max, m_ranges[i].r2);
-    }
-    bool covered(quint32 row, quint32 col) const
-    {
-        auto it = std::upper_bound(m_ranges.begin(), m_ranges.end(), row,
-                                   [](quint32 r, const Range& m) { return r < m.r1; });
-        for (size_t i = size_t(it - m_ranges.begin()); i-- > 0 && m_maxLast[i] >= row;) {
-            const Range& m = m_ranges[i];
-            if (row <= m.r2 && col >= m.c1 && col <= m.c2 && (row != m.r1 || col != m.c1))
-                return true;
+        // A stable sort: of two values given for one cell, the later one still wins.
+        std::stable_sort(cells.begin(), cells.end(),
+                         [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
+        std::vector<const Range*> byFirst, byLast;
+        QHash<quint64, int> topLeft;
+        for (const Range& m : m_ranges) {
+            byFirst.push_back(&m);
+            byLast.push_back(&m);
+            ++topLeft[(quint64(m.r1) << 32) | m.c1];
         }
-        return false;
+        std::sort(byFirst.begin(), byFirst.end(), [](const Range* a, const Range* b) { return a->r1 < b->r1; });
+        std::sort(byLast.begin(), byLast.end(), [](const Range* a, const Range* b) { return a->r2 < b->r2; });
+        m_tree.assign(kColumns + 1, 0);
+        size_t added = 0, removed = 0;
+        for (Cell& c : cells) {
+            while (added < byFirst.size() && byFirst[added]->r1 <= c.row)
+                cover(*byFirst[added++], 1);
+            while (removed < byLast.size() && byLast[removed]->r2 < c.row)
+                cover(*byLast[removed++], -1);
+            if (c.col < kColumns) {
+                const qint64 over = count(c.col) - topLeft.value((quint64(c.row) << 32) | c.col);
+                if (over > 0)
+                    continue;
+            }
+            deliver(std::move(c));
+        }
+        cells.clear();
     }
 
 private:
+    static constexpr quint32 kColumns = 65536; // a range's columns are 16-bit
+
+    void cover(const Range& m, int by)
+    {
+        update(m.c1, by);
+        if (m.c2 + 1 < kColumns)
+            update(m.c2 + 1, -by);
+    }
+    void update(quint32 col, int by)
+    {
+        for (quint32 i = col + 1; i <= kColumns; i += i & (~i + 1))
+            m_tree[i] += by;
+    }
+    qint64 count(quint32 col) const
+    {
+        qint64 sum = 0;
+        for (quint32 i = col + 1; i > 0; i -= i & (~i + 1))
+            sum += m_tree[i];
+        return sum;
+    }
+
     std::vector<Range> m_ranges;
-    std::vector<quint32> m_maxLast;
+    std::vector<qint64> m_tree;
 };
 
 } // namespace
@@ -735,6 +771,10 @@ void Workbook::readGlobals()
         }
         if (depth > 1)
             continue;
+        // Formats and XFs are kept for the cells: what they take counts like the strings.
+        if (r.type == rec::Format2 || r.type == rec::Format || r.type == rec::Xf || r.type == rec::Xf3
+            || r.type == rec::Xf4)
+            spend(2 * qint64(r.size) + 64);
         switch (r.type) {
         case rec::FilePass:
             throw Failure{Failure::Encrypted};
@@ -881,13 +921,16 @@ void Workbook::readSheet(qsizetype index, const std::function<void(Cell&&)>& del
                 }
             }
         }
-        merges.prepare();
     }
 
     const bool biff2 = m_biff == 2;
+    // Without merged ranges every cell goes straight on; with them they are gathered first.
+    std::vector<Cell> gathered;
     auto put = [&](Cell&& c) {
-        if (!merges.covered(c.row, c.col))
+        if (merges.empty())
             deliver(std::move(c));
+        else
+            gathered.push_back(std::move(c));
     };
     auto place = [&](Cell& c, const Record& rr, qsizetype need) {
         if (rr.size < need)
@@ -1050,6 +1093,8 @@ void Workbook::readSheet(qsizetype index, const std::function<void(Cell&&)>& del
             break;
         }
     }
+    if (!merges.empty())
+        merges.deliverVisible(gathered, deliver);
 }
 
 } // namespace tarvest::xls
