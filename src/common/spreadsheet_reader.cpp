@@ -199,14 +199,15 @@ std::optional<QString> serialText(double serial, DateKind kind, bool dates1904)
     throw Error(QStringLiteral("شيت «%1» در فايل يافت نشد").arg(sheet));
 }
 
-// Excel 2 to 4 wrote a worksheet as a bare record stream: a BOF record (0x0009, 0x0209,
-// 0x0409) of a worksheet (0x0010) with its version and kind, not a compound file.
+// Excel 2 to 4 wrote a worksheet as a bare record stream, and some programs still write a
+// workbook's BIFF records without the compound file around them: a BOF record (0x0009,
+// 0x0209, 0x0409, 0x0809) of workbook globals (0x0005) or a worksheet (0x0010).
 bool isPlainBiff(const QByteArray& head)
 {
-    if (head.size() < 8 || head[0] != '\x09' || (head[1] != 0 && head[1] != 2 && head[1] != 4))
+    if (head.size() < 8 || head[0] != '\x09' || (head[1] != 0 && head[1] != 2 && head[1] != 4 && head[1] != 8))
         return false;
     const int length = quint8(head[2]) | (quint8(head[3]) << 8);
-    return length >= 4 && length <= 16 && head[6] == '\x10' && head[7] == 0;
+    return length >= 4 && length <= 20 && (head[6] == '\x10' || (head[1] == 8 && head[6] == '\x05')) && head[7] == 0;
 }
 
 FileKind detectKind(const QString& path)

@@ -714,8 +714,7 @@ Workbook::Workbook(QByteArray file, qint64 budget) : m_budget(budget)
             throw Failure{encrypted ? Failure::Encrypted : Failure::Corrupt};
         m_stream = cf.stream(chosen);
     } else {
-        m_stream = std::move(file);
-        m_plainWorksheet = true;
+        m_stream = std::move(file); // a bare record stream
     }
     readGlobals();
 }

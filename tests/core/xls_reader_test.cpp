@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace tarvest;
 
 namespace {
@@ -195,6 +197,48 @@ TEST_F(XlsReader, ByteStringsInTheirCodePage)
         stream += record(0x0204, label) + record(0x000A, {});
         EXPECT_EQ(cellsOf(stream).value(S("1,2")), c.text);
     }
+}
+
+// Some programs write a workbook's BIFF8 records bare, without the compound file around
+// them; the sheet list's offsets then count from the file's start.
+TEST_F(XlsReader, BareBiff8Workbook)
+{
+    auto record = [](quint16 type, const QByteArray& body) {
+        QByteArray r;
+        r.append(char(type & 0xFF)).append(char(type >> 8));
+        r.append(char(body.size() & 0xFF)).append(char(body.size() >> 8));
+        return r + body;
+    };
+    const QByteArray bof = QByteArray("\x00\x06\x05\x00", 4) + QByteArray(12, '\0');
+    const QByteArray sheetBof = QByteArray("\x00\x06\x10\x00", 4) + QByteArray(12, '\0');
+    const QString name = S("روستاها");
+    QByteArray sheetName(1, char(name.size()));
+    sheetName.append('\x01'); // 16-bit characters
+    for (QChar ch : name)
+        sheetName.append(char(ch.unicode() & 0xFF)).append(char(ch.unicode() >> 8));
+    const qsizetype globals = 4 + bof.size() + 4 + 6 + sheetName.size() + 4;
+    QByteArray boundSheet;
+    for (int i = 0; i < 4; ++i)
+        boundSheet.append(char((globals >> (8 * i)) & 0xFF));
+    boundSheet.append(QByteArray(2, '\0')).append(sheetName);
+    QByteArray number("\x00\x00\x00\x00\x00\x00", 6); // A1, XF 0
+    const double v = 1234567.5;
+    quint64 bits;
+    std::memcpy(&bits, &v, sizeof v);
+    for (int i = 0; i < 8; ++i)
+        number.append(char((bits >> (8 * i)) & 0xFF));
+    const QByteArray label = QByteArray("\x00\x00\x01\x00\x00\x00\x03\x00\x00", 9) + "abc"; // B1
+    const QByteArray stream = record(0x0809, bof) + record(0x0085, boundSheet) + record(0x000A, {})
+                              + record(0x0809, sheetBof) + record(0x0203, number) + record(0x0204, label)
+                              + record(0x000A, {});
+    ASSERT_EQ(stream.indexOf(record(0x0809, sheetBof)), globals);
+    const QString path = dir.filePath(QStringLiteral("bare.xls"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(stream);
+    f.close();
+    EXPECT_EQ(sheetNames(path), QStringList{name});
+    EXPECT_EQ(readSheet(path, name).columns, (QStringList{S("1234567.5"), S("abc")}));
 }
 
 // A workbook protected by a password is refused with a message that says so, whether it
