@@ -48,7 +48,7 @@ install(FILES ${TARVEST_PACKAGING_DIR}/copyright ${TARVEST_GZ_DIR}/changelog.Deb
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvest)
 
 # The package. Depends: the shared libraries the two programs link are read from the built
-# binaries by dpkg-shlibdeps (Qt 6, libxlsxwriter, FreeXL, libsodium, minizip, libpq, SQLite);
+# binaries by dpkg-shlibdeps (Qt 6, libxlsxwriter, libsodium, minizip, libpq, SQLite);
 # what they load or use at run time without linking it is named here.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvest)

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache clang-format
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql qt6-translations-l10n
   libgl-dev sqlite3 libsqlite3-dev
-  libxlsxwriter-dev libminizip-dev libfreexl-dev libsodium-dev
+  libxlsxwriter-dev libminizip-dev libsodium-dev
   fonts-farsiweb fonts-noto-core fonts-noto-ui-core fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql libpq-dev

@@ -53,7 +53,7 @@ echo "Depends: $depends"
 names=$(sed 's/([^)]*)//g; s/,/ /g' <<<"$depends")
 # Computed from the binaries (the linked libraries) and named for run time (loaded ones).
 for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 libqt6printsupport6 libqt6network6 libxlsxwriter4 \
-  libfreexl1 libsodium23 libminizip1 libpq5 libsqlite3-0 libc6 libstdc++6 \
+  libsodium23 libminizip1 libpq5 libsqlite3-0 libc6 libstdc++6 \
   libqt6sql6-sqlite libqt6sql6-psql fonts-noto-ui-core fonts-farsiweb fonts-noto-core fonts-dejavu-core qt6-translations-l10n \
   postgresql-client; do
   tr ' ' '\n' <<<"$names" | grep -qxF "$p" || fail "Depends lacks $p"

@@ -82,10 +82,10 @@ struct XlsChildLimits {
 void setXlsChildLimits(const XlsChildLimits& limits);
 
 // The child's side of "tarvest-admin read-xls FILE [SHEET]": applies its limits, parses the
-// file with FreeXL in this process and writes the answer to stdout for the parent; returns the exit code.
+// file in this process and writes the answer to stdout for the parent; returns the exit code.
 int runXlsReaderChild(const QStringList& args);
 
-// Parses a legacy .xls file with FreeXL in this very process, under the same table limits.
+// Parses a legacy .xls file in this very process, under the same table limits.
 // Only for the child above and for the fuzz target: the program reads through readSheet.
 SheetTable readXlsHere(const QString& path, const QString& sheetName);
 

@@ -1,5 +1,6 @@
 // Import of a worksheet as a table of texts, from .xlsx (a zip of XML parts, read with
-// minizip and QXmlStreamReader) or from legacy .xls (an OLE2 compound file, read with FreeXL).
+// minizip and QXmlStreamReader) or from legacy .xls (an OLE2 compound file or a plain BIFF2-4
+// stream, read by xls_reader.h).
 //
 // The table follows the conventions of the old spreadsheet driver the screens were built
 // on: the first row of the used range names the columns, an unnamed column is called "F" +
@@ -9,12 +10,13 @@
 // everything the table stores is counted against a budget in proportion to the file's
 // size, and the XML inflated from an .xlsx is counted too, so neither a huge row number, a
 // far cell, nor a zip of millions of shared strings can take the memory of the workstation.
-// Legacy .xls files are parsed by FreeXL in a child process (tarvest-admin read-xls) with
-// an address-space and time limit: a crash or a bomb inside the library ends the child,
-// and the parent shows a message.
+// Legacy .xls files are parsed in a child process (tarvest-admin read-xls) with an
+// address-space and time limit: a crash or a bomb inside the parser ends the child, and the
+// parent shows a message.
 #include "common/errors.h"
 #include "common/safefile.h"
 #include "common/spreadsheet.h"
+#include "common/xls_reader.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -30,8 +32,6 @@
 #include <QXmlStreamReader>
 
 #include <unzip.h>
-
-#include <freexl.h>
 
 #include <cmath>
 #include <csignal>
@@ -199,6 +199,17 @@ std::optional<QString> serialText(double serial, DateKind kind, bool dates1904)
     throw Error(QStringLiteral("شيت «%1» در فايل يافت نشد").arg(sheet));
 }
 
+// Excel 2 to 4 wrote a worksheet as a bare record stream, and some programs still write a
+// workbook's BIFF records without the compound file around them: a BOF record (0x0009,
+// 0x0209, 0x0409, 0x0809) of workbook globals (0x0005) or a worksheet (0x0010).
+bool isPlainBiff(const QByteArray& head)
+{
+    if (head.size() < 8 || head[0] != '\x09' || (head[1] != 0 && head[1] != 2 && head[1] != 4 && head[1] != 8))
+        return false;
+    const int length = quint8(head[2]) | (quint8(head[3]) << 8);
+    return length >= 4 && length <= 20 && (head[6] == '\x10' || (head[1] == 8 && head[6] == '\x05')) && head[7] == 0;
+}
+
 FileKind detectKind(const QString& path)
 {
     QFileInfo info(path);
@@ -210,7 +221,7 @@ FileKind detectKind(const QString& path)
     const QByteArray head = f.read(8);
     if (head.startsWith("PK\x03\x04"))
         return FileKind::Xlsx;
-    if (head == QByteArray::fromHex("D0CF11E0A1B11AE1"))
+    if (head == QByteArray::fromHex("D0CF11E0A1B11AE1") || isPlainBiff(head))
         return FileKind::Xls;
     throw Error(QStringLiteral("فايل «%1» فايل اكسل (xlsx يا xls) نيست").arg(shown(path)));
 }
@@ -750,44 +761,47 @@ QStringList xlsxSheetNames(const QString& path)
 
 // ---------------------------------------------------------------- .xls
 
-// The .xls side runs FreeXL. The parent never calls it: it starts a child process that
-// does (runXlsReaderChild) and reads back the child's answer.
-class XlsHandle {
-public:
-    explicit XlsHandle(const QString& path) : m_path(path)
-    {
-        const int rc = freexl_open(QFile::encodeName(path).constData(), &m_handle);
-        if (rc != FREEXL_OK) {
-            if (m_handle)
-                freexl_close(m_handle); // FreeXL wants its handle closed even after a failure
-            m_handle = nullptr;
-            if (rc == FREEXL_INSUFFICIENT_MEMORY)
-                failTooBig(path);
-            failCorrupt(path);
-        }
-    }
-    ~XlsHandle()
-    {
-        if (m_handle)
-            freexl_close(m_handle);
-    }
-    XlsHandle(const XlsHandle&) = delete;
-    XlsHandle& operator=(const XlsHandle&) = delete;
+// The .xls side runs our own reader of the compound file and its BIFF records
+// (xls_reader.h). The parent never calls it: it starts a child process that does
+// (runXlsReaderChild) and reads back the child's answer.
+[[noreturn]] void failEncrypted(const QString& path)
+{
+    throw Error(
+        QStringLiteral(
+            "فايل اكسل «%1» با گذرواژه محافظت شده است؛ گذرواژه را در برنامه صفحه‌گسترده "
+            "برداريد، فايل را دوباره ذخيره کنيد و سپس آن را بخوانيد.")
+            .arg(shown(path)));
+}
 
-    QStringList names() const
-    {
-        unsigned int count = 0;
-        if (freexl_get_info(m_handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-            failCorrupt(m_path);
-        QStringList result;
-        for (unsigned int i = 0; i < count && i <= 0xFFFF; ++i) {
-            const char* name = nullptr;
-            if (freexl_get_worksheet_name(m_handle, static_cast<unsigned short>(i), &name) != FREEXL_OK)
-                failCorrupt(m_path);
-            result.append(QString::fromUtf8(name ? name : ""));
-        }
-        return result;
+[[noreturn]] void failXls(const QString& path, const xls::Failure& f)
+{
+    switch (f.reason) {
+    case xls::Failure::Encrypted:
+        failEncrypted(path);
+    case xls::Failure::TooBig:
+        failTooBig(path);
+    case xls::Failure::Corrupt:
+        break;
     }
+    failCorrupt(path);
+}
+
+class XlsBook {
+public:
+    explicit XlsBook(const QString& path) : m_path(path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("فايل «%1» باز نشد").arg(shown(path)));
+        m_size = f.size();
+        try {
+            m_book.emplace(f.readAll(), memoryBudget(m_size));
+        } catch (const xls::Failure& e) {
+            failXls(path, e);
+        }
+    }
+
+    QStringList names() const { return m_book->sheetNames(); }
 
     SheetTable read(const QString& sheetName) const
     {
@@ -798,49 +812,32 @@ public:
                 index = i;
         if (index < 0)
             failMissingSheet(sheetName);
-        if (freexl_select_active_worksheet(m_handle, static_cast<unsigned short>(index)) != FREEXL_OK)
-            failCorrupt(m_path);
-        unsigned int rows = 0;
-        unsigned short cols = 0;
-        if (freexl_worksheet_dimensions(m_handle, &rows, &cols) != FREEXL_OK)
-            failCorrupt(m_path);
-        if (rows > unsigned(kMaxRows))
-            failTooManyRows(m_path);
-        if (cols > kMaxColumns)
-            failTooManyColumns(m_path);
-        TableBuilder table(m_path, memoryBudget(QFileInfo(m_path).size()));
-        table.reserveRows(rows);
-        for (unsigned int r = 0; r < rows; ++r)
-            for (unsigned short c = 0; c < cols; ++c) {
-                FreeXL_CellValue v;
-                if (freexl_get_cell_value(m_handle, r, c, &v) != FREEXL_OK)
-                    failCorrupt(m_path);
-                table.setShared(r, c, cellText(v));
-            }
+        QList<DateKind> kinds;
+        for (const xls::NumberFormat& f : m_book->formats())
+            kinds.append(f.hasCode ? customDateKind(f.code) : builtinDateKind(f.builtinId));
+        const bool dates1904 = m_book->dates1904();
+        TableBuilder table(m_path, memoryBudget(m_size));
+        try {
+            m_book->readSheet(index, [&](xls::Cell&& c) {
+                if (!c.isNumber) {
+                    table.setShared(c.row, c.col, std::move(c.text));
+                    return;
+                }
+                // A number, or a date stored as its serial under a date format.
+                const DateKind kind = c.format < quint32(kinds.size()) ? kinds[c.format] : DateKind::None;
+                const auto date = kind == DateKind::None ? std::nullopt : serialText(c.number, kind, dates1904);
+                table.setShared(c.row, c.col, date ? *date : numberText(c.number));
+            });
+        } catch (const xls::Failure& e) {
+            failXls(m_path, e);
+        }
         return table.finish();
     }
 
 private:
-    static QString cellText(const FreeXL_CellValue& v)
-    {
-        switch (v.type) {
-        case FREEXL_CELL_INT:
-            return QString::number(v.value.int_value);
-        case FREEXL_CELL_DOUBLE:
-            return numberText(v.value.double_value);
-        case FREEXL_CELL_TEXT:
-        case FREEXL_CELL_SST_TEXT:
-        case FREEXL_CELL_DATE:
-        case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME:
-            return v.value.text_value ? QString::fromUtf8(v.value.text_value) : QString();
-        default:
-            return {};
-        }
-    }
-
     QString m_path;
-    const void* m_handle = nullptr;
+    qint64 m_size = 0;
+    std::optional<xls::Workbook> m_book;
 };
 
 // ---------------------------------------------------------------- .xls child process
@@ -968,7 +965,7 @@ SheetTable readXlsHere(const QString& path, const QString& sheetName)
 {
     if (detectKind(path) != FileKind::Xls)
         failCorrupt(path);
-    return XlsHandle(path).read(sheetName);
+    return XlsBook(path).read(sheetName);
 }
 
 void setXlsChildLimits(const XlsChildLimits& limits)
@@ -1026,9 +1023,9 @@ int runXlsReaderChild(const QStringList& argsIn)
         QDataStream out(&answer, QIODevice::WriteOnly);
         out << kChildMagic << kChildTable;
         if (namesOnly)
-            out << XlsHandle(args[0]).names();
+            out << XlsBook(args[0]).names();
         else {
-            const SheetTable t = XlsHandle(args[0]).read(args[1]);
+            const SheetTable t = XlsBook(args[0]).read(args[1]);
             out << t.columns << t.rows;
         }
     } catch (const Error& e) {

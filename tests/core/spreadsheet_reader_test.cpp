@@ -459,7 +459,7 @@ TEST_F(SpreadsheetImport, FarCellsAreStoredSparselyAndBombsStayWithinMemory)
     EXPECT_LT(out.mid(at + 5).section(u' ', 0, 0).toInt(), peakLimit) << out.toStdString();
 }
 
-// Legacy files are parsed in a child process: whatever FreeXL does with a malformed file,
+// Legacy files are parsed in a child process: whatever the parser does with a malformed file,
 // and a child that crashes or hangs, the program gets a message.
 TEST_F(SpreadsheetImport, XlsChildProcessTurnsCrashesAndHangsIntoMessages)
 {
@@ -477,7 +477,7 @@ TEST_F(SpreadsheetImport, XlsChildProcessTurnsCrashesAndHangsIntoMessages)
         const QString path = makeBytes("damaged.xls", content);
         try {
             const SheetTable t = readSheet(path, S("sh"));
-            // A damage FreeXL does not notice may still give a table; it must not take the program.
+            // A damage the parser does not notice may still give a table; it must not take the program.
             SUCCEED();
         } catch (const Error& e) {
             EXPECT_TRUE(e.message().contains(S("فايل اكسل"))) << e.message().toStdString();
