@@ -47,4 +47,11 @@ int runImportLandsCommand(const QStringList& args, QTextStream& out, QTextStream
 // A second run creates nothing and changes nothing.
 int runInitServerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// "sheet FILE [--sheet NAME]": what the imports see in a spreadsheet file, as one JSON
+// object on stdout: {"sheets": [every sheet name], "sheet": the sheet read (the first
+// without --sheet), "rows": [[row 1 from column A], [row 2], ...]}, every cell the text
+// the imports read ("" for an empty cell; a row ends at its last non-empty cell). A file it
+// cannot read: exit 1 and the Persian reason on stderr.
+int runSheetCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 } // namespace tarvest

@@ -31,6 +31,8 @@ int main(int argc, char** argv)
         return tarvest::runDateCommand(args, out, err);
     if (command == QLatin1String("init-server"))
         return tarvest::runInitServerCommand(args, out, err);
+    if (command == QLatin1String("sheet"))
+        return tarvest::runSheetCommand(args, out, err);
     err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE] | --embedded\n"
            "       tarvest-admin import-gazetteer FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
@@ -38,6 +40,7 @@ int main(int argc, char** argv)
            "       tarvest-admin restore FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin date [YYYY-MM-DD]\n"
-           "       tarvest-admin init-server --pg CONNINFO [--password-file FILE]\n";
+           "       tarvest-admin init-server --pg CONNINFO [--password-file FILE]\n"
+           "       tarvest-admin sheet FILE [--sheet NAME]\n";
     return 2;
 }

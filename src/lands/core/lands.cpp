@@ -10,6 +10,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace tarvest {
 
 namespace {
@@ -262,13 +264,22 @@ QStringList landValuesFromSheetRow(const QStringList& row)
 
 QList<QStringList> landRowsFromSheet(const SheetTable& sheet)
 {
-    if (sheet.columns.size() < LandSheetMinColumns)
-        throw Error(land_msg::ColumnCount);
+    const QStringList columns = landColumnNames();
+    // The program's own export of the land list: every column found by its heading.
+    const std::optional<QList<qsizetype>> exported = exportColumns(sheet, columns, landExportTitles());
+    if (!exported && sheet.columns.size() < LandSheetMinColumns)
+        throw Error(columnCountMessage(land_msg::ColumnCount, sheet.columns.size(), LandSheetMinColumns, true));
     QList<QStringList> out;
     out.reserve(sheet.rows.size());
-    const QStringList columns = landColumnNames();
     for (qsizetype r = 0; r < sheet.rows.size(); ++r) {
-        QStringList values = landValuesFromSheetRow(sheet.rows[r]);
+        QStringList values;
+        if (exported) {
+            values.reserve(exported->size());
+            for (qsizetype c : *exported)
+                values << sheet.text(r, c);
+        } else {
+            values = landValuesFromSheetRow(sheet.rows[r]);
+        }
         for (qsizetype i = 0; i < values.size(); ++i) {
             const int width = textWidth(kTable, columns[i]);
             if (width > 0 && values[i].toUcs4().size() > width)
@@ -278,6 +289,21 @@ QList<QStringList> landRowsFromSheet(const SheetTable& sheet)
         out << std::move(values);
     }
     return out;
+}
+
+SheetTable readLandSheet(const QString& path)
+{
+    const QStringList names = sheetNames(path);
+    auto has = [&](const QString& name) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const QString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
+    };
+    if (!has(land_msg::SheetName) && has(ExportSheetName)) {
+        SheetTable sheet = readSheet(path, ExportSheetName);
+        if (exportColumns(sheet, landColumnNames(), landExportTitles()))
+            return sheet;
+    }
+    return readSheet(path, land_msg::SheetName);
 }
 
 int replaceLands(Database& db, const QList<QStringList>& rows, const std::function<void(int)>& progress)
