@@ -692,8 +692,8 @@ bool isAsciiHexDigit(char16_t c)
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
-// Texts escape characters XML cannot hold as "_xHHHH_" (a line feed "_x000A_"), and an
-// underscore that would start such a sequence as "_x005F_".
+// Texts escape characters XML cannot hold as "_xHHHH_" (a carriage return "_x000D_"), and
+// an underscore that would start such a sequence as "_x005F_".
 QString decodeEscapes(QString text)
 {
     qsizetype at = text.indexOf(QLatin1String("_x"));
@@ -706,12 +706,18 @@ QString decodeEscapes(QString text)
         bool ok = at + 7 <= text.size() && text[at + 6] == u'_';
         for (qsizetype i = at + 2; ok && i < at + 6; ++i)
             ok = isAsciiHexDigit(text[i].unicode());
-        if (!ok) {
+        const char16_t code = ok ? char16_t(text.mid(at + 2, 4).toUShort(nullptr, 16)) : 0;
+        // What no XML text may hold stays as written (control characters other than tab,
+        // line feed and carriage return, halves of surrogate pairs, U+FFFE and U+FFFF): no
+        // cell shows them, and a database refuses a NUL in a text.
+        const bool shown = code == u'\t' || code == u'\n' || code == u'\r' || (code >= 0x20 && code < 0xD800)
+                           || (code >= 0xE000 && code < 0xFFFE);
+        if (!ok || !shown) {
             at += 2;
             continue;
         }
         out += QStringView(text).mid(done, at - done);
-        out += QChar(char16_t(text.mid(at + 2, 4).toUShort(nullptr, 16)));
+        out += QChar(code);
         at += 7;
         done = at;
     }

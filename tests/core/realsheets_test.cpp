@@ -21,6 +21,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <optional>
+#include <thread>
+#include <vector>
+
 #include <sys/resource.h>
 
 namespace {
@@ -41,7 +46,13 @@ struct KnownDifference {
 // .xlsx: where the reference reader is wrong, or the file shows something else than it
 // stores.
 const KnownDifference kXlsxDifferences[] = {
-    {"", "", ""},
+    {"xlsxwriter/date_1904_02.xlsx", "0,0",
+     "serial 0 of a 1904 workbook is 1904-01-01; openpyxl shows 1899-12-30 (its README says so)"},
+    {"calamine/has_x000D_inline.xlsx", "0,0",
+     "openpyxl leaves _x000D_ in an inline string as written; Excel shows the carriage return it escapes"},
+    {"xlsxwriter/optimize06.xlsx", "13,0", "openpyxl leaves _x000D_ as written; Excel shows a carriage return"},
+    {"xlsxwriter/shared_strings01.xlsx", "13,0",
+     "openpyxl leaves _x000D_ as written; Excel shows a carriage return"},
 };
 
 // .xls: the differences the reader of the BIFF records leaves, with their reasons. The same
@@ -229,21 +240,39 @@ void checkRealSheets(const QString& suffix, const QHash<QString, QString>& liste
     for (const Reference& r : refs)
         all.insert(r.file, r.result);
 
-    Tally tally;
-    int files = 0;
+    QList<const Reference*> mine;
+    for (const Reference& ref : refs)
+        if (ref.file.endsWith(suffix))
+            mine << &ref;
+    // Four children at a time: most of each one's time is its start.
     QElapsedTimer total;
     total.start();
-    for (const Reference& ref : refs) {
-        if (!ref.file.endsWith(suffix))
-            continue;
-        ++files;
+    std::vector<SheetRun> runs(size_t(mine.size()));
+    std::atomic<qsizetype> next{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w)
+        workers.emplace_back([&] {
+            for (qsizetype i = next++; i < mine.size(); i = next++) {
+                const std::optional<QJsonObject> expected = comparedWith(*mine[i], all);
+                runs[size_t(i)] = readThroughCommand(
+                    kDataDir + QStringLiteral("/realsheets/") + mine[i]->file,
+                    expected ? expected->value(QStringLiteral("sheet")).toString() : QString());
+            }
+        });
+    for (std::thread& t : workers)
+        t.join();
+
+    Tally tally;
+    const qsizetype files = mine.size();
+    for (qsizetype i = 0; i < mine.size(); ++i) {
+        const Reference& ref = *mine[i];
         SCOPED_TRACE(ref.file.toStdString());
-        const QString path = kDataDir + QStringLiteral("/realsheets/") + ref.file;
         const std::optional<QJsonObject> expected = comparedWith(ref, all);
-        const QString sheet = expected ? expected->value(QStringLiteral("sheet")).toString() : QString();
-        const SheetRun run = readThroughCommand(path, sheet);
-        ASSERT_TRUE(run.finished) << "still reading after 20 s";
-        ASSERT_FALSE(run.crashed) << "the reader crashed: " << run.err.toStdString();
+        const SheetRun& run = runs[size_t(i)];
+        if (!run.finished || run.crashed) {
+            ADD_FAILURE() << (run.finished ? "the reader crashed: " + run.err.toStdString() : "still reading after 20 s");
+            continue;
+        }
         EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode << " " << run.err.toStdString();
         if (run.exitCode == 1) { // a refusal is a Persian sentence naming the file
             EXPECT_TRUE(run.err.contains(S("فايل"))) << run.err.toStdString();
