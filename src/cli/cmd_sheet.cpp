@@ -5,7 +5,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 namespace tarvest {
 
@@ -46,12 +45,14 @@ int runSheetCommand(const QStringList& given, QTextStream& out, QTextStream& err
                 shownSheet = n;
                 break;
             }
-        const QJsonObject answer{
-            {QStringLiteral("sheets"), QJsonArray::fromStringList(names)},
-            {QStringLiteral("sheet"), shownSheet},
-            {QStringLiteral("rows"), rows},
+        // The keys in the order a reader expects them (QJsonObject would sort them).
+        auto json = [](const QJsonArray& a) {
+            return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact));
         };
-        out << QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact)) << '\n';
+        const QString sheetJson = json(QJsonArray{shownSheet}).mid(1).chopped(1);
+        out << QStringLiteral("{\"sheets\":") << json(QJsonArray::fromStringList(names))
+            << QStringLiteral(",\"sheet\":") << sheetJson << QStringLiteral(",\"rows\":") << json(rows)
+            << QStringLiteral("}\n");
         return 0;
     } catch (const Error& e) {
         err << e.message() << '\n';

@@ -25,7 +25,8 @@ int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err
 
 // "import-gazetteer FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": replaces the
 // village gazetteer with sheet "Sheet1" of the .xlsx or .xls FILE (the seven grid columns
-// under a heading row), all or nothing; prints the villages written, or why it refused.
+// in A to G under a heading row, or the gazetteer's own export), all or nothing; prints the
+// villages written, or why it refused.
 int runImportGazetteerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // "backup FOLDER --sqlite DB | --pg CONNINFO [--password-file FILE]": writes a full backup
@@ -38,8 +39,8 @@ int runBackupCommand(const QStringList& args, QTextStream& out, QTextStream& err
 // into a SQLite file that is new or holds no table, or a PostgreSQL database without tables.
 int runRestoreCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // "import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": replaces the land
-// records with sheet "sh" of the .xlsx or .xls FILE, all or nothing; prints the rows written,
-// or why it refused.
+// records with sheet "sh" of the .xlsx or .xls FILE (or the land list's own export), all or
+// nothing; prints the rows written, or why it refused.
 int runImportLandsCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // "init-server --pg CONNINFO [--password-file FILE]": with an owner's login, creates the
 // database CONNINFO names when the server lacks it (through the server's maintenance

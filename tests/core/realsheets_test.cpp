@@ -51,8 +51,7 @@ const KnownDifference kXlsxDifferences[] = {
     {"calamine/has_x000D_inline.xlsx", "0,0",
      "openpyxl leaves _x000D_ in an inline string as written; Excel shows the carriage return it escapes"},
     {"xlsxwriter/optimize06.xlsx", "13,0", "openpyxl leaves _x000D_ as written; Excel shows a carriage return"},
-    {"xlsxwriter/shared_strings01.xlsx", "13,0",
-     "openpyxl leaves _x000D_ as written; Excel shows a carriage return"},
+    {"xlsxwriter/shared_strings01.xlsx", "13,0", "openpyxl leaves _x000D_ as written; Excel shows a carriage return"},
 };
 
 // .xls: the differences the reader of the BIFF records leaves, with their reasons. The same
@@ -254,9 +253,9 @@ void checkRealSheets(const QString& suffix, const QHash<QString, QString>& liste
         workers.emplace_back([&] {
             for (qsizetype i = next++; i < mine.size(); i = next++) {
                 const std::optional<QJsonObject> expected = comparedWith(*mine[i], all);
-                runs[size_t(i)] = readThroughCommand(
-                    kDataDir + QStringLiteral("/realsheets/") + mine[i]->file,
-                    expected ? expected->value(QStringLiteral("sheet")).toString() : QString());
+                runs[size_t(i)] = readThroughCommand(kDataDir + QStringLiteral("/realsheets/") + mine[i]->file,
+                                                     expected ? expected->value(QStringLiteral("sheet")).toString()
+                                                              : QString());
             }
         });
     for (std::thread& t : workers)
@@ -270,7 +269,8 @@ void checkRealSheets(const QString& suffix, const QHash<QString, QString>& liste
         const std::optional<QJsonObject> expected = comparedWith(ref, all);
         const SheetRun& run = runs[size_t(i)];
         if (!run.finished || run.crashed) {
-            ADD_FAILURE() << (run.finished ? "the reader crashed: " + run.err.toStdString() : "still reading after 20 s");
+            ADD_FAILURE() << (run.finished ? "the reader crashed: " + run.err.toStdString()
+                                           : "still reading after 20 s");
             continue;
         }
         EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode << " " << run.err.toStdString();
