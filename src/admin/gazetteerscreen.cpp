@@ -94,16 +94,6 @@ QString bulkQuestion(GazetteerLevel level)
     return QStringLiteral("اين تعداد ") + unit + QStringLiteral(" شامل اين تغيير مي شوند، آيا از اين عمل مطمئن هستيد؟");
 }
 
-QHash<QString, QString> exportTitles()
-{
-    return {{"id", QStringLiteral("شناسه")},      {"city", QStringLiteral("شهرستان")},
-            {"bakhsh", QStringLiteral("بخش")},    {"dehestan", QStringLiteral("دهستان")},
-            {"rosta", QStringLiteral("روستا")},   {"khanevar", QStringLiteral("خانوار")},
-            {"jamiyat", QStringLiteral("جمعيت")}, {"zarib", QStringLiteral("ضريب منطقه")},
-            {"x", QStringLiteral("X")},           {"y", QStringLiteral("Y")},
-            {"cod", QStringLiteral("کد آبادي")}};
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -529,7 +519,7 @@ void Tabadiha::exportList()
 {
     if (!m_villages.isOpen())
         search();
-    exportAndOpen(m_villages, QStringLiteral("abadiha"), exportTitles());
+    exportAndOpen(m_villages, QStringLiteral("abadiha"), gazetteerExportTitles());
 }
 
 void Tabadiha::browse()

@@ -21,7 +21,7 @@ int runImportLandsCommand(const QStringList& given, QTextStream& out, QTextStrea
     }
     try {
         // The sheet is read and checked whole before the database is touched.
-        const QList<QStringList> rows = landRowsFromSheet(readSheet(args[0], land_msg::SheetName));
+        const QList<QStringList> rows = landRowsFromSheet(readLandSheet(args[0]));
         std::unique_ptr<Database> db;
         if (args[1] == QLatin1String("--sqlite")) {
             if (!QFileInfo::exists(args[2]))

@@ -25,7 +25,8 @@ int runSampleCommand(const QStringList& args, QTextStream& out, QTextStream& err
 
 // "import-gazetteer FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": replaces the
 // village gazetteer with sheet "Sheet1" of the .xlsx or .xls FILE (the seven grid columns
-// under a heading row), all or nothing; prints the villages written, or why it refused.
+// in A to G under a heading row, or the gazetteer's own export), all or nothing; prints the
+// villages written, or why it refused.
 int runImportGazetteerCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // "backup FOLDER --sqlite DB | --pg CONNINFO [--password-file FILE]": writes a full backup
@@ -38,8 +39,8 @@ int runBackupCommand(const QStringList& args, QTextStream& out, QTextStream& err
 // into a SQLite file that is new or holds no table, or a PostgreSQL database without tables.
 int runRestoreCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // "import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]": replaces the land
-// records with sheet "sh" of the .xlsx or .xls FILE, all or nothing; prints the rows written,
-// or why it refused.
+// records with sheet "sh" of the .xlsx or .xls FILE (or the land list's own export), all or
+// nothing; prints the rows written, or why it refused.
 int runImportLandsCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // "init-server --pg CONNINFO [--password-file FILE]": with an owner's login, creates the
 // database CONNINFO names when the server lacks it (through the server's maintenance
@@ -54,5 +55,12 @@ int runInitServerCommand(const QStringList& args, QTextStream& out, QTextStream&
 // With --check (the target may then be left out) it reads and checks the whole script
 // and writes nothing.
 int runMigrateCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
+// "sheet FILE [--sheet NAME]": what the imports see in a spreadsheet file, as one JSON
+// object on stdout: {"sheets": [every sheet name], "sheet": the sheet read (the first
+// without --sheet), "rows": [[row 1 from column A], [row 2], ...]}, every cell the text
+// the imports read ("" for an empty cell; a row ends at its last non-empty cell). A file it
+// cannot read: exit 1 and the Persian reason on stderr.
+int runSheetCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 } // namespace tarvest

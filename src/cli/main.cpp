@@ -33,6 +33,8 @@ int main(int argc, char** argv)
         return tarvest::runInitServerCommand(args, out, err);
     if (command == QLatin1String("migrate"))
         return tarvest::runMigrateCommand(args, out, err);
+    if (command == QLatin1String("sheet"))
+        return tarvest::runSheetCommand(args, out, err);
     err << "usage: tarvest-admin provision --sqlite FILE | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin sample --sqlite FILE | --pg CONNINFO [--password-file FILE] | --embedded\n"
            "       tarvest-admin import-gazetteer FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
@@ -41,6 +43,7 @@ int main(int argc, char** argv)
            "       tarvest-admin import-lands FILE --sqlite DB | --pg CONNINFO [--password-file FILE]\n"
            "       tarvest-admin date [YYYY-MM-DD]\n"
            "       tarvest-admin init-server --pg CONNINFO [--password-file FILE]\n"
-           "       tarvest-admin migrate SCRIPT --sqlite DB | --pg CONNINFO [--password-file FILE] [--check]\n";
+           "       tarvest-admin migrate SCRIPT --sqlite DB | --pg CONNINFO [--password-file FILE] [--check]\n"
+           "       tarvest-admin sheet FILE [--sheet NAME]\n";
     return 2;
 }

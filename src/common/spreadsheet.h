@@ -7,8 +7,8 @@
 // A1:M1 carries slant dash-dot borders, and A2:M<last row> thin borders when there are
 // records. The screen then opens the file with the desktop's spreadsheet program.
 //
-// Import reads one named worksheet of an .xlsx or legacy .xls file as a table: the first
-// row gives the column names, every cell is read as text. The sheet is an untrusted file:
+// Import reads one named worksheet of an .xlsx or legacy .xls file as a table by position:
+// row 1 gives the column names, cell A1 is column 0, every cell is read as text. The sheet is an untrusted file:
 // reading stops with a Persian message at the format's own limits (1,048,576 rows, 16,384
 // columns) and at a memory budget in proportion to the file's size, and a legacy .xls is
 // parsed in a child process (tarvest-admin) with memory and time limits, so a file that
@@ -20,6 +20,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace tarvest {
 
@@ -41,30 +43,53 @@ struct SheetSource {
 // maps field names (matched without regard to case) to the texts of their header cells.
 void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString, QString>& headerTitles);
 
-// A worksheet read as a table. Rows are stored sparsely: each row is only as long as its
-// last non-empty cell (never padded to the widest row); text() reads any cell.
+// A worksheet read as a table, by position: column 0 is column A and the heading is row 1
+// of the sheet, whatever columns or rows are empty. `columns` names every column out to
+// the widest row (an empty heading cell is called "F" + its 1-based column number);
+// `heading` is row 1 as stored. Rows are stored sparsely: each row (and `heading`) is only
+// as long as its last non-empty cell (never padded to the widest row); text() reads any
+// cell of the rows under the heading, cell() any cell of the sheet.
 struct SheetTable {
     QStringList columns;
     QList<QStringList> rows;
+    QStringList heading;
 
     QString text(qsizetype row, qsizetype col) const
     {
         return row >= 0 && row < rows.size() ? rows[row].value(col) : QString();
     }
+    // The cell at zero-based sheet row `row` (0 is the heading row) and column `col`.
+    QString cell(qsizetype row, qsizetype col) const { return row == 0 ? heading.value(col) : text(row - 1, col); }
 };
 
 // Reads worksheet `sheetName` (matched without regard to case) of the .xlsx or .xls file at
-// `path`. The kind of file is told by its content, not its name. The table starts at the
-// sheet's used range: the first row holding a value is the heading row and the first column
-// holding a value is the table's first column. An empty heading cell becomes "F" + its
-// 1-based column number in the table; trailing empty rows are dropped.
+// `path`. The kind of file is told by its content, not its name. Trailing empty rows are
+// dropped; a cell covered by a merged range (not its first cell) reads empty, as the sheet
+// shows it.
 //
 // Both kinds give the same texts for the same sheet: a text as stored; a number in plain
 // digits with "." (a whole number without exponent or fraction: 1e20 reads
 // "100000000000000000000"); a date cell as its Gregorian date "YYYY-MM-DD" (with
-// " HH:MM:SS" for a date-and-time format, and "HH:MM:SS" alone for a time format), in the
-// 1900 or 1904 date system the workbook declares; a boolean as "1" or "0".
+// " HH:MM:SS" for a date-and-time format, "HH:MM:SS" alone for a time format and the
+// hours past a day for an elapsed-time format, "255:10:10"), in the 1900 or 1904 date
+// system the workbook declares, a date before 1900 as the sheet shows it; a boolean as "1"
+// or "0"; a formula as its last computed value. A file protected by a password is refused
+// with a message that says so.
 SheetTable readSheet(const QString& path, const QString& sheetName);
+
+// The worksheet of an export (writeXlsx).
+extern const QString ExportSheetName;
+
+// Where the sheet, when it is one of the program's exports, holds each of `fields`: the
+// export heads a field with its title in `titles` (matched without regard to case), else
+// with its name. The zero-based columns in the order of `fields`, when the heading row
+// holds every one of those headings (trimmed, without regard to case); nullopt otherwise.
+std::optional<QList<qsizetype>> exportColumns(const SheetTable& sheet, const QStringList& fields,
+                                              const QHash<QString, QString>& titles);
+
+// The refusal of a sheet with the wrong number of columns, naming both numbers:
+// `refusal` + ": فايل اکسل 8 ستون دارد و 7 ستون لازم است" ("دست کم 58" when `atLeast`).
+QString columnCountMessage(const QString& refusal, qsizetype found, qsizetype expected, bool atLeast = false);
 
 // Names of the worksheets of an .xlsx or .xls file, in workbook order.
 QStringList sheetNames(const QString& path);

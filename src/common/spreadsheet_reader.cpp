@@ -2,9 +2,10 @@
 // minizip and QXmlStreamReader) or from legacy .xls (an OLE2 compound file or a plain BIFF2-4
 // stream, read by xls_reader.h).
 //
-// The table follows the conventions of the old spreadsheet driver the screens were built
-// on: the first row of the used range names the columns, an unnamed column is called "F" +
-// its number, and empty rows at the end are not part of the table.
+// The table is read by position, as the imports count their columns: row 1 of the sheet
+// names the columns (an unnamed column is called "F" + its number, as the old spreadsheet
+// driver the screens were built on called it), cell A1 is column 0 whatever columns or
+// rows are empty, and empty rows at the end are not part of the table.
 //
 // Every file is untrusted. The row and column numbers are held to the format's own limits,
 // everything the table stores is counted against a budget in proportion to the file's
@@ -17,6 +18,7 @@
 #include "common/safefile.h"
 #include "common/spreadsheet.h"
 #include "common/xls_reader.h"
+#include "common/spreadsheet_cells.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -36,6 +38,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <optional>
 
@@ -43,6 +46,147 @@
 #include <unistd.h>
 
 namespace tarvest {
+
+// ---------------------------------------------------------------- cell texts
+
+QString numberText(double v)
+{
+    if (!std::isfinite(v))
+        return QString::number(v);
+    if (v == 0)
+        return QStringLiteral("0");
+    if (std::abs(v) < 1e21)
+        return QString::number(v, 'f', QLocale::FloatingPointShortest);
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+DateKind builtinDateKind(int id)
+{
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
+        return DateKind::Date;
+    if (id == 22)
+        return DateKind::DateTime;
+    if (id == 46)
+        return DateKind::Elapsed;
+    if ((id >= 18 && id <= 21) || id == 45 || id == 47)
+        return DateKind::Time;
+    return DateKind::None;
+}
+
+DateKind customDateKind(QStringView code)
+{
+    bool date = false, time = false, month = false, elapsed = false;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const char16_t c = QChar::toLower(code[i].unicode());
+        if (c == u'"') {
+            const qsizetype end = code.indexOf(u'"', i + 1);
+            if (end < 0)
+                break;
+            i = end;
+        } else if (c == u'\\' || c == u'_' || c == u'*') {
+            ++i;
+        } else if (c == u'[') {
+            const qsizetype end = code.indexOf(u']', i + 1);
+            if (end < 0)
+                break;
+            // [h], [mm], [ss]: elapsed time; [Red], [Magenta], [$-409], [<100]: no date.
+            const QString inner = code.mid(i + 1, end - i - 1).toString().toLower();
+            if (!inner.isEmpty() && QStringLiteral("hms").contains(inner.front())
+                && inner.count(inner.front()) == inner.size())
+                elapsed = true;
+            i = end;
+        } else if (c == u';') {
+            break; // the first section decides
+        } else if (c == u'y' || c == u'd') {
+            date = true;
+        } else if (c == u'h' || c == u's') {
+            time = true;
+        } else if (c == u'm') {
+            month = true;
+        }
+    }
+    if (date || (month && !time && !elapsed))
+        return time || elapsed ? DateKind::DateTime : DateKind::Date;
+    if (elapsed)
+        return DateKind::Elapsed;
+    return time ? DateKind::Time : DateKind::None;
+}
+
+namespace {
+
+QString clockText(qint64 hours, qint64 minutes, qint64 seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours, 2, 10, QLatin1Char('0'))
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'));
+}
+
+// Serials of the years 1 to 9999 (counted from 1899-12-30), and the longest elapsed time
+// shown (about 2.7 million years, far inside a 64-bit count of seconds).
+constexpr double kFirstSerial = -693593;
+constexpr double kLastSerial = 2958466;
+constexpr double kLongestElapsed = 1e9;
+
+} // namespace
+
+std::optional<QString> serialText(double serial, DateKind kind, bool dates1904)
+{
+    if (!std::isfinite(serial) || kind == DateKind::None)
+        return std::nullopt;
+    if (kind == DateKind::Elapsed) {
+        if (std::abs(serial) >= kLongestElapsed)
+            return std::nullopt;
+        const qint64 total = std::llround(serial * 86400.0);
+        const qint64 s = total < 0 ? -total : total;
+        return (total < 0 ? QStringLiteral("-") : QString()) + clockText(s / 3600, s / 60 % 60, s % 60);
+    }
+    if (serial < kFirstSerial - 1462 || serial >= kLastSerial)
+        return std::nullopt;
+    qint64 days = qint64(std::floor(serial));
+    qint64 seconds = qint64(std::llround((serial - double(days)) * 86400.0));
+    if (seconds >= 86400) {
+        ++days;
+        seconds -= 86400;
+    }
+    QDate date;
+    if (dates1904)
+        date = QDate(1904, 1, 1).addDays(days);
+    else if (days >= 0 && days < 60) // 1900 counts a 29 February that never was: serial 60
+        date = QDate(1899, 12, 31).addDays(days);
+    else // and LibreOffice counts the days before 1900 back from 1899-12-30
+        date = QDate(1899, 12, 30).addDays(days);
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+        return std::nullopt;
+    const QString d = date.toString(QStringLiteral("yyyy-MM-dd"));
+    const QString t = clockText(seconds / 3600, seconds / 60 % 60, seconds % 60);
+    switch (kind) {
+    case DateKind::Date:
+        return d;
+    case DateKind::DateTime:
+        return d + QLatin1Char(' ') + t;
+    case DateKind::Time:
+        return t;
+    case DateKind::None:
+    case DateKind::Elapsed:
+        break;
+    }
+    return std::nullopt;
+}
+
+QString dateCellText(double serial, DateKind kind, bool dates1904)
+{
+    if (const auto text = serialText(serial, kind, dates1904))
+        return *text;
+    return QStringLiteral("########");
+}
+
+QString passwordProtectedMessage(const QString& path)
+{
+    return QStringLiteral("خطا! فايل اكسل «%1» با رمز عبور محافظت شده است و خوانده نشد. "
+                          "آن را در برنامه اكسل باز کنيد، رمز را برداريد و دوباره ذخيره کنيد.")
+        .arg(shownPath(path));
+}
 
 namespace {
 
@@ -87,108 +231,6 @@ qint64 inflateBudget(qint64 fileSize)
             .arg(shown(path)));
 }
 
-// A number cell's text: plain digits with ".", the shortest that reads back the same value;
-// a whole number in full, without exponent or fraction.
-QString numberText(double v)
-{
-    if (!std::isfinite(v))
-        return QString::number(v);
-    if (v == 0)
-        return QStringLiteral("0");
-    if (std::abs(v) < 1e21)
-        return QString::number(v, 'f', QLocale::FloatingPointShortest);
-    return QString::number(v, 'g', QLocale::FloatingPointShortest);
-}
-
-// How a number format shows its value.
-enum class DateKind : quint8 { None, Date, DateTime, Time };
-
-DateKind builtinDateKind(int id)
-{
-    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
-        return DateKind::Date;
-    if (id == 22)
-        return DateKind::DateTime;
-    if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47))
-        return DateKind::Time;
-    return DateKind::None;
-}
-
-// A custom format code such as "yyyy/mm/dd", "[$-409]h:mm AM/PM" or "#,##0.00": quoted
-// texts, escaped characters and bracketed locale or colour parts say nothing of dates;
-// elapsed-time brackets ([h], [mm], [ss]) make a time.
-DateKind customDateKind(QStringView code)
-{
-    bool date = false, time = false, month = false;
-    for (qsizetype i = 0; i < code.size(); ++i) {
-        const char16_t c = QChar::toLower(code[i].unicode());
-        if (c == u'"') {
-            const qsizetype end = code.indexOf(u'"', i + 1);
-            if (end < 0)
-                break;
-            i = end;
-        } else if (c == u'\\' || c == u'_' || c == u'*') {
-            ++i;
-        } else if (c == u'[') {
-            const qsizetype end = code.indexOf(u']', i + 1);
-            if (end < 0)
-                break;
-            const QStringView inner = code.mid(i + 1, end - i - 1);
-            if (!inner.isEmpty() && QStringLiteral("hms").contains(inner.front().toLower()))
-                time = true;
-            i = end;
-        } else if (c == u';') {
-            break; // the first section decides
-        } else if (c == u'y' || c == u'd') {
-            date = true;
-        } else if (c == u'h' || c == u's') {
-            time = true;
-        } else if (c == u'm') {
-            month = true;
-        }
-    }
-    if (date || (month && !time))
-        return time ? DateKind::DateTime : DateKind::Date;
-    return time ? DateKind::Time : DateKind::None;
-}
-
-// The text of a date serial in the workbook's date system, as FreeXL writes the dates of
-// legacy files: "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS", "HH:MM:SS".
-std::optional<QString> serialText(double serial, DateKind kind, bool dates1904)
-{
-    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466)
-        return std::nullopt;
-    qint64 days = qint64(std::floor(serial));
-    qint64 seconds = qint64(std::llround((serial - double(days)) * 86400.0));
-    if (seconds >= 86400) {
-        ++days;
-        seconds -= 86400;
-    }
-    QDate date;
-    if (dates1904)
-        date = QDate(1904, 1, 1).addDays(days);
-    else if (days < 60) // 1900 counts a 29 February that never was: serial 60
-        date = QDate(1899, 12, 31).addDays(days);
-    else
-        date = QDate(1899, 12, 30).addDays(days);
-    const QString d = date.toString(QStringLiteral("yyyy-MM-dd"));
-    const QString t = QStringLiteral("%1:%2:%3")
-                          .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-                          .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                          .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    switch (kind) {
-    case DateKind::Date:
-        return d;
-    case DateKind::DateTime:
-        return d + QLatin1Char(' ') + t;
-    case DateKind::Time:
-        return t;
-    case DateKind::None:
-        break;
-    }
-    return std::nullopt;
-}
-
 [[noreturn]] void failCorrupt(const QString& path)
 {
     throw Error(QStringLiteral("فايل اكسل «%1» خراب است يا قابل خواندن نيست").arg(shown(path)));
@@ -210,6 +252,38 @@ bool isPlainBiff(const QByteArray& head)
     return length >= 4 && length <= 20 && (head[6] == '\x10' || (head[1] == 8 && head[6] == '\x05')) && head[7] == 0;
 }
 
+// An .xlsx saved with a password to open it is no zip but an OLE2 compound file holding
+// the streams "EncryptionInfo" and "EncryptedPackage". The compound file's directory
+// entries are 128 bytes each, in sectors on 128-byte boundaries: every such slot is looked
+// at for a stream entry (type 2) of either name, the length field included, so that no text
+// inside a cell can pass for one.
+bool holdsEncryptedPackage(QFile& f)
+{
+    static const QByteArray names[] = {
+        QByteArray(reinterpret_cast<const char*>(u"EncryptedPackage"), 2 * 17),
+        QByteArray(reinterpret_cast<const char*>(u"EncryptionInfo"), 2 * 15),
+    };
+    constexpr qint64 kEntry = 128;
+    constexpr qint64 kChunk = kEntry << 15; // 4 MiB
+    if (!f.seek(512))
+        return false;
+    while (!f.atEnd()) {
+        const QByteArray chunk = f.read(kChunk);
+        for (qsizetype at = 0; at + kEntry <= chunk.size(); at += kEntry) {
+            const char* e = chunk.constData() + at;
+            const int nameBytes = quint8(e[64]) | (quint8(e[65]) << 8);
+            if (e[66] != 2)
+                continue;
+            for (const QByteArray& name : names)
+                if (nameBytes == name.size() && std::memcmp(e, name.constData(), size_t(name.size())) == 0)
+                    return true;
+        }
+        if (chunk.size() < kChunk)
+            break;
+    }
+    return false;
+}
+
 FileKind detectKind(const QString& path)
 {
     QFileInfo info(path);
@@ -221,7 +295,12 @@ FileKind detectKind(const QString& path)
     const QByteArray head = f.read(8);
     if (head.startsWith("PK\x03\x04"))
         return FileKind::Xlsx;
-    if (head == QByteArray::fromHex("D0CF11E0A1B11AE1") || isPlainBiff(head))
+    if (head == QByteArray::fromHex("D0CF11E0A1B11AE1")) {
+        if (holdsEncryptedPackage(f))
+            throw Error(passwordProtectedMessage(path));
+        return FileKind::Xls;
+    }
+    if (isPlainBiff(head))
         return FileKind::Xls;
     throw Error(QStringLiteral("فايل «%1» فايل اكسل (xlsx يا xls) نيست").arg(shown(path)));
 }
@@ -253,9 +332,6 @@ public:
         if (fresh)
             spend(textCost(text));
         r[col] = std::move(text);
-        m_width = std::max(m_width, col + 1);
-        m_top = std::min(m_top, row);
-        m_left = std::min(m_left, col);
     }
     void reserveRows(qsizetype n)
     {
@@ -299,26 +375,45 @@ public:
         set(row, col, std::move(text));
     }
 
+    // Empties the cells a merged range covers, all but its first (top left) cell: the
+    // sheet shows them empty. The work is held to the cells actually stored.
+    void clearMerged(qsizetype top, qsizetype left, qsizetype bottom, qsizetype right)
+    {
+        if (top < 0 || left < 0 || bottom < top || right < left)
+            return;
+        for (qsizetype r = top; r <= bottom && r < m_rows.size(); ++r) {
+            QStringList& row = m_rows[r];
+            spendWork(1);
+            for (qsizetype c = r == top ? left + 1 : left; c <= right && c < row.size(); ++c) {
+                spendWork(1);
+                row[c].clear();
+            }
+            while (!row.isEmpty() && row.back().isEmpty())
+                row.removeLast();
+        }
+    }
+
     SheetTable finish()
     {
         SheetTable t;
-        if (m_rows.isEmpty() || m_top >= m_rows.size())
-            return t;
-        // The table starts at the used range: the first row and the first column holding a
-        // value.
-        const qsizetype width = m_width - m_left;
-        QStringList header = m_rows[m_top].mid(m_left);
-        header.resize(width);
-        for (qsizetype c = 0; c < width; ++c)
-            if (header[c].isEmpty())
-                header[c] = QStringLiteral("F%1").arg(c + 1);
-        t.columns = std::move(header);
         // Only non-empty cells create rows, so the table already ends at its last row with a
-        // value: blank formatted cells after it (borders, fonts) leave no empty rows behind.
-        m_rows.remove(0, m_top + 1);
-        if (m_left > 0)
-            for (QStringList& r : m_rows)
-                r.remove(0, std::min(m_left, r.size()));
+        // value: blank formatted cells after it (borders, fonts) leave no empty rows behind;
+        // merged ranges may have emptied the last rows.
+        while (!m_rows.isEmpty() && m_rows.back().isEmpty())
+            m_rows.removeLast();
+        if (m_rows.isEmpty())
+            return t;
+        qsizetype width = 0;
+        for (const QStringList& r : m_rows)
+            width = std::max(width, r.size());
+        // By position: row 1 of the sheet is the heading, column A the first column.
+        t.heading = m_rows.takeFirst();
+        QStringList names = t.heading;
+        names.resize(width);
+        for (qsizetype c = 0; c < width; ++c)
+            if (names[c].isEmpty())
+                names[c] = QStringLiteral("F%1").arg(c + 1);
+        t.columns = std::move(names);
         t.rows = std::move(m_rows);
         return t;
     }
@@ -330,9 +425,17 @@ private:
     qint64 m_spent = 0;
     QList<QStringList> m_rows;
     QSet<QString> m_pool;
-    qsizetype m_width = 0;
-    qsizetype m_top = kMaxRows;
-    qsizetype m_left = kMaxColumns;
+    qint64 m_work = 0;
+
+    // Steps taken on behalf of merged ranges: a file of millions of ranges over millions of
+    // rows is stopped like any other bomb.
+    void spendWork(qint64 steps)
+    {
+        m_work += steps;
+        if (m_work > kMaxWork)
+            failTooBig(m_path);
+    }
+    static constexpr qint64 kMaxWork = qint64(1) << 28;
 };
 
 // ---------------------------------------------------------------- .xlsx
@@ -444,12 +547,86 @@ QString relationId(const QXmlStreamAttributes& attrs)
     return {};
 }
 
+// The namespaces of the workbook's own elements: transitional and Strict.
+bool mainNamespace(QStringView uri)
+{
+    return uri == u"http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+           || uri == u"http://purl.oclc.org/ooxml/spreadsheetml/main";
+}
+
+struct Relationship {
+    QString type;   // its last path segment: "officeDocument", "worksheet", "styles", ...
+    QString target; // the part it names, as a part name of the package
+};
+
+// The part a relationship of `source` names: relative to the source's folder, or from the
+// package root when it starts with "/". Some writers use "\" between folders.
+QString resolvePart(const QString& source, QString target)
+{
+    target.replace(u'\\', u'/');
+    QString part;
+    if (target.startsWith(u'/'))
+        part = target.mid(1);
+    else {
+        const qsizetype slash = source.lastIndexOf(u'/');
+        part = (slash < 0 ? QString() : source.left(slash + 1)) + target;
+    }
+    part = QDir::cleanPath(part);
+    while (part.startsWith(QLatin1String("../")))
+        part = part.mid(3);
+    if (part.startsWith(u'/'))
+        part = part.mid(1);
+    return part;
+}
+
+// The relationships of part `source` ("" for the package itself), by id, from its
+// "_rels/<name>.rels" part; empty when there is none.
+QHash<QString, Relationship> relationships(XlsxPackage& pkg, const QString& source)
+{
+    const qsizetype slash = source.lastIndexOf(u'/');
+    const QString relsPart = source.left(slash + 1) + QStringLiteral("_rels/") + source.mid(slash + 1)
+                             + QStringLiteral(".rels");
+    QHash<QString, Relationship> rels;
+    if (!pkg.has(relsPart))
+        return rels;
+    auto file = pkg.open(relsPart);
+    QXmlStreamReader xml(file.get());
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"Relationship")
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        if (a.value(QLatin1String("TargetMode")) == u"External")
+            continue;
+        if (rels.size() >= 0xFFFF)
+            failCorrupt(pkg.path());
+        const QStringView type = a.value(QLatin1String("Type"));
+        rels.insert(a.value(QLatin1String("Id")).toString(),
+                    {type.mid(type.lastIndexOf(u'/') + 1).toString(),
+                     resolvePart(source, a.value(QLatin1String("Target")).toString())});
+    }
+    if (xml.hasError())
+        failCorrupt(pkg.path());
+    return rels;
+}
+
+// The part a relationship of the given type names, else `fallback` (the usual name, for
+// packages written without relationships).
+QString partOfType(const QHash<QString, Relationship>& rels, QStringView type, const QString& fallback)
+{
+    for (const Relationship& r : rels)
+        if (r.type == type)
+            return r.target;
+    return fallback;
+}
+
 struct SheetEntry {
     QString name;
     QString relId;
 };
 
 struct WorkbookInfo {
+    QString part; // "xl/workbook.xml" in most packages
+    QHash<QString, Relationship> rels;
     QList<SheetEntry> sheets;
     bool dates1904 = false;
 };
@@ -459,10 +636,13 @@ bool xmlTrue(QStringView v)
     return v == u"1" || v == u"true";
 }
 
+// The workbook part is the one the package's relationships name as the office document.
 WorkbookInfo xlsxWorkbook(XlsxPackage& pkg)
 {
     WorkbookInfo info;
-    auto file = pkg.open(QStringLiteral("xl/workbook.xml"));
+    info.part = partOfType(relationships(pkg, QString()), u"officeDocument", QStringLiteral("xl/workbook.xml"));
+    info.rels = relationships(pkg, info.part);
+    auto file = pkg.open(info.part);
     QXmlStreamReader xml(file.get());
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
@@ -472,7 +652,9 @@ WorkbookInfo xlsxWorkbook(XlsxPackage& pkg)
                 failCorrupt(pkg.path());
             info.sheets.append(
                 {xml.attributes().value(QLatin1String("name")).toString(), relationId(xml.attributes())});
-        } else if (xml.name() == u"workbookPr") {
+        } else if (xml.name() == u"workbookPr" && mainNamespace(xml.namespaceUri())) {
+            // Only the workbook's own properties: Excel 2013 and later add an
+            // <x15:workbookPr chartTrackingRefBase="1"/> that says nothing of dates.
             info.dates1904 = xmlTrue(xml.attributes().value(QLatin1String("date1904")));
         }
     }
@@ -481,16 +663,10 @@ WorkbookInfo xlsxWorkbook(XlsxPackage& pkg)
     return info;
 }
 
-QList<SheetEntry> xlsxSheets(XlsxPackage& pkg)
-{
-    return xlsxWorkbook(pkg).sheets;
-}
-
 // The date kind of each cell style (by its index in <cellXfs>).
-QList<DateKind> xlsxStyleDates(XlsxPackage& pkg)
+QList<DateKind> xlsxStyleDates(XlsxPackage& pkg, const QString& part)
 {
     QList<DateKind> kinds;
-    const QString part = QStringLiteral("xl/styles.xml");
     if (!pkg.has(part))
         return kinds;
     QHash<int, DateKind> custom;
@@ -524,25 +700,42 @@ QList<DateKind> xlsxStyleDates(XlsxPackage& pkg)
     return kinds;
 }
 
-// Resolves the part name of a relationship of the workbook part ("xl/workbook.xml").
-QString workbookTarget(XlsxPackage& pkg, const QString& relId)
+bool isAsciiHexDigit(char16_t c)
 {
-    auto file = pkg.open(QStringLiteral("xl/_rels/workbook.xml.rels"));
-    QXmlStreamReader xml(file.get());
-    QString target;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == u"Relationship"
-            && xml.attributes().value(QLatin1String("Id")) == relId) {
-            target = xml.attributes().value(QLatin1String("Target")).toString();
-            break;
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// Texts escape characters XML cannot hold as "_xHHHH_" (a carriage return "_x000D_"), and
+// an underscore that would start such a sequence as "_x005F_".
+QString decodeEscapes(QString text)
+{
+    qsizetype at = text.indexOf(QLatin1String("_x"));
+    if (at < 0)
+        return text;
+    QString out;
+    out.reserve(text.size());
+    qsizetype done = 0;
+    for (; at >= 0; at = text.indexOf(QLatin1String("_x"), at)) {
+        bool ok = at + 7 <= text.size() && text[at + 6] == u'_';
+        for (qsizetype i = at + 2; ok && i < at + 6; ++i)
+            ok = isAsciiHexDigit(text[i].unicode());
+        const char16_t code = ok ? char16_t(text.mid(at + 2, 4).toUShort(nullptr, 16)) : 0;
+        // What no XML text may hold stays as written (control characters other than tab,
+        // line feed and carriage return, halves of surrogate pairs, U+FFFE and U+FFFF): no
+        // cell shows them, and a database refuses a NUL in a text.
+        const bool shown = code == u'\t' || code == u'\n' || code == u'\r' || (code >= 0x20 && code < 0xD800)
+                           || (code >= 0xE000 && code < 0xFFFE);
+        if (!ok || !shown) {
+            at += 2;
+            continue;
         }
+        out += QStringView(text).mid(done, at - done);
+        out += QChar(code);
+        at += 7;
+        done = at;
     }
-    if (xml.hasError() || target.isEmpty())
-        failCorrupt(pkg.path());
-    if (target.startsWith(u'/'))
-        return QDir::cleanPath(target.mid(1));
-    return QDir::cleanPath(QStringLiteral("xl/") + target);
+    out += QStringView(text).mid(done);
+    return out;
 }
 
 // Reads the text of the element the reader stands on (an <si> or <is>): the <t> texts of
@@ -574,13 +767,12 @@ QString richText(QXmlStreamReader& xml, const QString& path)
             break;
         }
     }
-    return text;
+    return decodeEscapes(std::move(text));
 }
 
-QStringList xlsxSharedStrings(XlsxPackage& pkg, TableBuilder& table)
+QStringList xlsxSharedStrings(XlsxPackage& pkg, const QString& part, TableBuilder& table)
 {
     QStringList strings;
-    const QString part = QStringLiteral("xl/sharedStrings.xml");
     if (!pkg.has(part))
         return strings;
     auto file = pkg.open(part);
@@ -625,23 +817,125 @@ std::optional<qsizetype> columnOf(QStringView ref)
     return col - 1;
 }
 
-void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList& shared, const QList<DateKind>& styles,
-                       bool dates1904, TableBuilder& table)
+// Zero-based row of a cell reference such as "AB12"; nullopt without a row number.
+std::optional<qsizetype> rowOf(QStringView ref)
+{
+    qsizetype i = 0;
+    while (i < ref.size() && ref[i].isLetter())
+        ++i;
+    bool ok = false;
+    const qint64 r = ref.mid(i).toLongLong(&ok);
+    if (!ok || r < 1)
+        return std::nullopt;
+    return qsizetype(std::min<qint64>(r, kMaxRows + 1) - 1);
+}
+
+// A cell of type "d": an ISO 8601 date, time or both ("2024-03-05T10:00:00.5Z"), shown by
+// the cell's number format as a serial would be (without one: the date, and its time when
+// it has one).
+QString isoDateText(const QString& value, DateKind kind)
+{
+    QString v = value.trimmed();
+    if (v.endsWith(u'Z'))
+        v.chop(1);
+    QDate date;
+    QTime time(0, 0);
+    bool hasTime = false;
+    if (const qsizetype t = v.indexOf(u'T'); t >= 0) {
+        date = QDate::fromString(v.left(t), Qt::ISODate);
+        time = QTime::fromString(v.mid(t + 1), Qt::ISODateWithMs);
+        hasTime = true;
+    } else if (v.contains(u':')) {
+        date = QDate(1899, 12, 30);
+        time = QTime::fromString(v, Qt::ISODateWithMs);
+        if (kind == DateKind::None)
+            kind = DateKind::Time;
+    } else {
+        date = QDate::fromString(v, Qt::ISODate);
+    }
+    if (!date.isValid() || !time.isValid())
+        return value;
+    if (kind == DateKind::None)
+        kind = hasTime && time != QTime(0, 0) ? DateKind::DateTime : DateKind::Date;
+    // As a serial of the 1900 date system counted from 1899-12-30 (the count LibreOffice
+    // uses throughout), rounded to the second as every date cell is.
+    qint64 days = QDate(1899, 12, 30).daysTo(date);
+    qint64 seconds = (time.msecsSinceStartOfDay() + 500) / 1000;
+    if (seconds >= 86400) {
+        ++days;
+        seconds -= 86400;
+    }
+    const QDate shownDate = QDate(1899, 12, 30).addDays(days);
+    const QString d = shownDate.toString(QStringLiteral("yyyy-MM-dd"));
+    const QString t = clockText(seconds / 3600, seconds / 60 % 60, seconds % 60);
+    switch (kind) {
+    case DateKind::Date:
+        return d;
+    case DateKind::DateTime:
+        return d + QLatin1Char(' ') + t;
+    case DateKind::Time:
+        return t;
+    case DateKind::Elapsed:
+        return dateCellText(double(days) + double(seconds) / 86400.0, kind, false);
+    case DateKind::None:
+        break;
+    }
+    return value;
+}
+
+struct XlsxBook {
+    bool dates1904 = false;
+    QList<DateKind> styles;
+    QStringList shared;
+};
+
+// A merged range "B2:D4" as zero-based top, left, bottom, right.
+struct CellRange {
+    qsizetype top = 0, left = 0, bottom = 0, right = 0;
+};
+std::optional<CellRange> rangeOf(QStringView ref)
+{
+    const qsizetype colon = ref.indexOf(u':');
+    const QStringView a = colon < 0 ? ref : ref.left(colon);
+    const QStringView b = colon < 0 ? ref : ref.mid(colon + 1);
+    const auto c1 = columnOf(a), c2 = columnOf(b);
+    const auto r1 = rowOf(a), r2 = rowOf(b);
+    if (!c1 || !c2 || !r1 || !r2)
+        return std::nullopt;
+    return CellRange{std::min(*r1, *r2), std::min(*c1, *c2), std::max(*r1, *r2), std::max(*c1, *c2)};
+}
+
+void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const XlsxBook& book, TableBuilder& table)
 {
     auto file = pkg.open(part);
     QXmlStreamReader xml(file.get());
     qsizetype row = -1;
     qsizetype col = -1;
     bool inData = false;
+    bool dataDone = false;
+    QList<CellRange> merged;
     while (!xml.atEnd()) {
         const auto token = xml.readNext();
-        if (token == QXmlStreamReader::EndElement && xml.name() == u"sheetData")
-            break;
+        if (token == QXmlStreamReader::EndElement && xml.name() == u"sheetData") {
+            inData = false;
+            dataDone = true;
+            continue;
+        }
         if (token != QXmlStreamReader::StartElement)
             continue;
         const QStringView name = xml.name();
         if (!inData) {
-            if (name == u"dimension") {
+            if (dataDone) {
+                // After the cells: the merged ranges, whose covered cells the sheet shows empty.
+                if (name == u"mergeCell") {
+                    if (const auto range = rangeOf(xml.attributes().value(QLatin1String("ref")))) {
+                        table.spend(qint64(sizeof(CellRange)));
+                        merged.append(*range);
+                    }
+                } else if (name != u"mergeCells") {
+                    xml.skipCurrentElement();
+                }
+            } else if (name == u"dimension") {
                 // "A1:AX100001" gives the expected number of rows.
                 const QStringView ref = xml.attributes().value(QLatin1String("ref"));
                 const auto colon = ref.indexOf(u':');
@@ -675,7 +969,7 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
             col = refCol ? *refCol : col + 1;
             if (col >= kMaxColumns)
                 failTooManyColumns(pkg.path());
-            const QStringView type = attrs.value(QLatin1String("t"));
+            const QString type = attrs.value(QLatin1String("t")).toString();
             const int style = attrs.value(QLatin1String("s")).toInt();
             QString value;
             bool haveValue = false;
@@ -697,28 +991,24 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
             }
             if (!haveValue)
                 continue;
+            const DateKind kind = style >= 0 && style < book.styles.size() ? book.styles[style] : DateKind::None;
             if (type == u"s") {
+                if (value.trimmed().isEmpty())
+                    continue; // <v/>: an empty cell
                 bool ok = false;
                 const qsizetype idx = value.toLongLong(&ok);
-                if (!ok || idx < 0 || idx >= shared.size())
+                if (!ok || idx < 0 || idx >= book.shared.size())
                     failCorrupt(pkg.path());
-                table.set(row, col, shared.at(idx), false);
+                table.set(row, col, book.shared.at(idx), false);
             } else if (type.isEmpty() || type == u"n") {
                 // A number, or a date stored as its serial under a date format.
                 bool ok = false;
                 const double v = value.toDouble(&ok);
-                if (ok) {
-                    const DateKind kind = style >= 0 && style < styles.size() ? styles[style] : DateKind::None;
-                    const auto date = kind == DateKind::None ? std::nullopt : serialText(v, kind, dates1904);
-                    value = date ? *date : numberText(v);
-                }
+                if (ok)
+                    value = kind == DateKind::None ? numberText(v) : dateCellText(v, kind, book.dates1904);
                 table.setShared(row, col, std::move(value));
             } else if (type == u"d") {
-                // An ISO 8601 date: "2024-03-05T10:00:00" reads as the legacy dates do.
-                value.replace(u'T', u' ');
-                if (value.endsWith(QLatin1String(" 00:00:00")))
-                    value.chop(9);
-                table.setShared(row, col, std::move(value));
+                table.setShared(row, col, isoDateText(value, kind));
             } else {
                 // Booleans are "1"/"0"; "str", "inlineStr" and error cells ("#DIV/0!") are
                 // texts already.
@@ -728,25 +1018,32 @@ void readXlsxWorksheet(XlsxPackage& pkg, const QString& part, const QStringList&
     }
     if (xml.hasError() || !file->finish())
         failCorrupt(pkg.path());
+    for (const CellRange& m : merged)
+        table.clearMerged(m.top, m.left, m.bottom, m.right);
 }
 
 SheetTable readXlsx(const QString& path, const QString& sheetName)
 {
     XlsxPackage pkg(path);
-    const WorkbookInfo book = xlsxWorkbook(pkg);
+    const WorkbookInfo info = xlsxWorkbook(pkg);
     QString part;
-    for (const SheetEntry& s : book.sheets)
+    for (const SheetEntry& s : info.sheets)
         if (part.isEmpty() && s.name.compare(sheetName, Qt::CaseInsensitive) == 0) {
-            if (s.relId.isEmpty())
+            const auto rel = info.rels.constFind(s.relId);
+            if (s.relId.isEmpty() || rel == info.rels.cend())
                 failCorrupt(pkg.path());
-            part = workbookTarget(pkg, s.relId);
+            part = rel->target;
         }
     if (part.isEmpty())
         failMissingSheet(sheetName);
     TableBuilder table(path, memoryBudget(QFileInfo(path).size()));
-    const QList<DateKind> styles = xlsxStyleDates(pkg);
-    const QStringList shared = xlsxSharedStrings(pkg, table);
-    readXlsxWorksheet(pkg, part, shared, styles, book.dates1904, table);
+    const QString folder = info.part.left(info.part.lastIndexOf(u'/') + 1);
+    XlsxBook book;
+    book.dates1904 = info.dates1904;
+    book.styles = xlsxStyleDates(pkg, partOfType(info.rels, u"styles", folder + QStringLiteral("styles.xml")));
+    book.shared = xlsxSharedStrings(
+        pkg, partOfType(info.rels, u"sharedStrings", folder + QStringLiteral("sharedStrings.xml")), table);
+    readXlsxWorksheet(pkg, part, book, table);
     return table.finish();
 }
 
@@ -754,7 +1051,7 @@ QStringList xlsxSheetNames(const QString& path)
 {
     XlsxPackage pkg(path);
     QStringList names;
-    for (const SheetEntry& s : xlsxSheets(pkg))
+    for (const SheetEntry& s : xlsxWorkbook(pkg).sheets)
         names.append(s.name);
     return names;
 }
@@ -766,11 +1063,7 @@ QStringList xlsxSheetNames(const QString& path)
 // (runXlsReaderChild) and reads back the child's answer.
 [[noreturn]] void failEncrypted(const QString& path)
 {
-    throw Error(
-        QStringLiteral(
-            "فايل اكسل «%1» با گذرواژه محافظت شده است؛ گذرواژه را در برنامه صفحه‌گسترده "
-            "برداريد، فايل را دوباره ذخيره کنيد و سپس آن را بخوانيد.")
-            .arg(shown(path)));
+    throw Error(passwordProtectedMessage(path));
 }
 
 [[noreturn]] void failXls(const QString& path, const xls::Failure& f)
@@ -937,7 +1230,7 @@ SheetTable readXlsInChild(const QString& path, const QString& sheetName)
     const QByteArray answer = runXlsChild(path, {path, sheetName});
     QDataStream in(answer);
     SheetTable t;
-    in >> t.columns >> t.rows;
+    in >> t.columns >> t.rows >> t.heading;
     if (in.status() != QDataStream::Ok)
         failCorrupt(path);
     return t;
@@ -1026,7 +1319,7 @@ int runXlsReaderChild(const QStringList& argsIn)
             out << XlsBook(args[0]).names();
         else {
             const SheetTable t = XlsBook(args[0]).read(args[1]);
-            out << t.columns << t.rows;
+            out << t.columns << t.rows << t.heading;
         }
     } catch (const Error& e) {
         refuse(e.message());

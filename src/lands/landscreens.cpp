@@ -596,7 +596,8 @@ bool Tarazi_src::loadSheet(const QString& path)
     m_sheetCount->setText(QStringLiteral("0"));
     m_progress->setValue(0);
     m_status->clear();
-    if (!loadSheetPreview(m_previewModel, m_sheet, path, land_msg::SheetName, land_msg::ReadFailed))
+    if (!loadSheetPreview(
+            m_previewModel, m_sheet, [&] { return readLandSheet(path); }, land_msg::ReadFailed))
         return false;
     m_sheetLoaded = true;
     m_sheetCount->setText(QString::number(m_sheet.rows.size()));

@@ -49,9 +49,16 @@ QString chooseSheetFile(const QString& caption)
 bool loadSheetPreview(SheetPreviewModel* preview, SheetTable& sheet, const QString& path, const QString& sheetName,
                       const QString& failText)
 {
+    return loadSheetPreview(
+        preview, sheet, [&] { return readSheet(path, sheetName); }, failText);
+}
+
+bool loadSheetPreview(SheetPreviewModel* preview, SheetTable& sheet, const std::function<SheetTable()>& read,
+                      const QString& failText)
+{
     preview->setSheet(nullptr);
     try {
-        sheet = readSheet(path, sheetName);
+        sheet = read();
     } catch (const Error& e) {
         sheet = {};
         Dialogs::instance().warning(failText + u'\n' + e.message());

@@ -36,6 +36,9 @@ QString chooseSheetFile(const QString& caption);
 // the warning `failText`, a line break and the reason. True when the sheet was read.
 bool loadSheetPreview(SheetPreviewModel* preview, SheetTable& sheet, const QString& path, const QString& sheetName,
                       const QString& failText);
+// The same with the sheet read by `read` (an import that chooses its sheet itself).
+bool loadSheetPreview(SheetPreviewModel* preview, SheetTable& sheet, const std::function<SheetTable()>& read,
+                      const QString& failText);
 
 // The progress of a replacement: each call sets the bar to the rows done and, when 100 ms
 // have passed since the last time (or since this was made), repaints the windows without

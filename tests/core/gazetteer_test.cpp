@@ -5,7 +5,9 @@
 #include "common/errors.h"
 #include "common/spreadsheet.h"
 #include "db/database.h"
+#include "db/export.h"
 #include "db/provision.h"
+#include "db/resultset.h"
 #include "gazetteer.h"
 #include "pyhelpers.h"
 #include "race.h"
@@ -114,26 +116,32 @@ TEST_P(GazetteerTest, SheetMustHoldTheSevenGridColumns)
     const struct {
         QStringList heading;
         QList<QStringList> rows;
+        int found;
     } refused[] = {
-        {Heading.mid(0, 6), {row7.mid(0, 6)}},
-        {Heading + QStringList{"X"}, {row7 + QStringList{"1"}}},
+        {Heading.mid(0, 6), {row7.mid(0, 6)}, 6},
+        {Heading + QStringList{"X"}, {row7 + QStringList{"1"}}, 8},
         // A heading of seven with a value in an eighth column.
-        {Heading, {row7 + QStringList{"بیش"}}},
+        {Heading, {row7 + QStringList{"بیش"}}, 8},
     };
     const QStringList before = snapshot();
     for (const auto& c : refused) {
-        SheetTable sheet{c.heading, c.rows};
+        SheetTable sheet{c.heading, c.rows, c.heading};
         try {
             gazetteerFromSheet(sheet);
             ADD_FAILURE() << "accepted " << c.heading.size() << " columns";
         } catch (const Error& e) {
-            EXPECT_EQ(e.message(), gazetteer_msg::ColumnCount);
+            // The refusal names the columns found and the seven needed.
+            EXPECT_EQ(e.message(), columnCountMessage(gazetteer_msg::ColumnCount, c.found, 7));
+            EXPECT_TRUE(e.message().startsWith(gazetteer_msg::ColumnCount));
+            EXPECT_TRUE(e.message().contains(QStringLiteral(" %1 ستون دارد و 7 ستون لازم است").arg(c.found)))
+                << e.message().toStdString();
         }
     }
     EXPECT_EQ(snapshot(), before);
 
     // Each sheet column lands in the column of its name, values trimmed.
-    const QList<Village> v = gazetteerFromSheet({Heading, {{" 0901 ", "فارس", "لارستان", "لار", "ب", "د", "ر"}}});
+    const QList<Village> v = gazetteerFromSheet(
+        {Heading, {{" 0901 ", "فارس", "لارستان", "لار", "ب", "د", "ر"}}, Heading});
     ASSERT_EQ(v.size(), 1);
     EXPECT_EQ(v[0].values(), (QVariantMap{{"cod", "0901"},
                                           {"ostan", "فارس"},
@@ -149,14 +157,14 @@ TEST_P(GazetteerTest, SheetWithARepeatedOrEmptyCodeIsRefusedNamingIt)
     const QStringList a = {"777", "فارس", "لارستان", "", "ب", "د", "ر1"};
     const QStringList b = {"777", "فارس", "لارستان", "", "ب", "د", "ر2"};
     try {
-        gazetteerFromSheet({Heading, {a, {"778", "", "", "", "", "", ""}, b}});
+        gazetteerFromSheet({Heading, {a, {"778", "", "", "", "", "", ""}, b}, Heading});
         ADD_FAILURE() << "a repeated code was accepted";
     } catch (const Error& e) {
         EXPECT_TRUE(e.message().contains("777")) << e.message().toStdString();
         EXPECT_TRUE(e.message().contains("2") && e.message().contains("4")) << e.message().toStdString();
     }
-    EXPECT_THROW(gazetteerFromSheet({Heading, {{"", "فارس", "", "", "", "", ""}}}), Error);
-    EXPECT_THROW(gazetteerFromSheet({Heading, {{"1", QString(151, u'ا'), "", "", "", "", ""}}}), Error);
+    EXPECT_THROW(gazetteerFromSheet({Heading, {{"", "فارس", "", "", "", "", ""}}, Heading}), Error);
+    EXPECT_THROW(gazetteerFromSheet({Heading, {{"1", QString(151, u'ا'), "", "", "", "", ""}}, Heading}), Error);
 }
 
 TEST_P(GazetteerTest, ReplacementFromXlsxAndXlsStoresEachColumnByName)
@@ -377,3 +385,106 @@ TEST_P(GazetteerTest, CommandLineReplacesOrSaysWhyItRefused)
 }
 
 TARVEST_FOR_EACH_DATABASE(GazetteerTest);
+
+namespace {
+
+// Rows of a sheet written by openpyxl at their own columns (None: an empty cell).
+const char* kSheetAt = R"PY(
+import sys, json, openpyxl
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "Sheet1"
+for row in json.loads(sys.argv[2]):
+    ws.append(row)
+wb.save(sys.argv[1])
+)PY";
+
+} // namespace
+
+// The reader counts columns from A: a sheet whose column A is empty is not moved one
+// column to the left (the province would become the code).
+TEST_P(GazetteerTest, ASheetWithColumnAEmptyIsTakenByPosition)
+{
+    const QStringList before = snapshot();
+    const struct {
+        const char* name;
+        const char* rows; // JSON
+        QString refusal;
+    } cases[] = {
+        {"seven columns from B", R"([[null, "کد آبادي", "استان", "شهرستان", "شهر", "بخش", "دهستان", "روستا"],
+            [null, "9001", "فارس", "لارستان", "لار", "ب", "د", "ر"]])",
+         columnCountMessage(gazetteer_msg::ColumnCount, 8, 7)},
+        {"the code column left empty", R"([[null, "استان", "شهرستان", "شهر", "بخش", "دهستان", "روستا"],
+            [null, "فارس", "لارستان", "لار", "ب", "د", "ر"]])",
+         QStringLiteral("خطا! کد آبادي رديف 2 فايل اکسل خالي است")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath("from-b.xlsx");
+        const auto made = tarvest::testing::runPython(QString::fromUtf8(kSheetAt), {path, QString::fromUtf8(c.rows)});
+        ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+        try {
+            gazetteerFromSheet(readSheet(path, "Sheet1"));
+            ADD_FAILURE() << "accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.message(), c.refusal);
+        }
+    }
+    EXPECT_EQ(snapshot(), before);
+
+    // Empty cells inside the seven columns stay in their columns.
+    const QString path = dir.filePath("gaps.xlsx");
+    ASSERT_EQ(
+        tarvest::testing::runPython(QString::fromUtf8(kSheetAt),
+                                    {path, QStringLiteral(R"([["کد آبادي", null, null, "شهر", "بخش", "دهستان", "روستا"],
+                                              ["0901", null, "لارستان", null, "ب", "د", "ر"]])")})
+            .exitCode,
+        0);
+    const QList<Village> v = gazetteerFromSheet(readSheet(path, "Sheet1"));
+    ASSERT_EQ(v.size(), 1);
+    EXPECT_EQ(v[0].values(), (QVariantMap{{"cod", "0901"},
+                                          {"ostan", ""},
+                                          {"shahrestan", "لارستان"},
+                                          {"shahr", ""},
+                                          {"bakhsh", "ب"},
+                                          {"dehestan", "د"},
+                                          {"rosta", "ر"}}));
+}
+
+// The gazetteer exported (every column of the table, headed as the export heads them) is
+// taken again as it is: export, correct in a spreadsheet, replace.
+TEST_P(GazetteerTest, TheGazetteerExportImportedAgainGivesTheSameVillages)
+{
+    db->exec("delete from abadiha");
+    const QList<Village> villages = {
+        {"0501", Fars, "شهرستان بسيار طولاني جنوب شرقي استان", "", "بخش مرکزی", "دهستان ۲", "ده'بالا"},
+        {"050101010", Quoted, Shahrekord, "شهرکرد", "مرکزی", "طاقانک", "دستگرد"},
+        {"1250", "", Larestan, "لار", "بنارویه", "بنارویه", "بنارویه"},
+    };
+    replaceGazetteer(*db, villages);
+    auto rows = [&] {
+        QStringList out;
+        QSqlQuery q = db->exec("select cod,ostan,shahrestan,shahr,bakhsh,dehestan,rosta from abadiha order by cod");
+        while (q.next()) {
+            QStringList r;
+            for (int c = 0; c < 7; ++c)
+                r << q.value(c).toString();
+            out << r.join(u'|');
+        }
+        return out;
+    };
+    const QStringList before = rows();
+
+    ResultSet list(db);
+    const SqlWithParams q = gazetteerListQuery(*db, {});
+    list.open(q.sql, q.params, "abadiha");
+    const QString path = dir.filePath("abadiha.xlsx");
+    exportResultSet(list, path, gazetteerExportTitles());
+    list.close();
+
+    const SheetTable sheet = readSheet(path, "Sheet1");
+    EXPECT_GT(sheet.columns.size(), 7); // every column of the table, `id` first
+    EXPECT_EQ(sheet.heading.value(0), QStringLiteral("شناسه"));
+    EXPECT_EQ(replaceGazetteer(*db, gazetteerFromSheet(sheet)), 3);
+    EXPECT_EQ(rows(), before);
+}

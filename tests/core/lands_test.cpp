@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/spreadsheet.h"
 #include "db/database.h"
+#include "db/export.h"
 #include "db/provision.h"
 #include "db/resultset.h"
 #include "db/schema.h"
@@ -90,7 +91,11 @@ TEST(LandSheetMapping, SheetNeedsTheFiftyEightColumnsItReads)
             landRowsFromSheet(sheet);
             ADD_FAILURE() << "accepted " << width << " columns";
         } catch (const Error& e) {
-            EXPECT_EQ(e.message(), land_msg::ColumnCount);
+            // The refusal names the columns found and the columns needed.
+            EXPECT_EQ(e.message(), columnCountMessage(land_msg::ColumnCount, width, 58, true));
+            EXPECT_TRUE(e.message().startsWith(land_msg::ColumnCount));
+            EXPECT_TRUE(e.message().contains(QStringLiteral(" %1 ستون دارد").arg(width))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("دست کم 58 ستون"))) << e.message().toStdString();
         }
     }
     for (int width : {58, 59, 100}) {
@@ -190,22 +195,24 @@ protected:
     }
 
     // A sheet "sh" of `rows` rows under a heading row and `columns` columns; cell (r, c)
-    // holds "ر{r}'c{c}", so every value is known and holds an apostrophe.
-    QString makeXlsx(const QString& name, int rows, int columns, const QString& sheet = "sh")
+    // holds "ر{r}'c{c}", so every value is known and holds an apostrophe. With `firstColumn`
+    // the columns before it are left empty (c still counts from column A).
+    QString makeXlsx(const QString& name, int rows, int columns, const QString& sheet = "sh", int firstColumn = 0)
     {
         const QString path = dir.filePath(name);
-        const auto made = tarvest::testing::runPython(R"PY(
+        const auto made = tarvest::testing::runPython(
+            R"PY(
 import sys, openpyxl
-path, rows, cols, sheet = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+path, rows, cols, sheet, first = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], int(sys.argv[5])
 wb = openpyxl.Workbook()
 ws = wb.active
 ws.title = sheet
-ws.append(["h%d" % c for c in range(cols)])
+ws.append([None] * first + ["h%d" % c for c in range(first, cols)])
 for r in range(rows):
-    ws.append(["ر%d'c%d" % (r, c) for c in range(cols)])
+    ws.append([None] * first + ["ر%d'c%d" % (r, c) for c in range(first, cols)])
 wb.save(path)
 )PY",
-                                                      {path, QString::number(rows), QString::number(columns), sheet});
+            {path, QString::number(rows), QString::number(columns), sheet, QString::number(firstColumn)});
         EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
         return path;
     }
@@ -323,6 +330,78 @@ TEST_P(LandsTest, ReplacementFromXlsxFillsBothTablesWithEveryValueInItsColumn)
     expectSheetRows("arazi", 300);
     expectSheetRows("sh", 300);
     EXPECT_EQ(db->scalar("select count(*) from arazi where shahrestan=?", {Shiraz}).toInt(), 0);
+}
+
+// Columns A and B are not copied, so a sheet may well leave them empty: its columns still
+// count from A, and a sheet one column short is refused naming both numbers.
+TEST_P(LandsTest, ASheetWithColumnAEmptyIsTakenByPosition)
+{
+    const QString path = makeXlsx("from-b.xlsx", 20, 58, "sh", 1);
+    const SheetTable sheet = readLandSheet(path);
+    EXPECT_EQ(sheet.columns.size(), 58);
+    EXPECT_EQ(sheet.text(0, 0), "");
+    EXPECT_EQ(replaceLands(*db, landRowsFromSheet(sheet)), 20);
+    expectSheetRows("arazi", 20);
+    expectSheetRows("sh", 20);
+    EXPECT_EQ(db->scalar("select shahrestan from arazi where abadi=?", {cell(3, 6)}).toString(), cell(3, 2));
+
+    const State before = state();
+    try {
+        landRowsFromSheet(readLandSheet(makeXlsx("short.xlsx", 5, 57, "sh", 1)));
+        ADD_FAILURE() << "a sheet of 57 columns accepted";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), columnCountMessage(land_msg::ColumnCount, 57, 58, true));
+    }
+    EXPECT_EQ(state(), before);
+}
+
+// The land list exported (sheet "Sheet1", every column headed as the export heads it, `id`
+// first) is taken again as it is: the replacement gives the same records.
+TEST_P(LandsTest, TheLandExportImportedAgainGivesTheSameRecords)
+{
+    // Values as offices type them: long Persian names, Persian digits, apostrophes, codes
+    // with leading zeros, empty cells.
+    QVariantMap v = landValues({});
+    v["shahrestan"] = QStringLiteral("شهرستان بسيار طولاني جنوب شرقي استان");
+    v["abadi"] = QStringLiteral("050101010");
+    v["rosta"] = QStringLiteral("ده'بالا ۲");
+    v["khanevar"] = QStringLiteral("123");
+    v["jamiyat"] = QStringLiteral("1250");
+    v["utm_x"] = QStringLiteral("512345.5");
+    db->insert("arazi", v);
+    auto records = [&] {
+        QList<QStringList> out;
+        QSqlQuery q = db->exec("select " + landColumnNames().join(u',') + " from arazi order by id");
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < q.record().count(); ++c)
+                row << q.value(c).toString();
+            out << row;
+        }
+        return out;
+    };
+    const QList<QStringList> before = records();
+    ASSERT_EQ(before.size(), 4);
+
+    ResultSet lands(db);
+    lands.open(landListQuery(*db, {}).sql, {}, "arazi");
+    const QString path = dir.filePath("arazi.xlsx");
+    exportResultSet(lands, path, landExportTitles());
+    lands.close();
+
+    const SheetTable sheet = readLandSheet(path);
+    EXPECT_EQ(sheet.heading.value(0), QStringLiteral("شناسه"));
+    EXPECT_EQ(replaceLands(*db, landRowsFromSheet(sheet)), 4);
+    EXPECT_EQ(records(), before);
+    EXPECT_EQ(db->scalar("select count(*) from sh").toInt(), 4);
+
+    // The same through the command line.
+    QProcess p;
+    p.start(QStringLiteral(TARVEST_ADMIN_EXE),
+            {"import-lands", path, GetParam() == test::Backend::Sqlite ? "--sqlite" : "--pg", tmp->location()});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(records(), before);
 }
 
 TEST_P(LandsTest, ReplacementFromASmallXlsReadsTheSameWay)

@@ -272,7 +272,7 @@ TEST_F(SpreadsheetImport, FailuresAreReportedInPersian)
 namespace {
 
 // The same sheet written by openpyxl (.xlsx) and xlwt (.xls), in the 1900 or the 1904 date
-// system (sys.argv[3] == "1904"); the table starts at C3, not A1.
+// system (sys.argv[3] == "1904"); the table stands at C3, not A1.
 const char* kSameSheetBoth = R"PY(
 import sys, datetime, openpyxl, xlwt
 from openpyxl.utils.datetime import CALENDAR_MAC_1904
@@ -358,9 +358,20 @@ TEST_F(SpreadsheetImport, SameSheetReadsTheSameFromXlsxAndXls)
         const QString xlsx = file("same.xlsx"), xls = file("same.xls");
         const auto r = tarvest::testing::runPython(QString::fromUtf8(kSameSheetBoth), {xlsx, xls, S(system)});
         ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        // Read by position: the sheet's empty row 1 is the heading, its rows and columns
+        // stay where they stand.
+        QStringList columns;
+        for (int c = 1; c <= 9; ++c)
+            columns << S("F%1").arg(c);
+        auto placed = [](const QStringList& row) { return QStringList{S(""), S("")} + row; };
+        QList<QStringList> table = {QStringList(9, S("")), placed(head)};
+        for (const QStringList& row : rows)
+            table << placed(row);
         for (const QString& path : {xlsx, xls}) {
             SCOPED_TRACE(path.toStdString());
-            expectTable(readSheet(path, S("Sheet1")), head, rows);
+            const SheetTable t = readSheet(path, S("Sheet1"));
+            expectTable(t, columns, table);
+            EXPECT_TRUE(t.heading.isEmpty());
         }
     }
 }
@@ -504,4 +515,148 @@ TEST_F(SpreadsheetImport, XlsChildProcessTurnsCrashesAndHangsIntoMessages)
         setXlsChildLimits({});
     }
     EXPECT_EQ(readSheet(good, S("sh")).columns.size(), 4); // and the next read works again
+}
+
+namespace {
+
+// A package around one worksheet, written the ways real programs write theirs: argv[2]
+// the workbook's <workbookPr> and anything after <sheets>, argv[3] the styles' <numFmts>
+// and <cellXfs>, argv[4] the <sheetData>, argv[5] what follows it (<mergeCells>), argv[6]
+// the <si> of the shared strings. The workbook is "xl/book.xml", found only through the
+// package's relationships (_rels/.rels), with its styles in "xl/look.xml".
+const char* kRealWays = R"PY(
+import sys, zipfile
+NS = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
+X15 = 'xmlns:x15="http://schemas.microsoft.com/office/spreadsheetml/2010/11/main"'
+REL = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
+PKG = 'http://schemas.openxmlformats.org/package/2006/relationships'
+book, styles, data, after, si = sys.argv[2:7]
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
+    z.writestr('_rels/.rels', f'<Relationships xmlns="{PKG}"><Relationship Id="rId1" Type="{REL}/officeDocument" Target="xl/book.xml"/></Relationships>')
+    z.writestr('xl/book.xml', f'<workbook {NS} {X15} xmlns:r="{REL}">{book.split("|")[0]}<sheets><sheet name="Sheet1" sheetId="1" r:id="rId3"/></sheets>{book.split("|")[-1] if "|" in book else ""}</workbook>')
+    z.writestr('xl/_rels/book.xml.rels', f'<Relationships xmlns="{PKG}"><Relationship Id="rId3" Type="{REL}/worksheet" Target="sheets\\one.xml"/><Relationship Id="rId4" Type="{REL}/styles" Target="look.xml"/><Relationship Id="rId5" Type="{REL}/sharedStrings" Target="/xl/words.xml"/></Relationships>')
+    z.writestr('xl/look.xml', f'<styleSheet {NS}>{styles}</styleSheet>')
+    z.writestr('xl/words.xml', f'<sst {NS}>{si}</sst>')
+    z.writestr('xl/sheets/one.xml', f'<worksheet {NS}><sheetData>{data}</sheetData>{after}</worksheet>')
+)PY";
+
+// Styles: 0 general, 1 built-in date (14), 2 "yyyy-mm-dd hh:mm:ss", 3 "[h]:mm:ss",
+// 4 built-in elapsed time (46), 5 "hh:mm", 6 "[Magenta]0.00" (a colour, no time).
+const char* kRealStyles =
+    R"(<numFmts><numFmt numFmtId="164" formatCode="yyyy\-mm\-dd\ hh:mm:ss"/><numFmt numFmtId="165" formatCode="[h]:mm:ss"/><numFmt numFmtId="166" formatCode="hh:mm"/><numFmt numFmtId="167" formatCode="[Magenta]0.00"/></numFmts><cellXfs><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="164"/><xf numFmtId="165"/><xf numFmtId="46"/><xf numFmtId="166"/><xf numFmtId="167"/></cellXfs>)";
+
+} // namespace
+
+// Faults met reading files from real offices and other programs, each with the smallest
+// sheet that shows it: the cells read as the sheet shows them.
+TEST_F(SpreadsheetImport, XlsxReadsWhatRealProgramsWrite)
+{
+    const QString excel1904 = S(
+        R"(<workbookPr date1904="1"/>|<extLst><ext uri="{1}"><x15:workbookPr chartTrackingRefBase="1"/></ext></extLst>)");
+    struct Cell {
+        const char* ref; // zero-based "r,c"
+        const char* text;
+    };
+    struct Case {
+        const char* name;
+        QString book, data, after, si;
+        std::vector<Cell> cells;
+    };
+    const Case cases[] = {
+        {"1904 dates with Excel 2013's x15:workbookPr after the workbook's own",
+         excel1904,
+         S(R"(<row r="1"><c r="A1" s="1"><v>43894</v></c><c r="B1" s="1"><v>0</v></c><c r="C1" s="2"><v>43894.5</v></c></row>)"),
+         {},
+         {},
+         {{"0,0", "2024-03-05"}, {"0,1", "1904-01-01"}, {"0,2", "2024-03-05 12:00:00"}}},
+        {"the x15 element alone says nothing of dates",
+         S(R"(|<extLst><ext uri="{1}"><x15:workbookPr date1904="1"/></ext></extLst>)"),
+         S(R"(<row r="1"><c r="A1" s="1"><v>45356</v></c></row>)"),
+         {},
+         {},
+         {{"0,0", "2024-03-05"}}},
+        {"dates before 1900 as LibreOffice stores them, never a bare number",
+         {},
+         S(R"(<row r="1"><c r="A1" s="1"><v>-181328</v></c><c r="B1" s="1"><v>-181329</v></c><c r="C1" s="1"><v>-1</v></c><c r="D1" s="2"><v>-2</v></c><c r="E1" s="1"><v>-693593</v></c><c r="F1" s="1"><v>9999999</v></c><c r="G1" s="6"><v>-181328</v></c></row>)"),
+         {},
+         {},
+         {{"0,0", "1403-07-16"},
+          {"0,1", "1403-07-15"},
+          {"0,2", "1899-12-29"},
+          {"0,3", "1899-12-28 00:00:00"},
+          {"0,4", "0001-01-01"},
+          {"0,5", "########"},
+          {"0,6", "-181328"}}},
+        {"elapsed time keeps its hours",
+         {},
+         S(R"(<row r="1"><c r="A1" s="3"><v>10.6320601851852</v></c><c r="B1" s="4"><v>1.5</v></c><c r="C1" s="5"><v>10.6320601851852</v></c><c r="D1" s="3"><v>0.0076388888889</v></c></row>)"),
+         {},
+         {},
+         {{"0,0", "255:10:10"}, {"0,1", "36:00:00"}, {"0,2", "15:10:10"}, {"0,3", "00:11:00"}}},
+        {"ISO dates shown by their number format, to the second",
+         {},
+         S(R"(<row r="1"><c r="A1" t="d" s="1"><v>2024-03-05T10:00:00.123</v></c><c r="B1" t="d" s="2"><v>2024-03-05T10:00:00.6</v></c><c r="C1" t="d"><v>2024-03-05T00:00:00</v></c><c r="D1" t="d"><v>2024-03-05T23:59:59.7Z</v></c><c r="E1" t="d" s="3"><v>1900-01-09T15:10:10</v></c></row>)"),
+         {},
+         {},
+         {{"0,0", "2024-03-05"},
+          {"0,1", "2024-03-05 10:00:01"},
+          {"0,2", "2024-03-05"},
+          {"0,3", "2024-03-06 00:00:00"},
+          {"0,4", "255:10:10"}}},
+        {"an empty shared-string reference is an empty cell",
+         {},
+         S(R"(<row r="1"><c r="A1" t="s"><v/></c><c r="B1" t="s"><v>0</v></c><c r="C1" t="s"></c></row>)"),
+         {},
+         S("<si><t>after</t></si>"),
+         {{"0,0", ""}, {"0,1", "after"}, {"0,2", ""}}},
+        {"escaped characters decoded, an escaped underscore and control characters kept literal",
+         {},
+         S(R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c><c r="C1" t="inlineStr"><is><t>x_x0041__x00</t></is></c></row>)"),
+         {},
+         S("<si><t>a_x000D_b_x0009_c_x0628_</t></si><si><t>_x005F_x0000_ and _xZZZZ_ and _x0000__x0001__xFFFF__xD800_</t></si>"),
+         {{"0,0", "a\rb\tcب"}, {"0,1", "_x0000_ and _xZZZZ_ and _x0000__x0001__xFFFF__xD800_"}, {"0,2", "xA_x00"}}},
+        {"values covered by a merged range read empty",
+         {},
+         S(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>shown</t></is></c><c r="B1" t="inlineStr"><is><t>hidden</t></is></c><c r="C1"><v>3</v></c></row><row r="2"><c r="A2"><v>4</v></c><c r="B2"><v>5</v></c><c r="C2"><v>6</v></c></row><row r="3"><c r="D3"><v>7</v></c></row>)"),
+         S(R"(<mergeCells count="2"><mergeCell ref="A1:B2"/><mergeCell ref="C3:D3"/></mergeCells>)"),
+         {},
+         {{"0,0", "shown"}, {"0,1", ""}, {"0,2", "3"}, {"1,0", ""}, {"1,1", ""}, {"1,2", "6"}, {"2,3", ""}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = file("real.xlsx");
+        const auto made = tarvest::testing::runPython(QString::fromUtf8(kRealWays),
+                                                      {path, c.book, S(kRealStyles), c.data, c.after, c.si});
+        ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+        const SheetTable t = readSheet(path, S("Sheet1"));
+        for (const Cell& cell : c.cells) {
+            const QString ref = S(cell.ref);
+            EXPECT_EQ(t.cell(ref.section(u',', 0, 0).toInt(), ref.section(u',', 1, 1).toInt()), S(cell.text))
+                << cell.ref;
+        }
+    }
+}
+
+// A workbook saved with a password to open it is an encrypted package inside an OLE2 file:
+// refused with a message that says so, whatever its name.
+TEST_F(SpreadsheetImport, PasswordProtectedFilesAreRefusedSayingSo)
+{
+    const QString encrypted = S(TARVEST_TEST_DATA_DIR)
+                              + S("/realsheets/edr/standard_AES128_SHA1_ECB_pwd_password.xlsx");
+    ASSERT_TRUE(QFileInfo::exists(encrypted));
+    QFile in(encrypted);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QString renamed = makeBytes("locked.xls", in.readAll());
+    for (const QString& path : {encrypted, renamed}) {
+        SCOPED_TRACE(path.toStdString());
+        for (const bool names : {false, true}) {
+            try {
+                names ? (void)sheetNames(path) : (void)readSheet(path, S("Sheet1"));
+                ADD_FAILURE() << "no error";
+            } catch (const Error& e) {
+                EXPECT_TRUE(e.message().startsWith(S("خطا! فايل اكسل"))) << e.message().toStdString();
+                EXPECT_TRUE(e.message().contains(S("رمز عبور محافظت شده است"))) << e.message().toStdString();
+            }
+        }
+    }
 }

@@ -283,7 +283,7 @@ TEST_P(GazetteerScreenTest, ReplacementFromASpreadsheetAllOrNothing)
     // Six columns: refused before anything is asked or changed.
     ASSERT_TRUE(screen->loadSheet(xlsx("six.xlsx", Heading.mid(0, 6), {{"1", "2", "3", "4", "5", "6"}})));
     screen->findChild<QPushButton*>("ins_btn")->click();
-    EXPECT_EQ(dialogs.shown.last(), "خطا! تعداد ستون ها برابر نيست");
+    EXPECT_EQ(dialogs.shown.last(), "خطا! تعداد ستون ها برابر نيست: فايل اکسل 6 ستون دارد و 7 ستون لازم است");
     EXPECT_TRUE(dialogs.asked.isEmpty());
     // A repeated code is named.
     ASSERT_TRUE(screen->loadSheet(

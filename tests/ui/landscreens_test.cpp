@@ -345,7 +345,7 @@ TEST_P(LandScreenTest, PreviewAndReplacementFromTheSheet)
     ASSERT_TRUE(screen->loadSheet(xlsx("narrow.xlsx", 20, 57)));
     EXPECT_EQ(sheetCount->text(), "20");
     screen->findChild<QPushButton*>("ghghgh")->click();
-    EXPECT_EQ(dialogs.shown.last(), land_msg::ColumnCount);
+    EXPECT_EQ(dialogs.shown.last(), columnCountMessage(land_msg::ColumnCount, 57, 58, true));
     EXPECT_EQ(db->scalar("select count(*) from arazi").toInt(), 3);
 
     // 300 rows of 58 columns: the bar ends at the last row and the grid shows the new data.

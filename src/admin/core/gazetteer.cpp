@@ -136,16 +136,40 @@ QVariantMap Village::values() const
             {QStringLiteral("rosta"), rosta}};
 }
 
+QHash<QString, QString> gazetteerExportTitles()
+{
+    return {{"id", QStringLiteral("شناسه")},      {"city", QStringLiteral("شهرستان")},
+            {"bakhsh", QStringLiteral("بخش")},    {"dehestan", QStringLiteral("دهستان")},
+            {"rosta", QStringLiteral("روستا")},   {"khanevar", QStringLiteral("خانوار")},
+            {"jamiyat", QStringLiteral("جمعيت")}, {"zarib", QStringLiteral("ضريب منطقه")},
+            {"x", QStringLiteral("X")},           {"y", QStringLiteral("Y")},
+            {"cod", QStringLiteral("کد آبادي")}};
+}
+
 QList<Village> gazetteerFromSheet(const SheetTable& sheet)
 {
     const auto& columns = gazetteerColumns();
-    if (sheet.columns.size() != columns.size())
-        throw Error(gazetteer_msg::ColumnCount);
-    // Cells past the seventh column of a row make the row wider than the sheet's heading.
-    for (const QStringList& row : sheet.rows) {
-        for (qsizetype c = columns.size(); c < row.size(); ++c)
-            if (!row[c].trimmed().isEmpty())
-                throw Error(gazetteer_msg::ColumnCount);
+    QStringList fields;
+    for (const GazetteerColumn& c : columns)
+        fields << c.column;
+    // The program's own export of the gazetteer: the seven columns found by their headings.
+    // Any other sheet holds them by position, in columns A to G.
+    QList<qsizetype> at;
+    if (const auto exported = exportColumns(sheet, fields, gazetteerExportTitles())) {
+        at = *exported;
+    } else {
+        // A value out past the heading makes its row, and so the sheet, that much wider.
+        qsizetype found = sheet.columns.size();
+        for (const QStringList& row : sheet.rows)
+            for (qsizetype c = row.size() - 1; c >= found; --c)
+                if (!row[c].trimmed().isEmpty()) {
+                    found = c + 1;
+                    break;
+                }
+        if (found != columns.size())
+            throw Error(columnCountMessage(gazetteer_msg::ColumnCount, found, columns.size()));
+        for (qsizetype c = 0; c < columns.size(); ++c)
+            at << c;
     }
 
     const tarvest::Table& table = gazetteerTable();
@@ -154,7 +178,7 @@ QList<Village> gazetteerFromSheet(const SheetTable& sheet)
     QHash<QString, qsizetype> firstRowOfCode;
     for (qsizetype r = 0; r < sheet.rows.size(); ++r) {
         const qsizetype sheetRow = r + 2; // the heading is row 1
-        auto cell = [&](int c) { return sheet.text(r, c).trimmed(); };
+        auto cell = [&](int c) { return sheet.text(r, at[c]).trimmed(); };
         Village v{cell(0), cell(1), cell(2), cell(3), cell(4), cell(5), cell(6)};
         if (v.cod.isEmpty())
             throw Error(QStringLiteral("خطا! کد آبادي رديف %1 فايل اکسل خالي است").arg(sheetRow));

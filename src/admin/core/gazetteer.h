@@ -6,6 +6,7 @@
 // at the same moment (saveUnique under villageCodeRule).
 #include "db/uniquekey.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -61,10 +62,16 @@ inline const QString EditCodeTaken = QStringLiteral("خطا! کد آبادي ت�
 inline const QString EmptyName = QStringLiteral("خطا! نام جديد خالي است");
 } // namespace gazetteer_msg
 
+// The export's header texts by field name: `id` "شناسه", `city` "شهرستان", `cod`
+// "کد آبادي", ...; other fields keep their names.
+QHash<QString, QString> gazetteerExportTitles();
+
 // A sheet read for the replacement: exactly the seven columns in the grid's order under a
-// heading row, every value trimmed. Refused with a Persian message (tarvest::Error) for
-// another column count, an empty or repeated village code (naming the code and its rows)
-// or a value wider than its column (naming the row and the column).
+// heading row, in columns A to G, every value trimmed; or the program's own gazetteer
+// export as it is (recognised by its headings, the seven columns found by heading).
+// Refused with a Persian message (tarvest::Error) for another column count (naming both
+// numbers), an empty or repeated village code (naming the code and its rows) or a value
+// wider than its column (naming the row and the column).
 QList<Village> gazetteerFromSheet(const SheetTable& sheet);
 
 // Replaces every row of the gazetteer with `villages`, in one transaction: a failure

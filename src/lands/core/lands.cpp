@@ -10,6 +10,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace tarvest {
 
 namespace {
@@ -270,17 +272,26 @@ QStringList landValuesFromSheetRow(const QStringList& row)
 
 QList<QStringList> landRowsFromSheet(const SheetTable& sheet)
 {
-    if (sheet.columns.size() < LandSheetMinColumns)
-        throw Error(land_msg::ColumnCount);
+    const QStringList columns = landColumnNames();
+    // The program's own export of the land list: every column found by its heading.
+    const std::optional<QList<qsizetype>> exported = exportColumns(sheet, columns, landExportTitles());
+    if (!exported && sheet.columns.size() < LandSheetMinColumns)
+        throw Error(columnCountMessage(land_msg::ColumnCount, sheet.columns.size(), LandSheetMinColumns, true));
     QList<QStringList> out;
     out.reserve(sheet.rows.size());
-    const QStringList columns = landColumnNames();
     const qsizetype county = columns.indexOf(QStringLiteral("shahrestan"));
     const qsizetype code = columns.indexOf(QStringLiteral("abadi"));
     // A county and village code names one record: the sheet may not name it twice.
     QHash<QPair<QString, QString>, qsizetype> firstRowOfPair;
     for (qsizetype r = 0; r < sheet.rows.size(); ++r) {
-        QStringList values = landValuesFromSheetRow(sheet.rows[r]);
+        QStringList values;
+        if (exported) {
+            values.reserve(exported->size());
+            for (qsizetype c : *exported)
+                values << sheet.text(r, c);
+        } else {
+            values = landValuesFromSheetRow(sheet.rows[r]);
+        }
         const qsizetype sheetRow = r + 2; // the heading is row 1
         const QPair<QString, QString> pair{values[county], values[code]};
         if (const auto seen = firstRowOfPair.constFind(pair); seen != firstRowOfPair.constEnd())
@@ -298,6 +309,21 @@ QList<QStringList> landRowsFromSheet(const SheetTable& sheet)
         out << std::move(values);
     }
     return out;
+}
+
+SheetTable readLandSheet(const QString& path)
+{
+    const QStringList names = sheetNames(path);
+    auto has = [&](const QString& name) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const QString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
+    };
+    if (!has(land_msg::SheetName) && has(ExportSheetName)) {
+        SheetTable sheet = readSheet(path, ExportSheetName);
+        if (exportColumns(sheet, landColumnNames(), landExportTitles()))
+            return sheet;
+    }
+    return readSheet(path, land_msg::SheetName);
 }
 
 int replaceLands(Database& db, const QList<QStringList>& rows, const std::function<void(int)>& progress)

@@ -111,10 +111,18 @@ constexpr int LandSheetMinColumns = 58;
 // reach reads as empty. Values are taken as the sheet holds them.
 QStringList landValuesFromSheetRow(const QStringList& row);
 
-// The rows of a sheet read for the replacement. Refused with ColumnCount (tarvest::Error)
-// when the sheet has fewer than 58 columns; a value longer than its column is refused
-// naming the sheet row and the column.
+// The rows of a sheet read for the replacement. The sheet's columns count by position
+// from column A; refused with ColumnCount and both numbers (tarvest::Error) when it has
+// fewer than 58. The program's own land export (recognised by its headings, those of
+// landExportTitles()) is taken as it is, each column found by its heading, so an office can
+// export, correct and replace. A value longer than its column is refused naming the sheet
+// row and the column.
 QList<QStringList> landRowsFromSheet(const SheetTable& sheet);
+
+// Reads the land sheet of the file at `path`: its sheet "sh", or, in a file without one,
+// the land export's sheet when its headings are the export's. Otherwise the reader's
+// refusal for the missing sheet "sh".
+SheetTable readLandSheet(const QString& path);
 
 // Replaces every record of `arazi`, and every row of `sh`, with `rows` (54 values each),
 // in one transaction: any failure leaves both tables as they were and throws
