@@ -10,16 +10,16 @@
 #include "db/schema.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
-#include <QTimeZone>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDriver>
 #include <QStringConverter>
+#include <QTimeZone>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -109,7 +109,7 @@ std::optional<QString> dateTime(const ScriptValue& v, QVariant& out)
         QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})(?:[T ](\\d{2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d+))?)?)?$"));
     const QRegularExpressionMatch m = re.match(v.text.trimmed());
     const QDate date = m.hasMatch() ? QDate::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd")) : QDate();
-    const QTime time = !m.hasMatch()            ? QTime()
+    const QTime time = !m.hasMatch()              ? QTime()
                        : m.capturedLength(2) == 0 ? QTime(0, 0)
                                                   : QTime(m.captured(2).toInt(), m.captured(3).toInt(),
                                                           m.capturedLength(4) ? m.captured(4).toInt() : 0);
@@ -303,9 +303,8 @@ Mapping& Migration::mapping(const ScriptRow& row)
                 m.keyAt = int(i);
         }
         if (row.columns.isEmpty())
-            problem(QStringLiteral("جدول %1، خط %2: دستور INSERT نام ستون ها را ندارد.")
-                        .arg(m.table->name)
-                        .arg(row.line));
+            problem(
+                QStringLiteral("جدول %1، خط %2: دستور INSERT نام ستون ها را ندارد.").arg(m.table->name).arg(row.line));
     } else if (!m_report.unknownTables.contains(row.table)) {
         m_report.unknownTables << row.table;
     }
@@ -319,7 +318,8 @@ void Migration::flushAll()
             try {
                 m.inserter->flush();
             } catch (const Error& e) {
-                problem(QStringLiteral("جدول %1: بانک اطلاعاتی ردیف ها را نپذیرفت: %2").arg(m.table->name, e.message()));
+                problem(
+                    QStringLiteral("جدول %1: بانک اطلاعاتی ردیف ها را نپذیرفت: %2").arg(m.table->name, e.message()));
                 break;
             }
         }
@@ -407,9 +407,9 @@ void Migration::take(const ScriptRow& row)
             QStringList marks;
             for (qsizetype i = 0; i < values.size(); ++i)
                 marks << QStringLiteral("?");
-            m_db->exec(QStringLiteral("insert into %1 (%2) values (%3)")
-                           .arg(table.name, m.target.join(u','), marks.join(u',')),
-                       values);
+            m_db->exec(
+                QStringLiteral("insert into %1 (%2) values (%3)").arg(table.name, m.target.join(u','), marks.join(u',')),
+                values);
             for (const auto& [c, v] : large)
                 writeLargeValue(*m_db, table, *c, key, *v);
         } else {
