@@ -38,7 +38,9 @@ QVariant caseValue(const Column& c, int r)
     if (c.name == QLatin1String("pk"))
         return r + 1;
     if (c.name.endsWith(QLatin1String("_dat")))
-        return QStringLiteral("1402/%1/%2").arg(1 + r % 12, 2, 10, QLatin1Char('0')).arg(1 + r % 28, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("1402/%1/%2")
+            .arg(1 + r % 12, 2, 10, QLatin1Char('0'))
+            .arg(1 + r % 28, 2, 10, QLatin1Char('0'));
     if (c.name == QLatin1String("darkhast"))
         return QStringLiteral("سید محمدعلی کریمی‌پور %1").arg(r);
     if (c.name == QLatin1String("city"))
@@ -51,7 +53,9 @@ QVariant caseValue(const Column& c, int r)
         return QStringLiteral("استان نمونه");
     const int w = c.width;
     if (w >= 50)
-        return QStringLiteral("نظر کارشناس: با تغییر کاربری موافقت می‌شود %1").arg(r).left(w);
+        return QStringLiteral("نظر کارشناس: با تغییر کاربری موافقت می‌شود %1")
+            .arg(r)
+            .left(w);
     return QString::number(qint64(r) * 7919 % 1000000000).left(w);
 }
 

@@ -24,7 +24,8 @@ int runMigrateCommand(const QStringList& given, QTextStream& out, QTextStream& e
     try {
         const QString passwordFile = takePasswordFileOption(args);
         const bool check = args.removeAll(QStringLiteral("--check")) > 0;
-        const bool target = args.size() == 3 && (args[1] == QLatin1String("--sqlite") || args[1] == QLatin1String("--pg"));
+        const bool target = args.size() == 3
+                            && (args[1] == QLatin1String("--sqlite") || args[1] == QLatin1String("--pg"));
         if (!(target || (check && args.size() == 1))) {
             err << "usage: tarvest-admin migrate SCRIPT --sqlite DB | --pg \"host=... port=... dbname=... user=...\" "
                    "[--password-file FILE] [--check]\n";

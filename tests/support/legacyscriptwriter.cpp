@@ -51,8 +51,8 @@ LegacyScriptWriter::LegacyScriptWriter(const QString& path, const LegacyScriptSh
 {
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw Error(QStringLiteral("cannot write %1: %2").arg(path, m_file.errorString()));
-    const QStringConverter::Flags bom =
-        shape.byteOrderMark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default;
+    const QStringConverter::Flags bom = shape.byteOrderMark ? QStringConverter::Flag::WriteBom
+                                                            : QStringConverter::Flag::Default;
     switch (shape.encoding) {
     case LegacyScriptShape::Encoding::Utf16:
         m_encoder = std::make_unique<QStringEncoder>(QStringConverter::Utf16LE, bom);
@@ -115,7 +115,8 @@ void LegacyScriptWriter::beginRows(const QString& table, const QStringList& colu
     for (const QString& c : columns)
         quoted << u'[' + c + u']';
     m_head = QStringLiteral("INSERT %1[dbo].[%2] (%3) VALUES (")
-                 .arg(m_shape.insertInto ? QStringLiteral("INTO ") : QString(), table, quoted.join(QStringLiteral(", ")));
+                 .arg(m_shape.insertInto ? QStringLiteral("INTO ") : QString(), table,
+                      quoted.join(QStringLiteral(", ")));
     if (identity)
         write(QStringLiteral("SET IDENTITY_INSERT [dbo].[%1] ON \r\nGO\r\n").arg(table));
 }
@@ -202,9 +203,9 @@ void writeLegacyScript(Database& source, const QString& path, const LegacyScript
         for (const Column& c : t.columns)
             names << c.name;
         const QString key = t.key();
-        QSqlQuery q = source.exec(QStringLiteral("SELECT %1 FROM %2%3")
-                                      .arg(names.join(u','), t.name,
-                                           key.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + key));
+        QSqlQuery q = source.exec(
+            QStringLiteral("SELECT %1 FROM %2%3")
+                .arg(names.join(u','), t.name, key.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + key));
         bool begun = false;
         int messages = 0;
         while (q.next()) {

@@ -94,7 +94,10 @@ struct LegacyScriptReader::Token {
     QString text;
     ScriptValue binary;
     qint64 line = 0;
-    bool is(Kind k, const char* word) const { return kind == k && text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0; }
+    bool is(Kind k, const char* word) const
+    {
+        return kind == k && text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
     bool word(const char* w) const { return is(Kind::Word, w); }
     bool punct(char c) const { return kind == Kind::Punct && text.size() == 1 && text[0] == QLatin1Char(c); }
 };
@@ -147,8 +150,7 @@ LegacyScriptReader::LegacyScriptReader(QIODevice& in, qint64 spillBytes) : m_in(
     } else {
         m_decoder = std::make_unique<QStringDecoder>("windows-1256");
         if (!m_decoder->isValid())
-            throw ScriptError(QStringLiteral("خطا! رمزگذاری windows-1256 در این سیستم پشتیبانی نمی شود."), 0,
-                              false);
+            throw ScriptError(QStringLiteral("خطا! رمزگذاری windows-1256 در این سیستم پشتیبانی نمی شود."), 0, false);
     }
 }
 
@@ -465,8 +467,7 @@ void LegacyScriptReader::unexpected(const Token& t, const QString& wanted) const
                                                 : t.text.left(40);
     throw ScriptError(QStringLiteral("خطا در خط %1 فایل اسکریپت: به جای «%2» %3 انتظار می رفت%4")
                           .arg(t.line)
-                          .arg(found, wanted,
-                               truncated ? QStringLiteral("؛ اسکریپت کامل نیست.") : QStringLiteral(".")),
+                          .arg(found, wanted, truncated ? QStringLiteral("؛ اسکریپت کامل نیست.") : QStringLiteral(".")),
                       t.line, truncated);
 }
 

@@ -130,8 +130,8 @@ private:
     qint64 m_line = 1;
     bool m_lineHasToken = false;
     std::unique_ptr<Token> m_peeked;
-    bool m_afterGo = true;         // nothing since the last GO line
-    QString m_identityOn;          // table whose IDENTITY_INSERT is on
+    bool m_afterGo = true; // nothing since the last GO line
+    QString m_identityOn;  // table whose IDENTITY_INSERT is on
     qint64 m_identityLine = 0;
     // A multi-row VALUES list being read.
     bool m_moreValues = false;

@@ -10,16 +10,16 @@
 #include "db/schema.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
-#include <QTimeZone>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDriver>
 #include <QStringConverter>
+#include <QTimeZone>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -35,7 +35,7 @@ namespace {
 
 // Rows held for the database at most, counted in bytes of their values; more are
 // written first, so a run of pictures never gathers in memory.
-constexpr qint64 kHeldBytes = 16 * 1024 * 1024;
+constexpr qint64 kHeldBytes = 4 * 1024 * 1024;
 // A stored file kept in a temporary file goes to the database in pieces of this size.
 constexpr qint64 kPieceBytes = 4 * 1024 * 1024;
 
@@ -109,7 +109,7 @@ std::optional<QString> dateTime(const ScriptValue& v, QVariant& out)
         QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})(?:[T ](\\d{2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d+))?)?)?$"));
     const QRegularExpressionMatch m = re.match(v.text.trimmed());
     const QDate date = m.hasMatch() ? QDate::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd")) : QDate();
-    const QTime time = !m.hasMatch()            ? QTime()
+    const QTime time = !m.hasMatch()              ? QTime()
                        : m.capturedLength(2) == 0 ? QTime(0, 0)
                                                   : QTime(m.captured(2).toInt(), m.captured(3).toInt(),
                                                           m.capturedLength(4) ? m.captured(4).toInt() : 0);
@@ -203,31 +203,48 @@ void writeLargeValue(Database& db, const Table& table, const Column& column, qin
         }
         return;
     }
+    // On the server the pieces go into a scratch table of this session and are joined
+    // there once: appending piece by piece would rewrite the growing value each time.
     PGconn* pg = pgConnection(db);
     if (!pg)
         throw Error(QStringLiteral("خطا! اتصال PostgreSQL در دسترس نیست."));
-    const QByteArray keyText = QByteArray::number(key);
-    const QByteArray first =
-        QStringLiteral("UPDATE %1 SET %2 = $1 WHERE %3 = $2").arg(table.name, column.name, keyName).toUtf8();
-    const QByteArray more =
-        QStringLiteral("UPDATE %1 SET %2 = %2 || $1 WHERE %3 = $2").arg(table.name, column.name, keyName).toUtf8();
-    const Oid types[2] = {17 /* bytea */, 20 /* bigint */};
-    for (qint64 at = 0; at < value.size;) {
-        const QByteArray piece = file.read(std::min(kPieceBytes, value.size - at));
-        const char* values[2] = {piece.constData(), keyText.constData()};
-        const int lengths[2] = {int(piece.size()), int(keyText.size())};
-        const int formats[2] = {1, 0};
-        PGresult* r = PQexecParams(pg, at == 0 ? first.constData() : more.constData(), 2, types, values, lengths,
-                                   formats, 0);
-        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    auto run = [&](const QByteArray& sql, int count, const Oid* types, const char* const* values, const int* lengths,
+                   const int* formats) {
+        PGresult* r = PQexecParams(pg, sql.constData(), count, types, values, lengths, formats, 0);
+        const ExecStatusType status = PQresultStatus(r);
         PQclear(r);
-        if (!ok)
+        if (status != PGRES_COMMAND_OK)
             throw Error(QStringLiteral("خطا! نوشتن ستون %1.%2 ناموفق بود: %3")
                             .arg(table.name, column.name, QString::fromUtf8(PQerrorMessage(pg)).trimmed()));
+    };
+    run("CREATE TEMPORARY TABLE IF NOT EXISTS tarvest_migration_pieces (n integer, piece bytea)", 0, nullptr, nullptr,
+        nullptr, nullptr);
+    run("DELETE FROM tarvest_migration_pieces", 0, nullptr, nullptr, nullptr, nullptr);
+    const Oid pieceTypes[2] = {23 /* integer */, 17 /* bytea */};
+    int n = 0;
+    for (qint64 at = 0; at < value.size;) {
+        const QByteArray piece = file.read(std::min(kPieceBytes, value.size - at));
         if (piece.isEmpty())
             throw Error(QStringLiteral("خطا! پرونده موقت ستون %1.%2 کوتاه است.").arg(table.name, column.name));
+        const QByteArray number = QByteArray::number(n++);
+        const char* values[2] = {number.constData(), piece.constData()};
+        const int lengths[2] = {int(number.size()), int(piece.size())};
+        const int formats[2] = {0, 1};
+        run("INSERT INTO tarvest_migration_pieces (n, piece) VALUES ($1, $2)", 2, pieceTypes, values, lengths,
+            formats);
         at += piece.size();
     }
+    const QByteArray keyText = QByteArray::number(key);
+    const QByteArray join = QStringLiteral("UPDATE %1 SET %2 = (SELECT string_agg(piece, ''::bytea ORDER BY n) FROM "
+                                           "tarvest_migration_pieces) WHERE %3 = $1")
+                                .arg(table.name, column.name, keyName)
+                                .toUtf8();
+    const Oid keyType[1] = {20 /* bigint */};
+    const char* keyValue[1] = {keyText.constData()};
+    const int keyLength[1] = {int(keyText.size())};
+    const int keyFormat[1] = {0};
+    run(join, 1, keyType, keyValue, keyLength, keyFormat);
+    run("DELETE FROM tarvest_migration_pieces", 0, nullptr, nullptr, nullptr, nullptr);
 }
 
 class Migration {
@@ -303,9 +320,8 @@ Mapping& Migration::mapping(const ScriptRow& row)
                 m.keyAt = int(i);
         }
         if (row.columns.isEmpty())
-            problem(QStringLiteral("جدول %1، خط %2: دستور INSERT نام ستون ها را ندارد.")
-                        .arg(m.table->name)
-                        .arg(row.line));
+            problem(
+                QStringLiteral("جدول %1، خط %2: دستور INSERT نام ستون ها را ندارد.").arg(m.table->name).arg(row.line));
     } else if (!m_report.unknownTables.contains(row.table)) {
         m_report.unknownTables << row.table;
     }
@@ -319,7 +335,8 @@ void Migration::flushAll()
             try {
                 m.inserter->flush();
             } catch (const Error& e) {
-                problem(QStringLiteral("جدول %1: بانک اطلاعاتی ردیف ها را نپذیرفت: %2").arg(m.table->name, e.message()));
+                problem(
+                    QStringLiteral("جدول %1: بانک اطلاعاتی ردیف ها را نپذیرفت: %2").arg(m.table->name, e.message()));
                 break;
             }
         }
@@ -407,9 +424,9 @@ void Migration::take(const ScriptRow& row)
             QStringList marks;
             for (qsizetype i = 0; i < values.size(); ++i)
                 marks << QStringLiteral("?");
-            m_db->exec(QStringLiteral("insert into %1 (%2) values (%3)")
-                           .arg(table.name, m.target.join(u','), marks.join(u',')),
-                       values);
+            m_db->exec(
+                QStringLiteral("insert into %1 (%2) values (%3)").arg(table.name, m.target.join(u','), marks.join(u',')),
+                values);
             for (const auto& [c, v] : large)
                 writeLargeValue(*m_db, table, *c, key, *v);
         } else {

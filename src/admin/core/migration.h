@@ -38,14 +38,14 @@ struct MigratedTable {
 
 struct MigrationReport {
     QString encoding;
-    qint64 bytes = 0; // of the script
-    QList<MigratedTable> tables;  // in the order of the script
-    QStringList unknownTables;    // left out
-    QStringList unknownColumns;   // "table.column", left out
-    QStringList problems;         // the first kMaxListed reasons for refusing
-    qint64 problemCount = 0;      // all of them
-    bool truncated = false;       // the script ends in the middle
-    bool written = false;         // the target now holds the rows
+    qint64 bytes = 0;            // of the script
+    QList<MigratedTable> tables; // in the order of the script
+    QStringList unknownTables;   // left out
+    QStringList unknownColumns;  // "table.column", left out
+    QStringList problems;        // the first kMaxListed reasons for refusing
+    qint64 problemCount = 0;     // all of them
+    bool truncated = false;      // the script ends in the middle
+    bool written = false;        // the target now holds the rows
     static constexpr int kMaxListed = 100;
 
     bool refused() const { return problemCount > 0; }
