@@ -457,17 +457,27 @@ TEST_P(GazetteerTest, TheGazetteerExportImportedAgainGivesTheSameVillages)
 {
     db->exec("delete from abadiha");
     const QList<Village> villages = {
-        {"0501", Fars, "شهرستان بسيار طولاني جنوب شرقي استان", "", "بخش مرکزی", "دهستان ۲", "ده'بالا"},
+        {"0501",
+         Fars,
+         "شهرستان بسيار طولاني جنوب شرقي استان",
+         "",
+         "بخش مرکزی",
+         "دهستان ۲",
+         "ده'بالا",
+         {{"city", "شيراز"}, {"khanevar", "120"}, {"jamiyat", "560"}, {"zarib", "1.5"}, {"x", "512345.5"}}},
         {"050101010", Quoted, Shahrekord, "شهرکرد", "مرکزی", "طاقانک", "دستگرد"},
-        {"1250", "", Larestan, "لار", "بنارویه", "بنارویه", "بنارویه"},
+        {"1250", "", Larestan, "لار", "بنارویه", "بنارویه", "بنارویه", {{"y", "3251000"}}},
     };
     replaceGazetteer(*db, villages);
+    // Every column but the row id (an empty cell reads back as a null, as every sheet's does).
     auto rows = [&] {
         QStringList out;
-        QSqlQuery q = db->exec("select cod,ostan,shahrestan,shahr,bakhsh,dehestan,rosta from abadiha order by cod");
+        QSqlQuery q = db->exec(
+            "select cod,ostan,shahrestan,shahr,bakhsh,dehestan,rosta,city,khanevar,jamiyat,zarib,x,y "
+            "from abadiha order by cod");
         while (q.next()) {
             QStringList r;
-            for (int c = 0; c < 7; ++c)
+            for (int c = 0; c < 13; ++c)
                 r << q.value(c).toString();
             out << r.join(u'|');
         }
@@ -487,4 +497,6 @@ TEST_P(GazetteerTest, TheGazetteerExportImportedAgainGivesTheSameVillages)
     EXPECT_EQ(sheet.heading.value(0), QStringLiteral("شناسه"));
     EXPECT_EQ(replaceGazetteer(*db, gazetteerFromSheet(sheet)), 3);
     EXPECT_EQ(rows(), before);
+    EXPECT_TRUE(before.first().endsWith(QStringLiteral("|شيراز|120|560|1.5|512345.5|")))
+        << before.first().toStdString();
 }

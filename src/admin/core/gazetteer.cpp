@@ -146,6 +146,12 @@ QHash<QString, QString> gazetteerExportTitles()
             {"cod", QStringLiteral("کد آبادي")}};
 }
 
+const QStringList& gazetteerMoreColumns()
+{
+    static const QStringList columns = {"city", "khanevar", "jamiyat", "zarib", "x", "y"};
+    return columns;
+}
+
 QList<Village> gazetteerFromSheet(const SheetTable& sheet)
 {
     const auto& columns = gazetteerColumns();
@@ -155,8 +161,12 @@ QList<Village> gazetteerFromSheet(const SheetTable& sheet)
     // The program's own export of the gazetteer: the seven columns found by their headings.
     // Any other sheet holds them by position, in columns A to G.
     QList<qsizetype> at;
+    QList<std::pair<QString, qsizetype>> more; // the export's other columns, where it has them
     if (const auto exported = exportColumns(sheet, fields, gazetteerExportTitles())) {
         at = *exported;
+        for (const QString& column : gazetteerMoreColumns())
+            if (const auto found = exportColumns(sheet, {column}, gazetteerExportTitles()))
+                more << std::pair{column, found->front()};
     } else {
         // A value out past the heading makes its row, and so the sheet, that much wider.
         qsizetype found = sheet.columns.size();
@@ -180,6 +190,9 @@ QList<Village> gazetteerFromSheet(const SheetTable& sheet)
         const qsizetype sheetRow = r + 2; // the heading is row 1
         auto cell = [&](int c) { return sheet.text(r, at[c]).trimmed(); };
         Village v{cell(0), cell(1), cell(2), cell(3), cell(4), cell(5), cell(6)};
+        for (const auto& [column, c] : more)
+            if (const QString text = sheet.text(r, c).trimmed(); !text.isEmpty())
+                v.more.insert(column, text);
         if (v.cod.isEmpty())
             throw Error(QStringLiteral("خطا! کد آبادي رديف %1 فايل اکسل خالي است").arg(sheetRow));
         const auto seen = firstRowOfCode.constFind(v.cod);
@@ -201,7 +214,8 @@ QList<Village> gazetteerFromSheet(const SheetTable& sheet)
 
 int replaceGazetteer(Database& db, const QList<Village>& villages, const std::function<void(int)>& progress)
 {
-    const QStringList cols = {"cod", "ostan", "shahrestan", "shahr", "bakhsh", "dehestan", "rosta"};
+    const QStringList cols = QStringList{"cod", "ostan", "shahrestan", "shahr", "bakhsh", "dehestan", "rosta"}
+                             + gazetteerMoreColumns();
     if (progress)
         progress(0);
     runInTransaction(db, [&] {
@@ -212,7 +226,10 @@ int replaceGazetteer(Database& db, const QList<Village>& villages, const std::fu
         BulkInsert rows(db, kTable, cols);
         for (qsizetype i = 0; i < villages.size(); ++i) {
             const Village& v = villages[i];
-            rows.add({v.cod, v.ostan, v.shahrestan, v.shahr, v.bakhsh, v.dehestan, v.rosta});
+            QVariantList values{v.cod, v.ostan, v.shahrestan, v.shahr, v.bakhsh, v.dehestan, v.rosta};
+            for (const QString& column : gazetteerMoreColumns())
+                values << v.more.value(column); // null when the sheet does not give it
+            rows.add(values);
             if (progress && ((i + 1) % RowsPerProgress == 0 || i + 1 == villages.size())) {
                 rows.flush();
                 progress(int(i + 1));

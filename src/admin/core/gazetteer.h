@@ -50,8 +50,14 @@ qint64 countVillages(Database& db, const GazetteerFilters& f);
 // One village as the entry dialog and the sheet give it.
 struct Village {
     QString cod, ostan, shahrestan, shahr, bakhsh, dehestan, rosta;
-    QVariantMap values() const; // column → text
+    // The table's other columns (`city`, `khanevar`, `jamiyat`, `zarib`, `x`, `y`) as the
+    // gazetteer's own export gives them back: column → text; a column not given is empty.
+    QVariantMap more{};
+    QVariantMap values() const; // the seven columns: column → text
 };
+
+// The columns of `Village::more`, in the table's order.
+const QStringList& gazetteerMoreColumns();
 
 // Messages of the gazetteer screens.
 namespace gazetteer_msg {
@@ -68,7 +74,8 @@ QHash<QString, QString> gazetteerExportTitles();
 
 // A sheet read for the replacement: exactly the seven columns in the grid's order under a
 // heading row, in columns A to G, every value trimmed; or the program's own gazetteer
-// export as it is (recognised by its headings, the seven columns found by heading).
+// export as it is (recognised by its headings, the seven columns found by heading, and
+// its other columns kept in `Village::more`).
 // Refused with a Persian message (tarvest::Error) for another column count (naming both
 // numbers), an empty or repeated village code (naming the code and its rows) or a value
 // wider than its column (naming the row and the column).
