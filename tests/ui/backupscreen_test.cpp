@@ -130,8 +130,9 @@ TEST_P(BackupScreenTest, TheWindowKeepsAnsweringWhileALargeDatabaseIsBackedUp)
         barShown = barShown || bar->isVisible();
         buttonDisabled = buttonDisabled || !screen->findChild<QPushButton*>("BitBtn1")->isEnabled();
         // Closing the window while the backup runs is refused.
-        if (ticks == 2)
+        if (ticks == 2) {
             EXPECT_FALSE(screen->close());
+        }
     });
     timer.start();
     screen->createBackup();
