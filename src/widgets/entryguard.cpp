@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -272,9 +273,22 @@ bool EntryGuard::eventFilter(QObject* watched, QEvent* event)
         // Buttons added since are no default buttons either.
         neutraliseDefaultButtons();
         if (m_markOnShow) {
-            // The screen's own showing first, then the fields as they stand.
+            // The screen's own showing first: what it changes in the fields (lists
+            // refilled, settings read) belongs to what was loaded; what was set before
+            // the showing stays to be compared.
+            QHash<const QWidget*, QVariant> before;
+            for (QWidget* f : fields())
+                before.insert(f, entryFieldValue(f));
             static_cast<QObject*>(m_screen)->event(event);
-            markLoaded();
+            for (qsizetype i = 0; i < m_storedFields.size(); ++i) {
+                const QWidget* f = m_storedFields[i];
+                if (!f || !before.contains(f))
+                    continue;
+                const QVariant now = entryFieldValue(f);
+                if (now != before.value(f))
+                    m_stored[i] = now;
+            }
+            m_markOnShow = false;
             return true;
         }
         break;

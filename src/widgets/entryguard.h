@@ -13,7 +13,9 @@
 //   shown (`confirmCloseAll`).
 //
 // The screen tells the guard when its fields hold stored work: `markLoaded()` at the end
-// of each preparation (new or edit), `markSaved()` after each save that went through.
+// of each preparation (new or edit), `markSaved()` after each save that went through. A
+// screen prepared before it shows may still fill fields as it shows (lists refilled,
+// settings read): those values count as loaded too.
 // Later additions of the screens' shared behaviour belong here too: a reload that
 // refills the fields goes through `reload()` (the screen's loader, then `markLoaded`),
 // and every save passes `markSaved()`, whose `saved()` signal a status line can follow.

@@ -144,6 +144,9 @@ protected:
                        "nam"});
         all.push_back({"Tghimat_ins", "ghimat",
                        [this] {
+                           // The price search's result, which a new assessment joins.
+                           session.prices.setDatabase(session.db());
+                           session.prices.open("SELECT * FROM ghimat ORDER BY id", {}, "ghimat");
                            auto* s = keep(std::make_unique<Tghimat_ins>(session));
                            s->prepareNew();
                            return s;
