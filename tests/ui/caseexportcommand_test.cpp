@@ -87,6 +87,7 @@ TEST_P(CaseExportCommandTest, CancelOrAFailedWriteOpensNothing)
     // No program set for the type on the desktop: the same message, and the opener is not tried.
     const QString workbook = dir.filePath(QStringLiteral("گزارش/rep.xlsx"));
     dialogs.shown.clear();
+    dialogs.opened.clear();
     dialogs.canOpen = true;
     desktop.program = QString();
     dialogs.files.enqueue(workbook);
