@@ -47,9 +47,9 @@ struct SheetSource {
 // A stored text as the number a spreadsheet cell holds, or nullopt when it stays text.
 // Blanks around it are ignored; Persian and Arabic-Indic digits, the Persian decimal
 // separator, thousands grouping ("1,250,000", "۱٬۲۵۰٬۰۰۰", in whole groups of three) and
-// an exponent ("1e-05", as a database writes a float) are accepted. A whole part with a leading zero ("050101010", "00") is a code, not a
-// number; so is any value that a double cannot hold without losing a digit (the text keeps
-// every digit). `decimals` is the number of fraction digits the text shows.
+// an exponent ("1e-05", as a database writes a float) are accepted. A whole part with a leading
+// zero ("050101010", "00") is a code, not a number; so is a value a double cannot hold without
+// losing a digit (the text keeps every digit). `decimals`: the fraction digits the text shows.
 struct SheetNumber {
     double value = 0;
     int decimals = 0;
