@@ -90,6 +90,9 @@ set(TARVEST_RUNTIME_DEPENDS
     # pg_dump and pg_restore for the backup of a server database.
     postgresql-client)
 list(JOIN TARVEST_RUNTIME_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+# Exports open in the desktop's spreadsheet program, and xdg-utils asks the desktop for it
+# and opens the file; without them the program still writes the file and names its path.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Folders as Debian wants them whatever the builder's umask.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -12,6 +12,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql libpq-dev
   xvfb xauth poppler-utils python3 python3-openpyxl python3-xlwt
+  # LibreOffice reads the exports back in their tests (headless), as an office would.
+  libreoffice-calc-nogui
   # The Debian package and its test (scripts/package.sh, scripts/test-package.sh).
   dpkg-dev lintian desktop-file-utils debootstrap x11-utils man-db
 )

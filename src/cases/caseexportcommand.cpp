@@ -2,19 +2,17 @@
 
 #include "cases/core/caseexport.h"
 #include "common/errors.h"
-#include "common/safefile.h"
 #include "widgets/dialogs.h"
 #include "widgets/loadprogress.h"
-
-#include <QDir>
+#include "widgets/spreadsheetexport.h"
 
 namespace tarvest {
 
 void exportCasesWithDialog(const ResultSet& rs)
 {
-    const QString path = Dialogs::instance().saveFileName(
-        QStringLiteral("ذخیره گزارش"), QStringLiteral("rep.xls"),
-        QStringLiteral("Excel 2007 (*.xls);;Excel 2010 (*.xlsx);;All Files (*)"));
+    // The workbook is offered first; the HTML table of old remains for a name ending in .xls.
+    const QString path = askExportPath(QStringLiteral("rep.xlsx"),
+                                       QStringLiteral("Excel 2010 (*.xlsx);;Excel 2007 (*.xls);;All Files (*)"));
     if (path.isEmpty())
         return;
     try {
@@ -24,11 +22,7 @@ void exportCasesWithDialog(const ResultSet& rs)
         Dialogs::instance().warning(e.message());
         return;
     }
-    if (!Dialogs::instance().openWithSystem(path))
-        Dialogs::instance().warning(
-            QStringLiteral(
-                "فایل %1 ساخته شد، اما برنامه‌ای برای باز کردن آن پیدا نشد.")
-                .arg(shownPath(path)));
+    openExport(path);
 }
 
 } // namespace tarvest

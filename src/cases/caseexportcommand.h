@@ -1,6 +1,7 @@
 #pragma once
-// The case search's command "اكسل": asks where to save the current result, writes it
-// and opens the file with the desktop's spreadsheet program.
+// The case search's command "اكسل": asks where to save the current result (a workbook
+// "rep.xlsx" proposed in the folder of the last export, else the documents folder), writes
+// it and opens the file with the desktop's spreadsheet program.
 namespace tarvest {
 
 class ResultSet;

@@ -55,15 +55,15 @@ QString fileErrorReason(int err)
 
 namespace {
 
-// The permissions a new file gets from the user's umask; an existing target keeps its own.
+// A new file holds an office's data (cases, password hashes, backups), so only its owner may
+// read it, whatever the umask; an existing target keeps its own permissions (the office may
+// have shared it on purpose).
 mode_t targetMode(const QByteArray& target)
 {
     struct stat st {};
     if (::stat(target.constData(), &st) == 0 && S_ISREG(st.st_mode))
         return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    return S_IRUSR | S_IWUSR;
 }
 
 // A write of the same file that was killed half way left its temporary file behind; one that
@@ -153,6 +153,9 @@ void SafeFile::flushTemp()
     const int fd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         failErrno(errno);
+    // A file the library made anew has the umask's permissions; the target is still the
+    // earlier file (or none), so its permissions are read as at the start.
+    ::fchmod(fd, targetMode(QFile::encodeName(m_target)));
     const bool synced = ::fsync(fd) == 0;
     const int syncErr = errno;
     ::close(fd);

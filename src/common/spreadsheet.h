@@ -2,10 +2,11 @@
 // Spreadsheet export and import.
 //
 // Export writes a result set as a new .xlsx workbook with one worksheet "Sheet1": a header
-// row (the screen's header title for each field, else the field name), every column 10
-// wide, then one row per record with each value trimmed. The header row A1:AA1 is bold,
-// A1:M1 carries slant dash-dot borders, and A2:M<last row> thin borders when there are
-// records. The screen then opens the file with the desktop's spreadsheet program.
+// row (the screen's header title for each field, else the field name), then one row per
+// record with each value trimmed. Each column is as wide as its heading or its longest
+// value (within bounds). The header row A1:AA1 is bold, A1:M1 carries slant dash-dot
+// borders, and A2:M<last row> thin borders when there are records. The screen then opens
+// the file with the desktop's spreadsheet program.
 //
 // Import reads one named worksheet of an .xlsx or legacy .xls file as a table by position:
 // row 1 gives the column names, cell A1 is column 0, every cell is read as text. The sheet is an untrusted file:
@@ -20,6 +21,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+
+#include <optional>
 
 #include <optional>
 
@@ -33,11 +37,26 @@ struct SheetSource {
     virtual int rowCount() const = 0;
     virtual QString text(int row, int col) const = 0;
 
-    // How a column's values are written: Text cells whatever they hold, or Number cells
-    // (amounts, whole numbers, decimals) for values that read as numbers.
-    enum Kind { Text, Number };
+    // How a column's values are written: Text cells whatever they hold; Number cells
+    // (amounts, areas, counts, percentages) for values that read as numbers, shown grouped
+    // in thousands ("#,##0", with the value's own decimals); PlainNumber cells (keys, 0/1
+    // flags) likewise but without grouping. A value of a number column that does not read
+    // as a number (see sheetNumber) stays text.
+    enum Kind { Text, Number, PlainNumber };
     virtual Kind columnKind(int col) const;
 };
+
+// A stored text as the number a spreadsheet cell holds, or nullopt when it stays text.
+// Blanks around it are ignored; Persian and Arabic-Indic digits, the Persian decimal
+// separator, thousands grouping ("1,250,000", "۱٬۲۵۰٬۰۰۰", in whole groups of three) and
+// an exponent ("1e-05", as a database writes a float) are accepted. A whole part with a leading
+// zero ("050101010", "00") is a code, not a number; so is a value a double cannot hold without
+// losing a digit (the text keeps every digit). `decimals`: the fraction digits the text shows.
+struct SheetNumber {
+    double value = 0;
+    int decimals = 0;
+};
+std::optional<SheetNumber> sheetNumber(QStringView text);
 
 // Writes `src` to a new .xlsx file at `path` (replacing any file there). `headerTitles`
 // maps field names (matched without regard to case) to the texts of their header cells.

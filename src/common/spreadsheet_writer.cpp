@@ -4,6 +4,8 @@
 // to a temporary file once the next row starts, so a result of a hundred thousand rows
 // costs no more memory than one row. Rows are therefore written strictly in order, and
 // the border cells of a row are written together with its values.
+#include "common/decimal.h"
+#include "common/digits.h"
 #include "common/errors.h"
 #include "common/safefile.h"
 #include "common/spreadsheet.h"
@@ -11,14 +13,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <unzip.h>
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace tarvest {
@@ -34,7 +40,9 @@ namespace {
 // Ranges of the export layout, as zero-based column counts.
 constexpr int kBoldColumns = 27;   // A..AA: bold header cells
 constexpr int kBorderColumns = 13; // A..M: bordered header and data cells
-constexpr double kColumnWidth = 10;
+constexpr double kMinColumnWidth = 8;   // Excel's own width, about 8 digits
+constexpr double kMaxColumnWidth = 50;  // a long remark wraps in the spreadsheet program
+constexpr int kMaxDecimals = 10;        // fraction digits a number format shows at most
 constexpr int kMaxCellChars = 32767;    // longest text a cell may hold
 constexpr lxw_row_t kMaxRows = 1048576; // rows of a worksheet
 
@@ -146,7 +154,80 @@ struct WorkbookCloser {
     void operator()(lxw_workbook* wb) const { lxw_workbook_free(wb); }
 };
 
+// Characters the widest line of a cell's text takes.
+int shownLength(const QString& t)
+{
+    int longest = 0;
+    for (const QStringView line : QStringView(t).split(QLatin1Char('\n')))
+        longest = std::max(longest, int(line.size()));
+    return longest;
+}
+
+// Characters a number takes as "#,##0.00" shows it.
+int shownLength(const SheetNumber& n, bool grouped)
+{
+    const QString whole = QString::number(std::trunc(std::fabs(n.value)), 'f', 0);
+    int len = int(whole.size()) + (n.value < 0 ? 1 : 0) + (n.decimals > 0 ? n.decimals + 1 : 0);
+    if (grouped)
+        len += int(whole.size() - 1) / 3;
+    return len;
+}
+
+double fittedWidth(int chars)
+{
+    return std::clamp(double(chars) + 2, kMinColumnWidth, kMaxColumnWidth);
+}
+
 } // namespace
+
+std::optional<SheetNumber> sheetNumber(QStringView text)
+{
+    QString t = normalizeDigits(text.trimmed().toString());
+    if (t.isEmpty())
+        return std::nullopt;
+    // Thousands grouping only in whole groups of three, the separator of either script.
+    static const QRegularExpression grouped(
+        QStringLiteral("^[-+]?\\d{1,3}(?:[,\\x{066C}]\\d{3})+(?:[.\\x{066B}]\\d+)?$"));
+    // A figure as the database gives it may have an exponent ("1e-05" from a float column).
+    static const QRegularExpression plain(
+        QStringLiteral("^[-+]?(?:\\d+(?:[.\\x{066B}]\\d*)?|[.\\x{066B}]\\d+)(?:[eE][-+]?\\d{1,3})?$"));
+    if (grouped.match(t).hasMatch())
+        t.remove(QLatin1Char(',')).remove(QChar(0x066C));
+    else if (!plain.match(t).hasMatch())
+        return std::nullopt;
+    t.replace(QChar(0x066B), QLatin1Char('.'));
+    const qsizetype sign = (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) ? 1 : 0;
+    const qsizetype exponent = std::max(t.indexOf(QLatin1Char('e')), t.indexOf(QLatin1Char('E')));
+    const qsizetype point = t.indexOf(QLatin1Char('.'));
+    const qsizetype wholeEnd = point >= 0 ? point : (exponent >= 0 ? exponent : t.size());
+    if (wholeEnd - sign > 1 && t[sign] == QLatin1Char('0'))
+        return std::nullopt; // a code: its leading zeros would be lost
+    const std::optional<Decimal> d = Decimal::parse(t);
+    if (!d)
+        return std::nullopt;
+    SheetNumber n;
+    bool ok = false;
+    n.value = t.toDouble(&ok);
+    if (!ok || !std::isfinite(n.value))
+        return std::nullopt;
+    // As many decimals as the text shows ("12.50": two); with an exponent, as the value has.
+    const qsizetype shown = exponent >= 0 ? d->fractionDigits().size() : (point < 0 ? 0 : t.size() - point - 1);
+    n.decimals = int(std::min<qsizetype>(shown, kMaxDecimals));
+    // Every digit must survive: up to 15 significant digits always do, a longer whole
+    // number only when the double holds it exactly.
+    QString digits = d->wholeDigits() + d->fractionDigits();
+    while (digits.startsWith(QLatin1Char('0')))
+        digits.remove(0, 1);
+    while (digits.endsWith(QLatin1Char('0')))
+        digits.chop(1);
+    if (digits.size() > 15) {
+        if (!d->isInteger() || QString::number(std::fabs(n.value), 'f', 0) != d->wholeDigits())
+            return std::nullopt;
+    }
+    if (n.value == 0)
+        n.value = 0; // no "-0"
+    return n;
+}
 
 void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString, QString>& headerTitles)
 {
@@ -163,9 +244,11 @@ void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString,
     QHash<QString, QString> titles;
     for (auto it = headerTitles.cbegin(); it != headerTitles.cend(); ++it)
         titles.insert(it.key().toLower(), it.value());
-    std::vector<bool> numeric(size_t(std::max(cols, 0)));
+    std::vector<SheetSource::Kind> kinds(size_t(std::max(cols, 0)));
     for (int c = 0; c < cols; ++c)
-        numeric[size_t(c)] = src.columnKind(c) == SheetSource::Number;
+        kinds[size_t(c)] = src.columnKind(c);
+    // Each column as wide as its heading or its longest value, in characters.
+    std::vector<int> longest(size_t(std::max(cols, 0)), 0);
 
     // The workbook is zipped into a temporary file beside the target, which replaces the
     // target only once the workbook is complete and checked.
@@ -206,8 +289,25 @@ void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString,
             out.fail(libraryFailure(err));
     };
 
-    if (cols > 0)
-        check(worksheet_set_column(ws, 0, lxw_col_t(cols - 1), kColumnWidth, nullptr));
+    // The number formats, made as the values need them: grouped or not, by the number of
+    // fraction digits, with or without the data border.
+    std::map<std::tuple<bool, int, bool>, lxw_format*> numberFormats;
+    auto numberFormat = [&](bool grouped, int decimals, bool bordered) {
+        lxw_format*& fmt = numberFormats[{grouped, decimals, bordered}];
+        if (!fmt) {
+            fmt = workbook_add_format(wb);
+            if (!fmt)
+                out.fail(QStringLiteral("حافظه كافي نيست"));
+            QByteArray pattern = grouped ? QByteArrayLiteral("#,##0") : QByteArrayLiteral("0");
+            if (decimals > 0)
+                pattern += '.' + QByteArray(decimals, '0');
+            if (grouped || decimals > 0)
+                format_set_num_format(fmt, pattern.constData());
+            if (bordered)
+                format_set_border(fmt, LXW_BORDER_THIN);
+        }
+        return fmt;
+    };
 
     // Row 1: header texts, bold out to AA, slant dash-dot borders out to M.
     const int headerWidth = std::max(cols, kBoldColumns);
@@ -216,6 +316,8 @@ void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString,
         if (c < cols) {
             const QString name = src.columnName(c);
             const QString title = cellText(titles.value(name.toLower(), name));
+            // a bold heading takes a little more room than its characters
+            longest[size_t(c)] = (shownLength(title) * 11 + 9) / 10;
             if (!title.isEmpty()) {
                 check(worksheet_write_string(ws, 0, lxw_col_t(c), title.toUtf8().constData(), fmt));
                 continue;
@@ -226,8 +328,8 @@ void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString,
     }
 
     // Rows 2 onward: one record per row, thin borders on A..M. The values of number
-    // columns are numeric cells, so that a spreadsheet can sum them; everything else is
-    // text, digits or not (a village code keeps its leading zeros).
+    // columns are numeric cells in a grouping format, so that a spreadsheet can sum them;
+    // everything else is text, digits or not (a village code keeps its leading zeros).
     QByteArray utf8;
     for (int r = 0; r < rows; ++r) {
         const lxw_row_t row = lxw_row_t(r) + 1;
@@ -237,14 +339,19 @@ void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString,
             if (c < cols) {
                 const QString t = cellText(src.text(r, c));
                 if (!t.isEmpty()) {
-                    if (numeric[size_t(c)]) {
-                        bool ok = false;
-                        const double v = t.toDouble(&ok);
-                        if (ok && std::isfinite(v)) {
-                            check(worksheet_write_number(ws, row, lxw_col_t(c), v, fmt));
+                    const SheetSource::Kind kind = kinds[size_t(c)];
+                    if (kind != SheetSource::Text) {
+                        if (const std::optional<SheetNumber> n = sheetNumber(t)) {
+                            const bool grouped = kind == SheetSource::Number;
+                            lxw_format* numFmt = grouped || n->decimals > 0
+                                                     ? numberFormat(grouped, n->decimals, c < kBorderColumns)
+                                                     : fmt;
+                            check(worksheet_write_number(ws, row, lxw_col_t(c), n->value, numFmt));
+                            longest[size_t(c)] = std::max(longest[size_t(c)], shownLength(*n, grouped));
                             continue;
                         }
                     }
+                    longest[size_t(c)] = std::max(longest[size_t(c)], shownLength(t));
                     utf8 = t.toUtf8();
                     check(worksheet_write_string(ws, row, lxw_col_t(c), utf8.constData(), fmt));
                     continue;
@@ -254,6 +361,11 @@ void writeXlsx(const QString& path, const SheetSource& src, const QHash<QString,
                 check(worksheet_write_blank(ws, row, lxw_col_t(c), fmt));
         }
     }
+
+    // The widths go into the worksheet's head, which the library writes when it closes the
+    // workbook, so they can follow the rows.
+    for (int c = 0; c < cols; ++c)
+        check(worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), fittedWidth(longest[size_t(c)]), nullptr));
 
     owner.release();
     const lxw_error err = workbook_close(wb); // frees the workbook whatever the outcome

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "db/schema.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -15,6 +16,10 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvest {
 
@@ -268,6 +273,15 @@ std::unique_ptr<Database> Database::openSqlite(const QString& path, bool create)
 {
     if (!create && !QFileInfo::exists(path))
         throw Error(QStringLiteral("فایل بانک اطلاعاتی یافت نشد: %1").arg(path));
+    // A new database file holds the office's cases and password hashes: only its owner may
+    // read it, whatever the umask. SQLite gives its journal and WAL files the database
+    // file's permissions, and takes an empty file as a new database.
+    if (create && !path.isEmpty() && !path.startsWith(QLatin1Char(':')) && !path.startsWith(QLatin1String("file:"))) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                              S_IRUSR | S_IWUSR);
+        if (fd >= 0)
+            ::close(fd);
+    }
     const QString name = nextConnectionName();
     std::unique_ptr<Database> self(new Database(DbKind::Sqlite, name, path));
     {

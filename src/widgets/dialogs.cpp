@@ -1,10 +1,14 @@
 #include "widgets/dialogs.h"
 
+#include "common/safefile.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace tarvest {
@@ -59,7 +63,34 @@ public:
         return QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption);
     }
 
-    bool openWithSystem(const QString& path) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+    // xdg-open is watched to its end: it starts at once even where no program is set for
+    // the file's type, and only its exit status tells.
+    bool openWithSystem(const QString& path) override
+    {
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (opener.isEmpty())
+            return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        auto* process = new QProcess(qApp);
+        process->setProgram(opener);
+        process->setArguments({path});
+        process->setStandardInputFile(QProcess::nullDevice());
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        QObject::connect(process, &QProcess::finished, process, [process, path](int code, QProcess::ExitStatus status) {
+            process->deleteLater();
+            if (status != QProcess::NormalExit || code != 0)
+                Dialogs::instance().warning(
+                    QStringLiteral(
+                        "فایل %1 باز نشد: برنامه‌ای برای باز کردن آن پیدا نشد.")
+                        .arg(shownPath(path)));
+        });
+        process->start();
+        if (!process->waitForStarted(5000)) {
+            delete process;
+            return false;
+        }
+        return true;
+    }
 
 private:
     static void show(QMessageBox::Icon icon, const QString& text)

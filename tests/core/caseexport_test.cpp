@@ -7,9 +7,14 @@
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/resultset.h"
+#include "libreoffice.h"
+#include "pyhelpers.h"
 #include "testdb.h"
 
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -34,7 +39,7 @@ HtmlTable parse(const QString& path)
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     HtmlTable t;
     t.lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-    static const QRegularExpression cell("^<t([hd])>(.*)</t\\1>$");
+    static const QRegularExpression cell("^<t([hd])(?: [^>]*)?>(.*)</t\\1>$");
     QStringList* row = nullptr;
     for (const QString& line : std::as_const(t.lines)) {
         if (line.startsWith("<tr")) {
@@ -190,6 +195,114 @@ TEST_P(CaseExportTest, EveryColumnHasAPersianTitleInTheExportAndTheGrid)
         SCOPED_TRACE(name.toStdString());
         EXPECT_TRUE(caseExportTitles().value(name).contains(persian));
         EXPECT_TRUE(grid.value(name).contains(persian));
+    }
+}
+
+namespace {
+
+// Adds below the table of argv[1] a =SUM of each column headed by argv[3:], saved as argv[2].
+const char* kAddSums = R"PY(
+import sys, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+ws = wb.worksheets[0]
+heads = [c.value for c in ws[1]]
+last = ws.max_row
+for title in sys.argv[3:]:
+    col = openpyxl.utils.get_column_letter(heads.index(title) + 1)
+    ws[col + str(last + 1)] = "=SUM(%s2:%s%d)" % (col, col, last)
+wb.save(sys.argv[2])
+)PY";
+
+// The cells of each column headed by argv[2:], rows 2 on, as [value, type, number format],
+// of the first sheet of argv[1] as the file holds them (computed values of formulas).
+const char* kColumns = R"PY(
+import sys, json, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1], data_only=True).worksheets[0]
+heads = [c.value for c in ws[1]]
+out = {}
+for title in sys.argv[2:]:
+    col = heads.index(title) + 1
+    out[title] = [[ws.cell(row=r, column=col).value, ws.cell(row=r, column=col).data_type,
+                   ws.cell(row=r, column=col).number_format] for r in range(2, ws.max_row + 1)]
+print(json.dumps(out))
+)PY";
+
+} // namespace
+
+// Both forms of the export opened in LibreOffice, as an office opens them: amounts and
+// areas are number cells (stored as text, grouped or not, in either script) that =SUM
+// totals to the stored amounts' total; codes and phone numbers keep their leading zeros.
+TEST_P(CaseExportTest, LibreOfficeTotalsTheAmountsAndKeepsTheCodes)
+{
+    if (!tarvest::testing::haveLibreOffice())
+        GTEST_SKIP() << "LibreOffice (libreoffice-calc-nogui) is not installed";
+    const struct {
+        const char *pardakhti, *arzesh, *khales, *cod, *phone;
+    } cases[] = {
+        {"1250000", "987654321098765", "1250.75", "050101010", "09131000000"},
+        {"۲٬۵۰۰٬۰۰۰", "12,500,000,000", "۳۰۰٫۵", "0601", "041-33334444"},
+        {" 3,000,000 ", "", "", "050101011", "09141234567"},
+        {"نامعلوم", "0", "0.25", "", ""},
+    };
+    for (const auto& c : cases)
+        db->insert("komision", {{"city", "تبريز"},
+                                {"malek_pardakhti", QString::fromUtf8(c.pardakhti)},
+                                {"melk_arzesh", QString::fromUtf8(c.arzesh)},
+                                {"masahat_khales", QString::fromUtf8(c.khales)},
+                                {"abadi_cod", c.cod},
+                                {"phone", c.phone}});
+    // The totals of the stored texts: 1,250,000 + 2,500,000 + 3,000,000 rials;
+    // 987,654,321,098,765 + 12,500,000,000 rials; 1250.75 + 300.5 + 0.25 square metres.
+    const double totalPaid = 6750000, totalValue = 987666821098765, totalArea = 1551.5;
+    rs.open(kCaseListSql, {}, "komision"); // as the case search names its result
+
+    const QString paid = caseExportTitles()["malek_pardakhti"], value = caseExportTitles()["melk_arzesh"],
+                  area = caseExportTitles()["masahat_khales"], cod = caseExportTitles()["abadi_cod"],
+                  phone = caseExportTitles()["phone"];
+    writeCaseListHtml(rs, path("rep.xlsx"));
+    writeCaseListHtml(rs, path("rep.xls"));
+    const tarvest::testing::PythonResult added = tarvest::testing::runPython(
+        QString::fromUtf8(kAddSums), {path("rep.xlsx"), path("sums.xlsx"), paid, value, area});
+    ASSERT_EQ(added.exitCode, 0) << added.err.constData();
+    const QString out = path("calc");
+    ASSERT_TRUE(QDir().mkpath(out));
+    ASSERT_TRUE(tarvest::testing::convertWithLibreOffice({path("sums.xlsx"), path("rep.xls")}, "xlsx", out));
+
+    for (const QString& form : {QStringLiteral("sums.xlsx"), QStringLiteral("rep.xlsx")}) {
+        SCOPED_TRACE(form.toStdString());
+        const QJsonObject cols = tarvest::testing::runPythonJson(
+                                     QString::fromUtf8(kColumns),
+                                     {QDir(out).filePath(form), paid, value, area, cod, phone})
+                                     .toObject();
+        ASSERT_FALSE(cols.isEmpty());
+        const auto at = [&](const QString& title, int row) { return cols[title].toArray()[row].toArray(); };
+        const QStringList codes{"050101010", "0601", "050101011"}, phones{"09131000000", "041-33334444", "09141234567"};
+        for (int r = 0; r < 3; ++r) {
+            EXPECT_EQ(at(cod, r)[0].toString(), codes[r]);
+            EXPECT_EQ(at(cod, r)[1].toString(), "s");
+            EXPECT_EQ(at(phone, r)[0].toString(), phones[r]);
+            EXPECT_EQ(at(phone, r)[1].toString(), "s");
+            EXPECT_EQ(at(paid, r)[1].toString(), "n") << r;
+            EXPECT_EQ(at(paid, r)[2].toString(), "#,##0") << r;
+        }
+        EXPECT_EQ(at(paid, 3)[0].toString(), "نامعلوم");          // a text that is no number stays as typed
+        EXPECT_EQ(at(value, 0)[0].toDouble(), 987654321098765.0); // all 15 digits
+        EXPECT_EQ(at(area, 1)[0].toDouble(), 300.5);
+        if (form == "sums.xlsx") { // the =SUM row LibreOffice computed
+            EXPECT_EQ(at(paid, 4)[0].toDouble(), totalPaid);
+            EXPECT_EQ(at(value, 4)[0].toDouble(), totalValue);
+            EXPECT_DOUBLE_EQ(at(area, 4)[0].toDouble(), totalArea);
+        } else { // the HTML table: every figure a number, so the column totals as well
+            double sumPaid = 0, sumValue = 0, sumArea = 0;
+            for (int r = 0; r < 4; ++r) {
+                sumPaid += at(paid, r)[0].toDouble();
+                sumValue += at(value, r)[0].toDouble();
+                sumArea += at(area, r)[0].toDouble();
+            }
+            EXPECT_EQ(sumPaid, totalPaid);
+            EXPECT_EQ(sumValue, totalValue);
+            EXPECT_DOUBLE_EQ(sumArea, totalArea);
+        }
     }
 }
 

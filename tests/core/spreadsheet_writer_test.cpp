@@ -150,8 +150,12 @@ TEST_F(SpreadsheetExport, WidthsBoldAndBordersOfAWideTable)
     ASSERT_FALSE(book.isEmpty());
     const QJsonObject widths = book[QStringLiteral("widths")].toObject();
     EXPECT_EQ(widths.size(), 15);
-    for (int c = 0; c < 15; ++c) // a width of 10 characters is stored with Excel's padding
-        EXPECT_NEAR(widths[colLetter(c)].toDouble(), 10.71, 0.01) << colLetter(c).toStdString();
+    // Each column fits its heading or longest value, at least Excel's own width of 8 (stored
+    // with Excel's padding): "id" over 1..3 gets 8, the county "شهرستان  مرکزي" 14 + 2.
+    EXPECT_NEAR(widths[QStringLiteral("A")].toDouble(), 8.71, 0.01);
+    EXPECT_NEAR(widths[QStringLiteral("B")].toDouble(), 16.71, 0.01);
+    for (int c = 0; c < 15; ++c)
+        EXPECT_GE(widths[colLetter(c)].toDouble(), 8.7) << colLetter(c).toStdString();
 
     for (int c = 0; c < 27; ++c) {
         SCOPED_TRACE(colLetter(c).toStdString());
@@ -330,3 +334,95 @@ TEST_P(ExportFromTable, ColumnKindsFollowTheSchema)
 }
 
 TARVEST_FOR_EACH_DATABASE(ExportFromTable);
+
+// A column is as wide as its heading or its longest value as shown (a number with its
+// grouping), within bounds; number cells carry the grouping format with their decimals.
+TEST_F(SpreadsheetExport, ColumnsFitTheirContentAndNumbersAreGrouped)
+{
+    TableSource src;
+    src.names = {QStringLiteral("cmt"), QStringLiteral("arzesh"), QStringLiteral("masahat"), QStringLiteral("id"),
+                 QStringLiteral("tarikh")};
+    src.numberColumns = {1, 2};
+    src.data = {
+        {QString(300, QChar(u'ب')), QStringLiteral("987654321098765"), QStringLiteral("1250.75"), QStringLiteral("1"),
+         QStringLiteral("1403/07/15")},
+        {QStringLiteral("x"), QStringLiteral("12"), QStringLiteral("۳۰۰٫۵"), QStringLiteral("2"), QString()},
+    };
+    const QHash<QString, QString> titles{{QStringLiteral("tarikh"), QStringLiteral("تاريخ بازديد و ارائه گزارش فني")}};
+    writeXlsx(path(), src, titles);
+    const QJsonValue book = tarvest::testing::runPythonJson(R"PY(
+import sys, json, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+print(json.dumps({"widths": {k: d.width for k, d in ws.column_dimensions.items()},
+                  "formats": [[c.number_format for c in row] for row in ws.iter_rows(min_row=2, max_col=5)]}))
+)PY",
+                                                            {path()});
+    const QJsonObject widths = book[QStringLiteral("widths")].toObject();
+    const struct {
+        const char* column;
+        double width; // as stored, with Excel's padding of 0.71
+    } expected[] = {
+        {"A", 50.71}, // 300 letters: the widest a column gets
+        {"B", 21.71}, // "987,654,321,098,765"
+        {"C", 10.71}, // "1,250.75" is under the heading "masahat" (7 x 1.1) + 2
+        {"D", 8.71},  // Excel's own width at least
+        {"E", 35.71}, // the bold heading of 30 letters, a tenth wider
+    };
+    for (const auto& e : expected)
+        EXPECT_NEAR(widths[QString::fromLatin1(e.column)].toDouble(), e.width, 0.01) << e.column;
+    const QJsonArray formats = book[QStringLiteral("formats")].toArray();
+    EXPECT_EQ(formats[0].toArray()[1].toString(), QStringLiteral("#,##0"));
+    EXPECT_EQ(formats[0].toArray()[2].toString(), QStringLiteral("#,##0.00"));
+    EXPECT_EQ(formats[1].toArray()[2].toString(), QStringLiteral("#,##0.0"));
+    EXPECT_EQ(formats[0].toArray()[4].toString(), QStringLiteral("General")); // a date stays text
+}
+
+// Which stored texts become number cells: figures as typed, grouped or not, in either
+// script; codes with leading zeros and anything a double would round stay text.
+TEST(SheetNumber, ReadsFiguresAndLeavesCodesAsText)
+{
+    const struct {
+        const char* text;
+        std::optional<double> value;
+        int decimals;
+    } cases[] = {
+        {"1250000", 1250000, 0},
+        {" 1,250,000 ", 1250000, 0},
+        {"۱٬۲۵۰٬۰۰۰", 1250000, 0},
+        {"۱۲۵۰۰۰۰", 1250000, 0},
+        {"-1,500.25", -1500.25, 2},
+        {"12.50", 12.5, 2},
+        {"۳۰۰٫۵", 300.5, 1},
+        {"0", 0, 0},
+        {"0.25", 0.25, 2},
+        {".5", 0.5, 1},
+        {"987654321098765", 987654321098765.0, 0},
+        {"9007199254740992", 9007199254740992.0, 0}, // held exactly by a double
+        {"9007199254740993", std::nullopt, 0},       // would be rounded
+        {"1234567890.1234567", std::nullopt, 0},     // 17 significant digits
+        {"050101010", std::nullopt, 0},              // a village code
+        {"09131000000", std::nullopt, 0},            // a phone number
+        {"00", std::nullopt, 0},
+        {"-01", std::nullopt, 0},
+        {"1,25,000", std::nullopt, 0}, // not in groups of three
+        {"1,2500", std::nullopt, 0},
+        {"1.250.000", std::nullopt, 0},
+        {"12 500", std::nullopt, 0},
+        {"1e-05", 0.00001, 5}, // a float column as the database writes it
+        {"1.5E3", 1500, 0},
+        {"123/45", std::nullopt, 0},
+        {"1403/07/15", std::nullopt, 0},
+        {"نامعلوم", std::nullopt, 0},
+        {"", std::nullopt, 0},
+        {"-", std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::optional<SheetNumber> n = sheetNumber(QString::fromUtf8(c.text));
+        ASSERT_EQ(n.has_value(), c.value.has_value());
+        if (n) {
+            EXPECT_EQ(n->value, *c.value);
+            EXPECT_EQ(n->decimals, c.decimals);
+        }
+    }
+}

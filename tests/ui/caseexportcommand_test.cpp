@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/provision.h"
 #include "db/resultset.h"
+#include "fakedesktop.h"
 #include "fakedialogs.h"
 #include "testdb.h"
 
@@ -33,6 +34,7 @@ protected:
     }
     ResultSet rs;
     test::FakeDialogs dialogs;
+    test::FakeDesktop desktop;
     QTemporaryDir dir;
 };
 
@@ -41,7 +43,9 @@ TEST_P(CaseExportCommandTest, WritesTheChosenFileAndOpensIt)
     const QString path = dir.filePath("rep.xls");
     dialogs.files.enqueue(path);
     exportCasesWithDialog(rs);
-    EXPECT_EQ(dialogs.suggestedNames, QStringList{"rep.xls"});
+    // The workbook is offered first, in the folder the dialog starts in.
+    ASSERT_EQ(dialogs.suggestedNames.size(), 1);
+    EXPECT_EQ(QFileInfo(dialogs.suggestedNames[0]).fileName(), "rep.xlsx");
     EXPECT_EQ(dialogs.opened, QStringList{path});
     EXPECT_TRUE(dialogs.shown.isEmpty());
     QFile f(path);
@@ -79,6 +83,19 @@ TEST_P(CaseExportCommandTest, CancelOrAFailedWriteOpensNothing)
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_TRUE(dialogs.shown[0].contains(QChar(0x2066) + written + QChar(0x2069))) << dialogs.shown[0].toStdString();
     EXPECT_TRUE(QFile::exists(written));
+
+    // No program set for the type on the desktop: the same message, and the opener is not tried.
+    const QString workbook = dir.filePath(QStringLiteral("گزارش/rep.xlsx"));
+    dialogs.shown.clear();
+    dialogs.opened.clear();
+    dialogs.canOpen = true;
+    desktop.program = QString();
+    dialogs.files.enqueue(workbook);
+    exportCasesWithDialog(rs);
+    EXPECT_TRUE(dialogs.opened.isEmpty());
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].contains(QChar(0x2066) + workbook + QChar(0x2069))) << dialogs.shown[0].toStdString();
+    EXPECT_TRUE(QFile::exists(workbook));
 }
 
 TARVEST_FOR_EACH_DATABASE(CaseExportCommandTest);

@@ -1,4 +1,6 @@
 // Test runner for the widget tests: one QApplication for the whole run.
+#include "fakedesktop.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -7,6 +9,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QApplication::setLayoutDirection(Qt::RightToLeft);
+    tarvest::setDefaultProgramQuery(tarvest::test::everyKindHasAProgram);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

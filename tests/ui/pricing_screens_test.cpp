@@ -499,6 +499,8 @@ TEST_P(PricingScreensTest, ExportWritesEveryColumnUnderItsHeaderText)
     insertAssessment("12", kCounty);
     insertAssessment("13", kOther, QStringLiteral("تجاري"), 950);
     openSearch();
+    const QTemporaryDir out;
+    dialogs.files.enqueue(out.filePath("ghimat.xlsx")); // where the clerk saves it
     const QString path = search->exportList();
     ASSERT_FALSE(path.isEmpty()) << dialogs.shown.join('\n').toStdString();
     EXPECT_EQ(dialogs.opened, QStringList{path});

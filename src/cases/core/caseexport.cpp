@@ -86,6 +86,28 @@ QString cell(const char* tag, const QString& text)
     return QStringLiteral("<%1>%2</%1>").arg(QLatin1String(tag), text.toHtmlEscaped());
 }
 
+// A figure as a number both spreadsheet programs take whatever their locale: LibreOffice
+// reads sdval with the number format of sdnum, Excel the digits under the class's number
+// format; the text shown is the stored one.
+QString numberCell(const SheetNumber& n, const QString& text)
+{
+    const QString value = QString::number(n.value, 'f', n.decimals);
+    const QString format = n.decimals > 0 ? QStringLiteral("#,##0.") + QString(n.decimals, QLatin1Char('0'))
+                                          : QStringLiteral("#,##0");
+    return QStringLiteral("<td class=\"n\" sdval=\"%1\" sdnum=\"1033;0;%2\">%3</td>")
+        .arg(value, format, text.toHtmlEscaped());
+}
+
+// A text both programs keep as typed: a code or phone number with its leading zeros, a
+// date that is no calendar date of theirs. Only a text with a digit could be misread.
+QString textCell(const QString& text)
+{
+    for (const QChar ch : text)
+        if (ch.isDigit())
+            return QStringLiteral("<td class=\"t\" sdnum=\"1033;0;@\">%1</td>").arg(text.toHtmlEscaped());
+    return cell("td", text);
+}
+
 } // namespace
 
 void writeCaseListHtml(const ResultSet& rs, const QString& path)
@@ -96,7 +118,13 @@ void writeCaseListHtml(const ResultSet& rs, const QString& path)
     }
     QStringList lines{
         QStringLiteral("<html>"),
-        QStringLiteral("<head><meta charset=\"utf-8\"><title>گزارش كميسيون معاملات و تغيير كاربري زمين</title></head>"),
+        // Excel takes the sheet's direction from its worksheet options and the text and
+        // number formats from the classes; LibreOffice takes them from each cell's sdnum.
+        QStringLiteral("<head><meta charset=\"utf-8\"><title>گزارش كميسيون معاملات و تغيير كاربري زمين</title>"
+                       "<style>td.t{mso-number-format:\"\\@\";} td.n{mso-number-format:\"\\#\\,\\#\\#0\";}</style>"
+                       "<!--[if gte mso 9]><xml><x:ExcelWorkbook><x:ExcelWorksheets><x:ExcelWorksheet>"
+                       "<x:Name>Sheet1</x:Name><x:WorksheetOptions><x:DisplayRightToLeft/></x:WorksheetOptions>"
+                       "</x:ExcelWorksheet></x:ExcelWorksheets></x:ExcelWorkbook></xml><![endif]--></head>"),
         QStringLiteral("<body>"),
         QStringLiteral("<table dir=\"rtl\" border=\"1\" align=\"center\" width=\"95%\">"),
         QStringLiteral("<thead>"),
@@ -104,9 +132,11 @@ void writeCaseListHtml(const ResultSet& rs, const QString& path)
         QStringLiteral("<th>رديف</th>"),
     };
     const auto& titles = caseExportTitles();
+    QList<SheetSource::Kind> kinds;
     for (int c = 0; c < rs.fieldCount(); ++c) {
         const QString name = rs.fieldName(c);
         lines << cell("th", titles.value(name.toLower(), name));
+        kinds << exportColumnKind(rs, c);
     }
     lines << QStringLiteral("</tr>") << QStringLiteral("</thead>") << QStringLiteral("<tbody>");
 
@@ -118,8 +148,19 @@ void writeCaseListHtml(const ResultSet& rs, const QString& path)
     // Rows are read by position, so the result's current row does not move.
     for (int r = 0; r < rs.recordCount(); ++r) {
         lines << QStringLiteral("<tr>") << cell("td", QString::number(r + 1));
-        for (int c = 0; c < rs.fieldCount(); ++c)
-            lines << cell("td", rs.textAt(r, c));
+        for (int c = 0; c < rs.fieldCount(); ++c) {
+            const QString text = rs.textAt(r, c);
+            if (kinds[c] == SheetSource::Text) {
+                lines << textCell(text);
+                continue;
+            }
+            if (kinds[c] == SheetSource::PlainNumber) { // a key: plain digits, read as a number
+                lines << cell("td", text);
+                continue;
+            }
+            const std::optional<SheetNumber> n = sheetNumber(text);
+            lines << (n ? numberCell(*n, text) : textCell(text));
+        }
         lines << QStringLiteral("</tr>");
         if (lines.size() > 4096)
             flush();
