@@ -366,26 +366,45 @@ QStringList printedWords(const QString& text)
     QString n = normalisePrintedText(text);
     n.remove(QChar(0x200C));
     n.remove(QChar(0x0640)); // a kashida stretching a word is no letter of it
+    // pdftotext sets a number and the Persian word beside it without the blank between
+    // them and mirrors brackets as it likes: both are left out of the comparison.
+    static const QRegularExpression scriptChange(
+        QStringLiteral("(?<=[0-9%])(?=[\\x{0600}-\\x{06FF}])|(?<=[\\x{0600}-\\x{06FF}])(?=[0-9])"));
+    n.replace(scriptChange, QStringLiteral(" "));
+    n.replace(QRegularExpression(QStringLiteral("%([0-9]+)")), QStringLiteral("\\1%"));
+    // and the last slash of "37/177/م" before the number: "/37/177م".
+    n.replace(QRegularExpression(QStringLiteral("(?<![0-9])/([0-9][0-9/]*[0-9]) ([\\x{0600}-\\x{06FF}])(?=\\s|$)")),
+              QStringLiteral("\\1/\\2"));
+    // It also sets a comma or full stop on either side of the blank next to it.
+    static const QRegularExpression brackets(QStringLiteral("[()«»]"));
+    n.remove(brackets);
+    static const QRegularExpression stops(QStringLiteral("[\\x{060C}.:]+(?=\\s|$|[\\x{0600}-\\x{06FF}])"));
+    n.replace(stops, QStringLiteral(" "));
+    n.replace(QRegularExpression(QStringLiteral("(?<=\\s)[\\x{060C}.:]+")), QString());
     return n.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
 }
 
 // Each run of fixed wording of the layout's paragraphs and labels that printed, as the
-// words pdftotext should give in order.
-std::vector<QStringList> fixedWording(const caseprints::PreparedPrint& p)
+// words pdftotext should give (in order for a paragraph).
+std::vector<std::pair<QStringList, bool>> fixedWording(const caseprints::PreparedPrint& p)
 {
     static const QRegularExpression placeholder(QStringLiteral(R"(\{=?[A-Za-z_][A-Za-z0-9_]*\})"));
     std::set<QString> printed;
     for (const report::PlacedText& t : report::placedTexts(p.layout, p.data))
         printed.insert(t.element);
-    std::vector<QStringList> out;
+    std::vector<std::pair<QStringList, bool>> out;
     for (const report::Band& band : p.layout.bands())
         for (const report::Element& e : band.elements) {
             if (!printed.count(e.name) || (e.type != report::ElementType::Paragraph && e.type != report::ElementType::Label))
                 continue;
+            // The Nastaliq face's letters are all contextual glyphs its character map does
+            // not name: Qt's PDF writer has no text for them (see the design notes).
+            if (report::fontEquivalent(e.fontFamily) == QLatin1String("Noto Nastaliq Urdu"))
+                continue;
             for (const QString& part : e.text.split(placeholder)) {
                 const QStringList words = printedWords(part);
                 if (words.size() >= 2)
-                    out.push_back(words);
+                    out.emplace_back(words, e.type == report::ElementType::Paragraph);
             }
         }
     return out;
@@ -393,8 +412,16 @@ std::vector<QStringList> fixedWording(const caseprints::PreparedPrint& p)
 
 // Whether `words` stand in `text` whole and in order (a word or two of another text may
 // come between two lines of a paragraph).
+qsizetype wordsInOrder(const QStringList& text, const QStringList& words);
 bool readsInOrder(const QStringList& text, const QStringList& words)
 {
+    return wordsInOrder(text, words) == words.size();
+}
+
+// How many of `words` stand in `text` whole and in order, at best.
+qsizetype wordsInOrder(const QStringList& text, const QStringList& words)
+{
+    qsizetype best = 0;
     for (qsizetype start = 0; start < text.size(); ++start) {
         if (text[start] != words.front())
             continue;
@@ -402,7 +429,7 @@ bool readsInOrder(const QStringList& text, const QStringList& words)
         qsizetype matched = 1;
         for (; matched < words.size(); ++matched) {
             qsizetype next = -1;
-            for (qsizetype k = at + 1; k < std::min(text.size(), at + 4); ++k)
+            for (qsizetype k = at + 1; k < std::min(text.size(), at + 8); ++k)
                 if (text[k] == words[matched]) {
                     next = k;
                     break;
@@ -411,10 +438,9 @@ bool readsInOrder(const QStringList& text, const QStringList& words)
                 break;
             at = next;
         }
-        if (matched == words.size())
-            return true;
+        best = std::max(best, matched);
     }
-    return false;
+    return best;
 }
 
 TEST_P(PrintFit, SavedLettersReadBackAsWholeWords)
@@ -439,10 +465,14 @@ TEST_P(PrintFit, SavedLettersReadBackAsWholeWords)
             report::renderToPdf(p.layout, p.data, pdf);
             const QStringList text = printedWords(pdfToText(pdf));
             int sentences = 0;
-            for (const QStringList& words : fixedWording(p)) {
+            for (const auto& [words, paragraph] : fixedWording(p)) {
                 ++sentences;
-                EXPECT_TRUE(readsInOrder(text, words))
+                // A paragraph reads in order; the lines of a table's headings may come
+                // between those of the cell beside them, but each word is whole.
+                const bool whole = std::all_of(words.begin(), words.end(), [&](const QString& w) { return text.contains(w); });
+                EXPECT_TRUE(paragraph ? readsInOrder(text, words) : whole)
                     << p.layout.name().toStdString() << " case " << row << ": " << words.join(' ').toStdString()
+                    << "\nnot read from: " << words.mid(wordsInOrder(text, words)).join(' ').toStdString()
                     << "\nprinted: " << text.join(' ').toStdString();
             }
             EXPECT_GT(sentences, 0) << p.layout.name().toStdString();
