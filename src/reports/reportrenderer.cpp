@@ -1242,7 +1242,7 @@ std::vector<FitProblem> fitProblems(const Layout& layout, const ResultSet* data)
     const Plan plan = Planner(layout, data, &measuringDevice(), true).plan();
     const QSizeF printable = layout.printableSize();
     const QRectF pageRect(-0.05, -0.05, printable.width() + 0.1, printable.height() + 0.1);
-    const double margin = layout.cellMargin() - 0.05;
+    const double margin = layout.cellMargin() - 0.15; // a glyph's side bearing may reach a little past its line box
     const double gap = layout.textGap() - 0.05;
     const std::vector<PageContents> pages = contentsOf(layout, plan);
     std::vector<FitProblem> problems;
@@ -1273,7 +1273,10 @@ std::vector<FitProblem> fitProblems(const Layout& layout, const ResultSet* data)
             const double pieceBottom = piece ? piece->y + (piece->to - piece->from) : printable.height();
             if (!pageRect.contains(all) || all.bottom() > pieceBottom + 0.05)
                 report(t.name, number, FitKind::OutsidePage, QStringLiteral("outside the page"));
-            // Letters closer than the cell margin to a ruled line (or across it).
+            // Letters closer than the cell margin to a ruled line (or across it); a text
+            // outside any ruled cell only keeps its ink off the lines near it.
+            const bool inCell = le.padTop + le.padBottom > 0;
+            const double room = inCell ? margin : std::min(margin, kInkMargin - 0.05);
             for (const Rule& r : c.rules) {
                 const QLineF& l = r.line;
                 for (const QRectF& line : t.lines) {
@@ -1292,7 +1295,7 @@ std::vector<FitProblem> fitProblems(const Layout& layout, const ResultSet* data)
                         if (l.x1() > line.left() && l.x1() < line.right())
                             distance = 0;
                     }
-                    if (across > 0.2 && distance < margin) {
+                    if (across > 0.2 && distance < room) {
                         report(t.name, number, FitKind::NearLine,
                                QStringLiteral("closer than %1 mm to a line (%2,%3)-(%4,%5)")
                                    .arg(layout.cellMargin())
