@@ -495,7 +495,10 @@ public:
                     // The ink: what the glyphs really cover. Nastaliq's bowls reach below
                     // its font's descent, so the line box alone would cut them.
                     const bool tight = t.height / m_pxPerMm > e->rect.height() - 0.5;
-                    if (tight || inCell || m_measureInk || isTallFace(*e)) {
+                    // In a ruled cell the lines matter only when the line boxes and the margins
+                    // do not fit: otherwise the line boxes stand for the ink.
+                    const bool cramped = inCell && le.textHeight + le.padTop + le.padBottom > e->rect.height() - 0.01;
+                    if (tight || cramped || m_measureInk || isTallFace(*e)) {
                         for (const QRectF& line : inkOf(*t.layout)) {
                             const QRectF mm(line.x() / m_pxPerMm, line.y() / m_pxPerMm, line.width() / m_pxPerMm,
                                             line.height() / m_pxPerMm);
