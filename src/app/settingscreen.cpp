@@ -109,8 +109,9 @@ QString Tsetting::provinceText(const OfficeProvinceName& province)
     case OfficeProvinceName::Source::Setting:
         return QStringLiteral("استان عنوان فرم ها: «%1»، از فهرست «%2»").arg(province.name, lists::OfficeProvince);
     case OfficeProvinceName::Source::Gazetteer:
-        return QStringLiteral("استان عنوان فرم ها: «%1»، تنها استان جدول آبادي ها (براي استاني ديگر آن را در فهرست «%2» "
-                              "ثبت کنيد)")
+        return QStringLiteral(
+                   "استان عنوان فرم ها: «%1»، تنها استان جدول آبادي ها (براي استاني ديگر آن را در فهرست «%2» "
+                   "ثبت کنيد)")
             .arg(province.name, lists::OfficeProvince);
     case OfficeProvinceName::Source::None:
         break;

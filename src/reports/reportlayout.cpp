@@ -115,10 +115,10 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
     e.name = o.value(QLatin1String("name")).toString();
     const QString where = e.name.isEmpty() ? QStringLiteral("عنصر %1").arg(index + 1)
                                            : QStringLiteral("عنصر «%1»").arg(e.name);
-    checkKeys(o, {"name",  "type",       "x",          "y",    "width",  "height",     "z",
-                  "text",  "expression", "value",      "font", "size",   "bold",       "color",
-                  "align", "wrap",       "autoWidth",  "rtl",  "shape",  "lineWidth",  "lineColor",
-                  "fill",  "source",     "keepAspect", "grow", "values", "boldValues", "optional", "minScale", "format"},
+    checkKeys(o, {"name",       "type",   "x",          "y",         "width",     "height", "z",      "text",
+                  "expression", "value",  "font",       "size",      "bold",      "color",  "align",  "wrap",
+                  "autoWidth",  "rtl",    "shape",      "lineWidth", "lineColor", "fill",   "source", "keepAspect",
+                  "grow",       "values", "boldValues", "optional",  "minScale",  "format"},
               layout, where);
     e.type = parseChoice<ElementType>(o.value(QLatin1String("type")),
                                       {{"label", ElementType::Label},

@@ -175,9 +175,8 @@ QString groupedAmount(const QString& text)
 // "(مشاع/ي)") gets a word joiner, so letter numbers, codes and amounts stay whole.
 QString keepWordsWhole(const QString& text)
 {
-    const bool mayBreakInside = std::any_of(text.begin(), text.end(), [](QChar c) {
-        return (c.isPunct() || c.isSymbol()) && c != QChar::Nbsp;
-    });
+    const bool mayBreakInside = std::any_of(text.begin(), text.end(),
+                                            [](QChar c) { return (c.isPunct() || c.isSymbol()) && c != QChar::Nbsp; });
     if (!mayBreakInside)
         return text;
     QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
@@ -290,7 +289,8 @@ void justifyAtBlanks(LaidText& t, const RichText& rich, double width)
         const bool last = i == layout.lineCount() - 1 || (end > 0 && text.at(end - 1) == QChar::LineSeparator);
         int blanks = 0;
         int trimmed = end;
-        while (trimmed > l.start && (text.at(trimmed - 1) == QLatin1Char(' ') || text.at(trimmed - 1) == QChar::LineSeparator))
+        while (trimmed > l.start
+               && (text.at(trimmed - 1) == QLatin1Char(' ') || text.at(trimmed - 1) == QChar::LineSeparator))
             --trimmed;
         for (int c = l.start; c < trimmed; ++c)
             if (text.at(c) == QLatin1Char(' ') || text.at(c) == QChar::Nbsp)
@@ -333,8 +333,7 @@ void justifyAtBlanks(LaidText& t, const RichText& rich, double width)
     layout.endLayout();
 }
 
-LaidText layText(const Element& e, const RichText& rich, bool rtl, double width, QPaintDevice* device,
-                 double scale = 1)
+LaidText layText(const Element& e, const RichText& rich, bool rtl, double width, QPaintDevice* device, double scale = 1)
 {
     LaidText t;
     t.layout = std::make_unique<QTextLayout>(rich.text, fontOf(e, device, scale), device);
@@ -992,8 +991,7 @@ private:
             le.layout->draw(&p, QPointF(x, top));
             return;
         }
-        const LaidText t =
-            layText(e, text, le.rtl, box.width(), m_textDevice ? m_textDevice : p.device(), le.scale);
+        const LaidText t = layText(e, text, le.rtl, box.width(), m_textDevice ? m_textDevice : p.device(), le.scale);
         if (m_pen != e.color) {
             m_pen = e.color;
             p.setPen(e.color);

@@ -215,8 +215,8 @@ protected:
         for (const report::FitProblem& f : report::fitProblems(p.layout, p.data))
             if (f.kind != report::FitKind::Shrunk) // printed smaller but whole: not a fault
                 out += QStringLiteral("%1 page %2: %3 %4\n")
-                       .arg(p.layout.name(), QString::number(f.page), f.element, f.what)
-                       .toStdString();
+                           .arg(p.layout.name(), QString::number(f.page), f.element, f.what)
+                           .toStdString();
         return out;
     }
 
@@ -395,7 +395,8 @@ std::vector<std::pair<QStringList, bool>> fixedWording(const caseprints::Prepare
     std::vector<std::pair<QStringList, bool>> out;
     for (const report::Band& band : p.layout.bands())
         for (const report::Element& e : band.elements) {
-            if (!printed.count(e.name) || (e.type != report::ElementType::Paragraph && e.type != report::ElementType::Label))
+            if (!printed.count(e.name)
+                || (e.type != report::ElementType::Paragraph && e.type != report::ElementType::Label))
                 continue;
             // The Nastaliq face's letters are all contextual glyphs its character map does
             // not name: Qt's PDF writer has no text for them (see the design notes).
@@ -469,7 +470,8 @@ TEST_P(PrintFit, SavedLettersReadBackAsWholeWords)
                 ++sentences;
                 // A paragraph reads in order; the lines of a table's headings may come
                 // between those of the cell beside them, but each word is whole.
-                const bool whole = std::all_of(words.begin(), words.end(), [&](const QString& w) { return text.contains(w); });
+                const bool whole = std::all_of(words.begin(), words.end(),
+                                               [&](const QString& w) { return text.contains(w); });
                 EXPECT_TRUE(paragraph ? readsInOrder(text, words) : whole)
                     << p.layout.name().toStdString() << " case " << row << ": " << words.join(' ').toStdString()
                     << "\nnot read from: " << words.mid(wordsInOrder(text, words)).join(' ').toStdString()

@@ -10,8 +10,8 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>

@@ -57,7 +57,7 @@ TEST(TextFit, LetterNumbersAndCodesAreNeverBroken)
     // Each of these in a box narrower than the word: it stays on one line, printed
     // smaller when that is enough, else reported; never split.
     const QStringList words = {QStringLiteral("37/177/م"), QStringLiteral("۱۲۳۴۵/ص/۱۴۰۳"), QStringLiteral("050101010"),
-                               QStringLiteral("12345.75"), QStringLiteral("(مشاع/ي)"), QStringLiteral("12-34-56")};
+                               QStringLiteral("12345.75"), QStringLiteral("(مشاع/ي)"),     QStringLiteral("12-34-56")};
     for (const QString& word : words) {
         for (const double width : {14.0, 8.0}) {
             Layout layout = layoutOf(QStringLiteral(R"([{"name": "t", "x": 40, "y": 5, "width": %1, "height": 6,
@@ -136,9 +136,7 @@ TEST(TextFit, BlocksMoveToTheNextPageWhole)
         {"name": "closing", "x": 0, "y": 170, "width": 128, "height": 8, "text": "با تشکر از همکاري شما"},
         {"name": "signer", "x": 0, "y": 183, "width": 60, "height": 7, "bold": true, "text": "علي كريمي"},
         {"name": "post", "x": 0, "y": 190, "width": 60, "height": 7, "bold": true, "text": "معاون عمران روستايي"}])");
-    auto pageOf = [](const Layout& layout, const QString& name) {
-        return placedNamed(layout, name).front().page;
-    };
+    auto pageOf = [](const Layout& layout, const QString& name) { return placedNamed(layout, name).front().page; };
     {
         const Layout loose = layoutOf(elements, 200);
         EXPECT_EQ(pageOf(loose, "signer"), 1);
@@ -165,15 +163,16 @@ TEST(TextFit, BlocksMoveToTheNextPageWhole)
         QString lines = QStringLiteral("[");
         QStringList names;
         for (int i = 0; i < 40; ++i) {
-            lines += QStringLiteral(R"(%1{"name": "l%2", "x": 0, "y": %3, "width": 128, "height": 6, "text": "سطر %2"})")
+            lines += QStringLiteral(
+                         R"(%1{"name": "l%2", "x": 0, "y": %3, "width": 128, "height": 6, "text": "سطر %2"})")
                          .arg(i ? "," : "")
                          .arg(i)
                          .arg(i * 6);
             names << QStringLiteral("\"l%1\"").arg(i);
         }
         lines += QLatin1Char(']');
-        const Layout tall =
-            layoutOf(lines, 240, QStringLiteral(R"([{"name": "all", "elements": [%1]}])").arg(names.join(',')));
+        const Layout tall = layoutOf(lines, 240,
+                                     QStringLiteral(R"([{"name": "all", "elements": [%1]}])").arg(names.join(',')));
         const std::set<FitKind> kinds = kindsOf(tall);
         EXPECT_TRUE(kinds.count(FitKind::BlockTooTall));
     }
