@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -40,6 +41,7 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     // After the fixed lists, the holder name of each named post of the fee statements: an
     // office sets its own people here, without a new version of the program.
     m_component->addItems(fees::holderListNames());
+    m_component->addItem(lists::OfficeProvince);
     m_component->setCurrentIndex(-1);
     m_component->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
@@ -68,8 +70,13 @@ Tsetting::Tsetting(Session& session, QWidget* parent) : QDialog(parent), m_sessi
     valueRow->addWidget(m_cmt, 1);
     valueRow->addWidget(m_insert);
     form->addRow(QStringLiteral("ثبت توضيح جديد براي عنوان انتخاب شده"), valueRow);
+    // Where the province printed in the forms' titles comes from.
+    m_province = new QLabel;
+    m_province->setObjectName(QStringLiteral("province_source"));
+    m_province->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(m_province);
     layout->addWidget(m_grid, 1);
     setMinimumSize(560, 420);
     resize(640, 480);
@@ -93,6 +100,33 @@ void Tsetting::prepare()
     }
     m_component->setCurrentIndex(-1);
     m_cmt->clear();
+    showProvince();
+}
+
+QString Tsetting::provinceText(const OfficeProvinceName& province)
+{
+    switch (province.source) {
+    case OfficeProvinceName::Source::Setting:
+        return QStringLiteral("استان عنوان فرم ها: «%1»، از فهرست «%2»").arg(province.name, lists::OfficeProvince);
+    case OfficeProvinceName::Source::Gazetteer:
+        return QStringLiteral(
+                   "استان عنوان فرم ها: «%1»، تنها استان جدول آبادي ها (براي استاني ديگر آن را در فهرست «%2» "
+                   "ثبت کنيد)")
+            .arg(province.name, lists::OfficeProvince);
+    case OfficeProvinceName::Source::None:
+        break;
+    }
+    return QStringLiteral("استان عنوان فرم ها تعيين نشده است: آن را در فهرست «%1» ثبت کنيد").arg(lists::OfficeProvince);
+}
+
+void Tsetting::showProvince()
+{
+    Database* db = m_session.db();
+    try {
+        m_province->setText(db ? provinceText(officeProvince(*db)) : QString());
+    } catch (const Error& e) {
+        m_province->setText(e.message());
+    }
 }
 
 void Tsetting::applyRights(const PageRights& rights)
@@ -130,6 +164,7 @@ void Tsetting::addValue()
         case SettingAdd::Added:
             Dialogs::instance().message(kAdded);
             showList(list);
+            showProvince();
             return;
         }
     } catch (const Error& e) {
@@ -150,6 +185,7 @@ void Tsetting::deleteSelected()
         removeSettingValue(*db, list, value);
         Dialogs::instance().message(kDeleted);
         m_rows.open(QStringLiteral("select * from setting order by component, id"));
+        showProvince();
     } catch (const Error& e) {
         Dialogs::instance().error(e.message());
     }

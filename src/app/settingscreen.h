@@ -8,6 +8,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -15,6 +16,7 @@ class QTableView;
 namespace tarvest {
 
 class Session;
+struct OfficeProvinceName;
 
 class Tsetting : public QDialog, public AccessTarget {
     Q_OBJECT
@@ -32,7 +34,11 @@ public:
 
     ResultSet& rows() { return m_rows; }
 
+    // The line telling where the province printed in the forms' titles comes from.
+    static QString provinceText(const OfficeProvinceName& province);
+
 private:
+    void showProvince();
     void showList(const QString& list);
     void arrangeColumns(); // id and def hidden, the list name as wide as its texts
 
@@ -44,6 +50,7 @@ private:
     QPushButton* m_insert = nullptr;
     QTableView* m_grid = nullptr;
     QAction* m_delete = nullptr;
+    QLabel* m_province = nullptr;
 };
 
 } // namespace tarvest

@@ -63,6 +63,22 @@ QString settingValue(Database& db, const QString& list)
     return q.next() ? q.value(0).toString() : QString();
 }
 
+OfficeProvinceName officeProvince(Database& db)
+{
+    const QString set = settingValue(db, lists::OfficeProvince).trimmed();
+    if (!set.isEmpty())
+        return {set, OfficeProvinceName::Source::Setting};
+    QSqlQuery q = db.exec(QStringLiteral("SELECT DISTINCT ostan FROM abadiha WHERE ostan IS NOT NULL AND ostan <> '' "
+                                         "ORDER BY ostan LIMIT 2"));
+    QStringList found;
+    while (q.next())
+        found << q.value(0).toString().trimmed();
+    found.removeDuplicates();
+    if (found.size() == 1 && !found.first().isEmpty())
+        return {found.first(), OfficeProvinceName::Source::Gazetteer};
+    return {};
+}
+
 SettingAdd addSettingValue(Database& db, const QString& list, const QString& value)
 {
     if (list.isEmpty() || value.trimmed().isEmpty())

@@ -58,6 +58,10 @@ inline const QString RequestKind = QStringLiteral("نوع درخواست");     
 inline const QString LandPlanKind = QStringLiteral("نوع طرح اراضي");     // choices: land screens tarh
 inline const QString LandStudyKind = QStringLiteral("نوع مطالعه اراضي"); // choices: land screens motale
 
+// The office's province, printed in the register's title; offered on the settings screen
+// after the fee statements' holder names.
+inline const QString OfficeProvince = QStringLiteral("نام استان"); // value: printed on the register
+
 // Read by screens but not offered on the settings screen.
 inline const QString UserStatus = QStringLiteral("وضعيت کاربر");    // choices: user entry status
 inline const QString MessageSubject = QStringLiteral("موضوع پيام"); // choices: messages mozo
@@ -73,6 +77,16 @@ QStringList settingChoices(Database& db, const QString& list);
 // The value of a single-value list: its first row in the order rows were added, or
 // an empty text when the list has no rows.
 QString settingValue(Database& db, const QString& list);
+
+// The province an office's forms print as its own: the value of the setting list
+// "نام استان" when set, else the gazetteer's province when the gazetteer holds only one,
+// else none.
+struct OfficeProvinceName {
+    enum class Source { Setting, Gazetteer, None };
+    QString name;
+    Source source = Source::None;
+};
+OfficeProvinceName officeProvince(Database& db);
 
 enum class SettingAdd {
     Added,

@@ -115,10 +115,10 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
     e.name = o.value(QLatin1String("name")).toString();
     const QString where = e.name.isEmpty() ? QStringLiteral("عنصر %1").arg(index + 1)
                                            : QStringLiteral("عنصر «%1»").arg(e.name);
-    checkKeys(o, {"name",  "type",       "x",          "y",    "width",  "height",     "z",
-                  "text",  "expression", "value",      "font", "size",   "bold",       "color",
-                  "align", "wrap",       "autoWidth",  "rtl",  "shape",  "lineWidth",  "lineColor",
-                  "fill",  "source",     "keepAspect", "grow", "values", "boldValues", "optional"},
+    checkKeys(o, {"name",       "type",   "x",          "y",         "width",     "height", "z",      "text",
+                  "expression", "value",  "font",       "size",      "bold",      "color",  "align",  "wrap",
+                  "autoWidth",  "rtl",    "shape",      "lineWidth", "lineColor", "fill",   "source", "keepAspect",
+                  "grow",       "values", "boldValues", "optional",  "minScale",  "format"},
               layout, where);
     e.type = parseChoice<ElementType>(o.value(QLatin1String("type")),
                                       {{"label", ElementType::Label},
@@ -151,6 +151,11 @@ Element parseElement(const QJsonObject& o, const QString& layout, const QString&
     e.autoWidth = o.value(QLatin1String("autoWidth")).toBool(false);
     e.rightToLeft = o.value(QLatin1String("rtl")).toBool(true);
     e.grow = o.value(QLatin1String("grow")).toBool(true);
+    e.minScale = number(o, "minScale", 0.8, layout, where);
+    e.groupDigits = parseChoice<bool>(o.value(QLatin1String("format")), {{"amount", true}, {"text", false}}, false,
+                                      layout, where);
+    if (e.minScale <= 0 || e.minScale > 1)
+        fail(layout, QStringLiteral("«minScale» در %1 بايد بيش از صفر و تا يک باشد").arg(where));
     e.boldValues = o.value(QLatin1String("boldValues")).toBool(true);
     const QJsonObject values = o.value(QLatin1String("values")).toObject();
     for (auto it = values.begin(); it != values.end(); ++it)
@@ -242,7 +247,7 @@ Layout Layout::fromJson(const QByteArray& json, const QString& name)
     if (err.error != QJsonParseError::NoError || !doc.isObject())
         fail(name, QStringLiteral("متن قالب نادرست است (%1، نويسه %2)").arg(err.errorString()).arg(err.offset));
     const QJsonObject root = doc.object();
-    checkKeys(root, {"page", "bound", "bands"}, name, QStringLiteral("قالب"));
+    checkKeys(root, {"page", "bound", "bands", "cellMargin", "textGap"}, name, QStringLiteral("قالب"));
 
     Layout layout;
     layout.m_name = name;
@@ -268,6 +273,8 @@ Layout Layout::fromJson(const QByteArray& json, const QString& name)
         fail(name, QStringLiteral("حاشيه ها نادرست است"));
     }
     layout.m_bound = root.value(QLatin1String("bound")).toBool(false);
+    layout.m_cellMargin = number(root, "cellMargin", 1.0, name, QStringLiteral("قالب"));
+    layout.m_textGap = number(root, "textGap", 0.4, name, QStringLiteral("قالب"));
 
     QSet<QString> names;
     QSet<BandKind> kinds;
@@ -275,7 +282,7 @@ Layout Layout::fromJson(const QByteArray& json, const QString& name)
     for (const QJsonValue& bv : bands) {
         const QJsonObject bo = bv.toObject();
         const QString where = QStringLiteral("بند «%1»").arg(bo.value(QLatin1String("kind")).toString());
-        checkKeys(bo, {"kind", "height", "frame", "frameWidth", "frameWidthPx", "elements"}, name, where);
+        checkKeys(bo, {"kind", "height", "frame", "frameWidth", "frameWidthPx", "elements", "blocks"}, name, where);
         Band band;
         band.kind = parseChoice<BandKind>(bo.value(QLatin1String("kind")),
                                           {{"pageHeader", BandKind::PageHeader},
@@ -300,6 +307,26 @@ Layout Layout::fromJson(const QByteArray& json, const QString& name)
                 names.insert(e.name);
             }
             band.elements.push_back(std::move(e));
+        }
+        auto inBand = [&](const QString& element) {
+            return std::any_of(band.elements.begin(), band.elements.end(),
+                               [&](const Element& e) { return e.name == element; });
+        };
+        for (const QJsonValue& kv : bo.value(QLatin1String("blocks")).toArray()) {
+            const QJsonObject ko = kv.toObject();
+            Block block;
+            block.name = ko.value(QLatin1String("name")).toString();
+            const QString at = QStringLiteral("دسته «%1» %2").arg(block.name, where);
+            checkKeys(ko, {"name", "elements", "withPrevious"}, name, at);
+            for (const QJsonValue& ev : ko.value(QLatin1String("elements")).toArray())
+                block.elements.append(ev.toString());
+            block.withPrevious = ko.value(QLatin1String("withPrevious")).toString();
+            if (block.elements.isEmpty())
+                fail(name, QStringLiteral("%1 عنصري ندارد").arg(at));
+            for (const QString& element : block.elements + QStringList{block.withPrevious})
+                if (!element.isEmpty() && !inBand(element))
+                    fail(name, QStringLiteral("عنصر «%1» %2 در اين بند نيست").arg(element, at));
+            band.blocks.push_back(std::move(block));
         }
         layout.m_bands.push_back(std::move(band));
     }

@@ -27,6 +27,11 @@
 //       "orientation": "portrait" | "landscape",      default "portrait"
 //       "margins": 10 | [left, top, right, bottom]    default 10
 //     },
+//     "cellMargin": 1,        room (mm) kept between a ruled cell's lines and its text:
+//                             a text inside a rectangle, or between a rectangle's edge
+//                             and a line across it, keeps its letters this far from them
+//     "textGap": 0.4,         the least room (mm) between the letters of two texts; the
+//                             fit check reports texts closer than that
 //     "bound": true | false,  default false. Bound: the detail band prints once per row
 //                             of the data, in the data's current order (none for no
 //                             rows). Unbound: the detail band prints once, even with no
@@ -38,7 +43,11 @@
 //         "frame": false,          a box around the whole band (printable width x height)
 //         "frameWidth": 0.5,       frame line width in mm; or "frameWidthPx": 2
 //                                  (pixels of 1/96 inch)
-//         "elements": [ ... ]
+//         "elements": [ ... ],
+//         "blocks": [              groups printed on one page, e.g. a signature:
+//           {"name": "signature", "elements": ["signer", "post"],
+//            "withPrevious": "closing"}   optional: an element kept on the block's page
+//         ]
 //       }
 //     ]
 //   }
@@ -60,8 +69,13 @@
 //             "align": horizontal "right" | "left" | "center" | "justify" and/or
 //                      vertical "top" | "middle" | "bottom", space-separated,
 //                      default "right middle" ("justify top" for a paragraph),
-//             "wrap": accepted for older files; every text wraps at word boundaries
-//                      to keep its box's width,
+//             "wrap": accepted for older files; every text wraps at its blanks (and
+//                      line breaks) only, to keep its box's width: a word, a letter number
+//                      ("37/177/م", "۱۲۳۴۵/ص/۱۴۰۳") or an amount is never broken,
+//             "format": "amount" (a value that is a plain number, "-1234567.5", prints
+//                      grouped in threes, "-1,234,567.5"; anything else as it stands),
+//             "minScale": 0.8 (a word wider than the box prints smaller, down to this
+//                      share of its size; still wider, the fit check reports it),
 //             "grow": true (the box grows downward to hold its whole text; false keeps
 //                      its height and a text that needs more is reported, see
 //                      fitProblems() in reportrenderer.h),
@@ -143,6 +157,10 @@ struct Element {
     bool autoWidth = false;
     bool rightToLeft = true;
     bool grow = true; // the box grows downward to hold its whole text
+    // A word wider than the box is printed smaller, down to this share of its size.
+    double minScale = 0.8;
+    // An amount: a value that is a plain number prints with its digits grouped in threes.
+    bool groupDigits = false;
 
     // Paragraph: `text` holds the wording with {name} (bold value) and {=name} (value
     // in the paragraph's own weight) placeholders; `values` their texts.
@@ -169,12 +187,23 @@ struct Element {
     QStringList placeholders() const;
 };
 
+// Elements of a band that print on one page: a signature (name and title), the
+// members' row, a signer with the line above it. When the block would not end on the
+// page it starts on, it moves to the next page whole; `withPrevious` names the element
+// (normally the paragraph before it) that moves with it.
+struct Block {
+    QString name;
+    QStringList elements;
+    QString withPrevious;
+};
+
 struct Band {
     BandKind kind = BandKind::Detail;
     double height = 0; // mm
     bool frame = false;
     double frameWidth = 0.5; // mm
     std::vector<Element> elements;
+    std::vector<Block> blocks;
 };
 
 class Layout {
@@ -207,6 +236,13 @@ public:
     QPageLayout pageLayout() const;
     // Printable width and height in mm (page less margins).
     QSizeF printableSize() const;
+
+    // Room between a ruled cell's lines and the text in it (mm), and the least room
+    // between the letters of two texts (mm).
+    double cellMargin() const { return m_cellMargin; }
+    void setCellMargin(double mm) { m_cellMargin = mm; }
+    double textGap() const { return m_textGap; }
+    void setTextGap(double mm) { m_textGap = mm; }
 
     bool isBound() const { return m_bound; }
     void setBound(bool bound) { m_bound = bound; }
@@ -247,6 +283,8 @@ private:
     QPageLayout::Orientation m_orientation = QPageLayout::Portrait;
     QMarginsF m_margins{10, 10, 10, 10};
     bool m_bound = false;
+    double m_cellMargin = 1.0;
+    double m_textGap = 0.4;
     std::vector<Band> m_bands;
 };
 

@@ -1,6 +1,7 @@
 #include "reports/reportrenderer.h"
 
 #include "common/bidi.h"
+#include "common/digits.h"
 #include "common/errors.h"
 #include "common/safefile.h"
 #include "db/resultset.h"
@@ -15,6 +16,7 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -144,7 +146,8 @@ QString keepPhrasesTogether(const QString& text)
         const QStringView word = QStringView(out).mid(wordStart, i - wordStart);
         // The word after this blank.
         qsizetype next = i + 1;
-        while (next < out.size() && out[next] != QLatin1Char(' ') && out[next] != QChar::LineSeparator)
+        while (next < out.size() && out[next] != QLatin1Char(' ') && out[next] != QChar::LineSeparator
+               && out[next] != QLatin1Char('\n'))
             ++next;
         const QStringView after = QStringView(out).mid(i + 1, next - i - 1);
         const bool endsSentence = after.size() <= 5
@@ -156,6 +159,42 @@ QString keepPhrasesTogether(const QString& text)
     return out;
 }
 
+// An amount grouped in threes when it is a plain number ("-1234567.5" → "-1,234,567.5");
+// any other text as it stands.
+QString groupedAmount(const QString& text)
+{
+    static const QRegularExpression plain(QStringLiteral(R"(^\s*(-?)(\d+)(\.\d+)?\s*$)"));
+    const auto m = plain.match(text);
+    if (!m.hasMatch())
+        return text;
+    return m.captured(1) + groupDigits(m.captured(2)) + m.captured(3);
+}
+
+// Lines break at blanks and line breaks only: every other place where a line could
+// break inside a word (after the slashes of "37/177/م", the dash of "12-34", inside
+// "(مشاع/ي)") gets a word joiner, so letter numbers, codes and amounts stay whole.
+QString keepWordsWhole(const QString& text)
+{
+    const bool mayBreakInside = std::any_of(text.begin(), text.end(),
+                                            [](QChar c) { return (c.isPunct() || c.isSymbol()) && c != QChar::Nbsp; });
+    if (!mayBreakInside)
+        return text;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    QString out;
+    out.reserve(text.size() + 8);
+    qsizetype at = 0;
+    for (qsizetype b = breaks.toNextBoundary(); b > 0 && b < text.size(); b = breaks.toNextBoundary()) {
+        const QChar before = text.at(b - 1);
+        if (before.isSpace() || before == QChar::LineSeparator || text.at(b).isSpace())
+            continue;
+        out += QStringView(text).mid(at, b - at);
+        out += QChar(0x2060);
+        at = b;
+    }
+    out += QStringView(text).mid(at);
+    return out;
+}
+
 // Text in a right-to-left paragraph gets its runs of digits and Latin letters
 // isolated; a text with no right-to-left letter at all is laid out left to right
 // instead (same look, no isolation marks, which some faces lack).
@@ -163,7 +202,7 @@ QString prepared(const Element& e, const QString& raw)
 {
     QString text = (e.rightToLeft && hasRightToLeftLetters(raw)) ? isolateRuns(keepPhrasesTogether(raw)) : raw;
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    return text;
+    return keepWordsWhole(text);
 }
 
 bool layoutRightToLeft(const Element& e, const QString& raw)
@@ -180,7 +219,7 @@ RichText paragraphText(const Element& e, const ResultSet* data, int row)
     auto add = [&](const QString& part, bool bold) {
         if (part.isEmpty())
             return;
-        const QString text = isolateRuns(part);
+        const QString text = keepWordsWhole(isolateRuns(part));
         if (bold != e.bold) {
             QTextLayout::FormatRange r;
             r.start = int(out.text.size());
@@ -211,10 +250,10 @@ RichText paragraphText(const Element& e, const ResultSet* data, int row)
     return out;
 }
 
-QFont fontOf(const Element& e, QPaintDevice* device)
+QFont fontOf(const Element& e, QPaintDevice* device, double scale = 1)
 {
     QFont font(fontEquivalent(e.fontFamily), -1, -1, false);
-    font.setPointSizeF(e.fontSize);
+    font.setPointSizeF(e.fontSize * scale);
     font.setBold(e.bold);
     return device ? QFont(font, device) : font;
 }
@@ -229,19 +268,86 @@ struct LaidText {
     double lineWidth = 0;
 };
 
-LaidText layText(const Element& e, const RichText& rich, bool rtl, double width, QPaintDevice* device)
+// Widens each full line of a laid-out text to `width` by spacing its words: every line
+// but a paragraph's last (and one ending at a line break) gets the word spacing that
+// fills it, and the lines are laid again with the same characters each.
+void justifyAtBlanks(LaidText& t, const RichText& rich, double width)
+{
+    QTextLayout& layout = *t.layout;
+    const QString& text = rich.text;
+    struct Line {
+        int start;
+        int length;
+        double spacing;
+    };
+    std::vector<Line> lines;
+    bool any = false;
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        Line l{line.textStart(), line.textLength(), 0};
+        const int end = l.start + l.length;
+        const bool last = i == layout.lineCount() - 1 || (end > 0 && text.at(end - 1) == QChar::LineSeparator);
+        int blanks = 0;
+        int trimmed = end;
+        while (trimmed > l.start
+               && (text.at(trimmed - 1) == QLatin1Char(' ') || text.at(trimmed - 1) == QChar::LineSeparator))
+            --trimmed;
+        for (int c = l.start; c < trimmed; ++c)
+            if (text.at(c) == QLatin1Char(' ') || text.at(c) == QChar::Nbsp)
+                ++blanks;
+        const double extra = width - line.naturalTextWidth();
+        if (!last && blanks > 0 && extra > 2) {
+            // A pixel short of the width, so rounding never pushes a word to the next line.
+            l.spacing = (extra - 1.5) / blanks;
+            any = true;
+        }
+        lines.push_back(l);
+    }
+    if (!any)
+        return;
+    QList<QTextLayout::FormatRange> formats = rich.formats;
+    for (const Line& l : lines)
+        if (l.spacing > 0) {
+            QTextLayout::FormatRange r;
+            r.start = l.start;
+            r.length = l.length;
+            r.format.setFontWordSpacing(l.spacing);
+            formats.append(r);
+        }
+    layout.setFormats(formats);
+    t.height = 0;
+    t.naturalWidth = 0;
+    layout.beginLayout();
+    size_t index = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine(), ++index) {
+        // The same characters on each line as before; anything left over (never expected)
+        // still gets lines of its own, so no word is lost.
+        if (index < lines.size())
+            line.setNumColumns(lines[index].length, width);
+        else
+            line.setLineWidth(width);
+        line.setPosition(QPointF(0, t.height));
+        t.height += line.ascent() + line.descent();
+        t.naturalWidth = std::max(t.naturalWidth, std::min(width, line.naturalTextWidth()));
+    }
+    layout.endLayout();
+}
+
+LaidText layText(const Element& e, const RichText& rich, bool rtl, double width, QPaintDevice* device, double scale = 1)
 {
     LaidText t;
-    t.layout = std::make_unique<QTextLayout>(rich.text, fontOf(e, device), device);
-    // Right and left mean the page's sides whatever the direction; justified lines take
-    // no such flag (Qt justifies only when the horizontal alignment is justify alone).
+    t.layout = std::make_unique<QTextLayout>(rich.text, fontOf(e, device, scale), device);
+    // Right and left mean the page's sides whatever the direction. A justified text is
+    // set flush with its starting side and its lines then widened at their blanks only:
+    // Qt's own justification of Persian stretches the joins inside words, which a PDF
+    // reader then reads as gaps between single letters.
     const bool justify = (e.alignment & Qt::AlignHorizontal_Mask) == Qt::AlignJustify;
-    QTextOption option(justify ? e.alignment : e.alignment | Qt::AlignAbsolute);
+    const Qt::Alignment start = rtl ? Qt::AlignRight : Qt::AlignLeft;
+    QTextOption option((justify ? (e.alignment & Qt::AlignVertical_Mask) | start : e.alignment) | Qt::AlignAbsolute);
     option.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
-    // Every text wraps at word boundaries (a word wider than the box anywhere) to keep
-    // its box's width; an auto-width text
-    // has the width of its longest line.
-    option.setWrapMode(e.autoWidth ? QTextOption::ManualWrap : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // Every text wraps at its blanks to keep its box's width (a word is never broken:
+    // keepWordsWhole); an auto-width text has the width of its longest line.
+    option.setWrapMode(e.autoWidth ? QTextOption::ManualWrap : QTextOption::WordWrap);
     t.layout->setTextOption(option);
     t.layout->setFormats(rich.formats);
     auto lay = [&](double w) {
@@ -263,6 +369,8 @@ LaidText layText(const Element& e, const RichText& rich, bool rtl, double width,
     } else {
         lay(width);
         t.tooWide = t.naturalWidth > width + 0.5;
+        if (justify && t.layout->lineCount() > 1)
+            justifyAtBlanks(t, rich, width);
     }
     return t;
 }
@@ -285,6 +393,13 @@ struct LaidElement {
     double textTop = 0;                  // mm from the box's top to the text's top
     std::shared_ptr<QTextLayout> layout; // kept from measuring for drawing, when asked
     double lineWidth = 0;                // px of `layout`'s lines
+    double scale = 1;                    // a too-wide word's text printed smaller
+    // Room kept inside the box for a ruled cell's lines (mm): the text is laid out
+    // between `padLeft` and `padRight`, its letters `padTop`/`padBottom` off the edges.
+    double padLeft = 0;
+    double padRight = 0;
+    double padTop = 0;
+    double padBottom = 0;
 };
 
 // A band printed for one row, after its boxes grew to hold their texts.
@@ -294,6 +409,7 @@ struct LaidBand {
     int rowNumber;
     double height;
     std::vector<LaidElement> elements; // in drawing order
+    std::vector<std::pair<double, double>> blocks; // top and bottom of each block (mm)
 };
 
 // A piece of a band on a page: [from, to) of the band, drawn at y of the page.
@@ -323,7 +439,7 @@ public:
 
     LaidBand layBand(const Band& band, int row, int rowNumber) const
     {
-        LaidBand lb{&band, row, rowNumber, band.height, {}};
+        LaidBand lb{&band, row, rowNumber, band.height, {}, {}};
         const std::vector<const Element*>& order = drawingOrder(band);
         lb.elements.reserve(order.size());
         // Growth: each box that needs more height than it has adds that much below its
@@ -345,7 +461,32 @@ public:
                     le.rtl = layoutRightToLeft(*e, raw);
                 }
                 if (!le.text.text.isEmpty()) {
-                    LaidText t = layText(*e, le.text, le.rtl, e->rect.width() * m_pxPerMm, m_device);
+                    const QRectF cell = cellOf(band, *e);
+                    const bool inCell = !cell.isNull();
+                    if (inCell) {
+                        const double m = m_layout.cellMargin();
+                        le.padLeft = std::max(0.0, cell.left() + m - e->rect.left());
+                        le.padRight = std::max(0.0, e->rect.right() - (cell.right() - m));
+                        le.padTop = std::max(kInkMargin, cell.top() + m - e->rect.top());
+                        le.padBottom = std::max(kInkMargin, e->rect.bottom() - (cell.bottom() - m));
+                        if (le.padLeft + le.padRight > e->rect.width() - 1)
+                            le.padLeft = le.padRight = 0; // a box too narrow for the margin keeps its width
+                    }
+                    const double width = (e->rect.width() - le.padLeft - le.padRight) * m_pxPerMm;
+                    LaidText t = layText(*e, le.text, le.rtl, width, m_device);
+                    if (t.tooWide && e->minScale < 1) {
+                        // A word wider than the box: the text prints smaller, as far as the
+                        // layout allows.
+                        double scale = std::max(e->minScale, width / t.naturalWidth);
+                        for (int attempt = 0; attempt < 3; ++attempt) {
+                            LaidText smaller = layText(*e, le.text, le.rtl, width, m_device, scale);
+                            t = std::move(smaller);
+                            le.scale = scale;
+                            if (!t.tooWide || scale <= e->minScale)
+                                break;
+                            scale = std::max(e->minScale, scale * std::min(0.98, width / t.naturalWidth));
+                        }
+                    }
                     le.textHeight = t.height / m_pxPerMm;
                     le.textWidth = t.naturalWidth / m_pxPerMm;
                     le.tooWide = t.tooWide;
@@ -353,7 +494,10 @@ public:
                     // The ink: what the glyphs really cover. Nastaliq's bowls reach below
                     // its font's descent, so the line box alone would cut them.
                     const bool tight = t.height / m_pxPerMm > e->rect.height() - 0.5;
-                    if (tight || m_measureInk || isTallFace(*e)) {
+                    // In a ruled cell the lines matter only when the line boxes and the margins
+                    // do not fit: otherwise the line boxes stand for the ink.
+                    const bool cramped = inCell && le.textHeight + le.padTop + le.padBottom > e->rect.height() - 0.01;
+                    if (tight || cramped || m_measureInk || isTallFace(*e)) {
                         for (const QRectF& line : inkOf(*t.layout)) {
                             const QRectF mm(line.x() / m_pxPerMm, line.y() / m_pxPerMm, line.width() / m_pxPerMm,
                                             line.height() / m_pxPerMm);
@@ -373,8 +517,11 @@ public:
                         else
                             le.rect.setWidth(w);
                     }
-                    // A text needs the height of its ink when its line boxes do not fit.
-                    const double needed = std::min(le.textHeight, le.ink.height() + 2 * kInkMargin);
+                    // A text needs the height of its ink when its line boxes do not fit; in a
+                    // ruled cell its ink keeps the cell's margin from the lines.
+                    const double needed = inCell ? std::max(std::min(le.textHeight, e->rect.height()),
+                                                            le.ink.height() + le.padTop + le.padBottom)
+                                                 : std::min(le.textHeight, le.ink.height() + 2 * kInkMargin);
                     const double extra = needed - e->rect.height();
                     if (extra > 0.01) {
                         if (e->grow)
@@ -388,6 +535,7 @@ public:
         }
         if (growth.empty()) {
             placeTexts(lb);
+            placeBlocks(lb);
             return lb;
         }
         std::sort(growth.begin(), growth.end());
@@ -420,7 +568,61 @@ public:
         }
         lb.height = moved(band.height);
         placeTexts(lb);
+        placeBlocks(lb);
         return lb;
+    }
+
+    // Where each block of the band stands once its boxes grew.
+    static void placeBlocks(LaidBand& lb)
+    {
+        for (const Block& block : lb.band->blocks) {
+            double top = 1e9;
+            double bottom = -1e9;
+            for (const LaidElement& le : lb.elements) {
+                if (!block.elements.contains(le.element->name) && le.element->name != block.withPrevious)
+                    continue;
+                if (le.element->isText() && le.text.text.isEmpty())
+                    continue;
+                top = std::min(top, le.rect.top());
+                bottom = std::max(bottom, le.rect.bottom());
+            }
+            if (top < bottom)
+                lb.blocks.emplace_back(top, bottom);
+        }
+    }
+
+    // The ruled cell a text stands in: the smallest rectangle of its band around its box,
+    // narrowed by the lines drawn across it above and below the text; null outside any.
+    QRectF cellOf(const Band& band, const Element& text) const
+    {
+        auto it = m_cells.find(&text);
+        if (it != m_cells.end())
+            return it->second;
+        constexpr double slack = 0.6;
+        const QRectF box = text.rect;
+        QRectF cell;
+        for (const Element& e : band.elements) {
+            if (e.type != ElementType::Shape || e.shape != ShapeKind::Rectangle || e.lineWidth <= 0)
+                continue;
+            if (e.rect.adjusted(-slack, -slack, slack, slack).contains(box)
+                && (cell.isNull() || e.rect.width() * e.rect.height() < cell.width() * cell.height()))
+                cell = e.rect;
+        }
+        if (!cell.isNull()) {
+            for (const Element& e : band.elements) {
+                if (e.type != ElementType::Shape || e.shape != ShapeKind::HorizontalLine || e.lineWidth <= 0)
+                    continue;
+                const double y = e.rect.center().y();
+                const double across = std::min(e.rect.right(), box.right()) - std::max(e.rect.left(), box.left());
+                if (across < box.width() / 2 || y <= cell.top() || y >= cell.bottom())
+                    continue;
+                if (y <= box.center().y())
+                    cell.setTop(std::max(cell.top(), y));
+                else
+                    cell.setBottom(std::min(cell.bottom(), y));
+            }
+        }
+        return m_cells.emplace(&text, cell).first->second;
     }
 
     // Where each text's lines start in its (grown) box: the line boxes as aligned, moved
@@ -439,12 +641,20 @@ public:
                 off = h - le.textHeight;
             if (le.textHeight > h + 0.01 && !(a & Qt::AlignVCenter))
                 off = std::max(off, 0.0);
-            // Ink is kept a little off the box's edges where there is room for it.
-            const double margin = std::min(kInkMargin, std::max(0.0, (h - le.ink.height()) / 2));
-            if (off + le.ink.bottom() > h - margin)
-                off = h - margin - le.ink.bottom();
-            if (off + le.ink.top() < margin)
-                off = margin - le.ink.top();
+            // Ink is kept a little off the box's edges where there is room for it, and
+            // a cell's margin off its lines.
+            const double room = std::max(0.0, h - le.ink.height());
+            double bottom = std::min(kInkMargin, room / 2);
+            double top = bottom;
+            if (le.padTop + le.padBottom > 0) {
+                const double pads = le.padTop + le.padBottom;
+                top = std::min(le.padTop, room * le.padTop / pads);
+                bottom = std::min(le.padBottom, room * le.padBottom / pads);
+            }
+            if (off + le.ink.bottom() > h - bottom)
+                off = h - bottom - le.ink.bottom();
+            if (off + le.ink.top() < top)
+                off = top - le.ink.top();
             le.textTop = off;
         }
     }
@@ -589,6 +799,12 @@ private:
                     moved = true;
                 }
             }
+            // A block moves to the next page whole.
+            for (const auto& [top, bottom] : b.blocks)
+                if (top < to - 1e-6 && bottom > to + 1e-6 && top > from + 1e-6) {
+                    to = top;
+                    moved = true;
+                }
         }
         return to;
     }
@@ -630,6 +846,11 @@ private:
 
     QString textOfRaw(const Element& e, int row, int rowNumber) const
     {
+        return e.groupDigits ? groupedAmount(plainTextOf(e, row, rowNumber)) : plainTextOf(e, row, rowNumber);
+    }
+
+    QString plainTextOf(const Element& e, int row, int rowNumber) const
+    {
         switch (e.type) {
         case ElementType::Label:
             return e.text;
@@ -657,6 +878,7 @@ private:
     };
     mutable std::map<const Element*, FieldColumns> m_fields;
     mutable std::map<const Band*, std::vector<const Element*>> m_orders;
+    mutable std::map<const Element*, QRectF> m_cells;
 };
 
 class PagePainter {
@@ -727,7 +949,20 @@ private:
             pen.setJoinStyle(Qt::MiterJoin);
             p.setPen(pen);
             p.setBrush(Qt::NoBrush);
-            p.drawRect(toDevice(pieceMm));
+            const QRectF r = toDevice(pieceMm);
+            if (whole) {
+                p.drawRect(r);
+            } else {
+                // A box going on over a page is open where it is cut, so no line runs
+                // over the letters next to the cut.
+                p.drawLine(r.topLeft(), r.bottomLeft());
+                p.drawLine(r.topRight(), r.bottomRight());
+                if (piece.from <= 1e-6)
+                    p.drawLine(r.topLeft(), r.topRight());
+                if (piece.to >= b.height - 1e-6)
+                    p.drawLine(r.bottomLeft(), r.bottomRight());
+            }
+            m_pen = QColor();
         }
     }
 
@@ -745,7 +980,7 @@ private:
         if (text.text.isEmpty())
             return;
         const Element& e = *le.element;
-        const QRectF box = toDevice(mm);
+        const QRectF box = toDevice(mm).adjusted(le.padLeft * m_scale, 0, -le.padRight * m_scale, 0);
         const double top = box.top() + le.textTop * m_scale;
         if (m_pen != e.color) {
             m_pen = e.color;
@@ -756,7 +991,7 @@ private:
             le.layout->draw(&p, QPointF(x, top));
             return;
         }
-        const LaidText t = layText(e, text, le.rtl, box.width(), m_textDevice ? m_textDevice : p.device());
+        const LaidText t = layText(e, text, le.rtl, box.width(), m_textDevice ? m_textDevice : p.device(), le.scale);
         if (m_pen != e.color) {
             m_pen = e.color;
             p.setPen(e.color);
@@ -915,58 +1150,229 @@ QList<QImage> renderToImages(const Layout& layout, const ResultSet* data, int dp
     return images;
 }
 
+namespace {
+
+// The texts and ruled lines of a plan's pages as a reader sees them (mm on the page).
+struct PageInk {
+    QString name;
+    int band;
+    const LaidElement* laid;
+    QRectF box;
+    QList<QRectF> lines; // each line's letters
+};
+struct Rule {
+    QLineF line;
+};
+struct PageContents {
+    std::vector<PageInk> texts;
+    std::vector<Rule> rules;
+};
+
+std::vector<PageContents> contentsOf(const Layout& layout, const Plan& plan)
+{
+    const double width = layout.printableSize().width();
+    std::vector<PageContents> pages(plan.pages.size());
+    for (size_t page = 0; page < plan.pages.size(); ++page) {
+        PageContents& out = pages[page];
+        for (const Piece& piece : plan.pages[page]) {
+            const LaidBand& b = plan.bands[size_t(piece.band)];
+            const double shift = piece.y - piece.from;
+            const double pieceBottom = piece.y + (piece.to - piece.from);
+            auto addRule = [&](QPointF a, QPointF c) {
+                // Only what is drawn on this piece.
+                if (std::max(a.y(), c.y()) < piece.y - 1e-6 || std::min(a.y(), c.y()) > pieceBottom + 1e-6)
+                    return;
+                a.setY(std::clamp(a.y(), piece.y, pieceBottom));
+                c.setY(std::clamp(c.y(), piece.y, pieceBottom));
+                out.rules.push_back({QLineF(a, c)});
+            };
+            auto addBox = [&](const QRectF& r) {
+                addRule(r.topLeft(), r.topRight());
+                addRule(r.bottomLeft(), r.bottomRight());
+                addRule(r.topLeft(), r.bottomLeft());
+                addRule(r.topRight(), r.bottomRight());
+            };
+            if (b.band->frame) {
+                // Open where the band is cut between pages, as printed.
+                const QRectF r(0, piece.y, width, piece.to - piece.from);
+                addRule(r.topLeft(), r.bottomLeft());
+                addRule(r.topRight(), r.bottomRight());
+                if (piece.from <= 1e-6)
+                    addRule(r.topLeft(), r.topRight());
+                if (piece.to >= b.height - 1e-6)
+                    addRule(r.bottomLeft(), r.bottomRight());
+            }
+            for (const LaidElement& le : b.elements) {
+                const Element& e = *le.element;
+                const QRectF box = le.rect.translated(0, shift);
+                if (e.type == ElementType::Shape && e.lineWidth > 0) {
+                    if (le.rect.bottom() <= piece.from + 1e-6 || le.rect.top() >= piece.to - 1e-6)
+                        continue;
+                    if (e.shape == ShapeKind::Rectangle)
+                        addBox(box);
+                    else if (e.shape == ShapeKind::HorizontalLine)
+                        addRule(QPointF(box.left(), box.center().y()), QPointF(box.right(), box.center().y()));
+                    continue;
+                }
+                if (!e.isText() || le.text.text.isEmpty())
+                    continue;
+                if (le.rect.top() < piece.from - 1e-6 || le.rect.top() >= piece.to - 1e-6)
+                    continue;
+                PageInk ink{e.name.isEmpty() ? e.text.left(20) : e.name, piece.band, &le, box, {}};
+                const QPointF at(box.left() + le.padLeft, box.top() + le.textTop);
+                for (const QRectF& line : le.lineInks)
+                    ink.lines.append(line.translated(at));
+                out.texts.push_back(std::move(ink));
+            }
+        }
+    }
+    return pages;
+}
+
+// How far apart two ranges are (negative: by how much they overlap).
+double gapBetween(double a0, double a1, double b0, double b1)
+{
+    return std::max(b0 - a1, a0 - b1);
+}
+
+} // namespace
+
 std::vector<FitProblem> fitProblems(const Layout& layout, const ResultSet* data)
 {
     checkFields(layout, data);
     const Plan plan = Planner(layout, data, &measuringDevice(), true).plan();
     const QSizeF printable = layout.printableSize();
     const QRectF pageRect(-0.05, -0.05, printable.width() + 0.1, printable.height() + 0.1);
+    const double margin = layout.cellMargin() - 0.15; // a glyph's side bearing may reach a little past its line box
+    const double gap = layout.textGap() - 0.05;
+    const std::vector<PageContents> pages = contentsOf(layout, plan);
     std::vector<FitProblem> problems;
-    for (size_t page = 0; page < plan.pages.size(); ++page) {
-        struct Ink {
-            QString name;
-            QRectF rect;
-        };
-        std::vector<Ink> inks;
-        for (const Piece& piece : plan.pages[page]) {
-            const LaidBand& b = plan.bands[size_t(piece.band)];
-            for (const LaidElement& le : b.elements) {
-                const Element& e = *le.element;
-                if (!e.isText() || le.text.text.isEmpty())
-                    continue;
-                if (le.rect.top() < piece.from - 1e-6 || le.rect.top() >= piece.to - 1e-6)
-                    continue;
-                const QString name = e.name.isEmpty() ? e.text.left(20) : e.name;
-                const QRectF box = le.rect.translated(0, piece.y - piece.from);
-                auto report = [&](const QString& what) { problems.push_back({name, int(page) + 1, what}); };
-                if (le.tooWide)
-                    report(QStringLiteral("wider than its box"));
-                if (le.tooTall)
-                    report(QStringLiteral("taller than its box"));
-                // Where the ink stands: the glyphs' own outlines, placed as painting
-                // places the lines.
-                const double top = box.top() + le.textTop;
-                const QRectF ink = le.ink.translated(box.left(), top);
-                if (!pageRect.contains(ink) || ink.bottom() > piece.y + (piece.to - piece.from) + 0.05)
-                    report(QStringLiteral("outside the page"));
-                for (const QRectF& line : le.lineInks)
-                    inks.push_back({name, line.translated(box.left(), top)});
+    std::set<QString> reported;
+    auto report = [&](const QString& name, int page, FitKind kind, const QString& what) {
+        if (reported.insert(QStringLiteral("%1|%2|%3").arg(name).arg(page).arg(what)).second)
+            problems.push_back({name, page, what, kind});
+    };
+    for (size_t page = 0; page < pages.size(); ++page) {
+        const int number = int(page) + 1;
+        const PageContents& c = pages[page];
+        for (const PageInk& t : c.texts) {
+            const LaidElement& le = *t.laid;
+            if (le.tooWide)
+                report(t.name, number, FitKind::TooWide, QStringLiteral("wider than its box"));
+            else if (le.scale < 0.999)
+                report(t.name, number, FitKind::Shrunk,
+                       QStringLiteral("shrunk to %1 % to fit its box").arg(qRound(le.scale * 100)));
+            if (le.tooTall)
+                report(t.name, number, FitKind::TooTall, QStringLiteral("taller than its box"));
+            QRectF all;
+            for (const QRectF& line : t.lines)
+                all |= line;
+            const Piece* piece = nullptr;
+            for (const Piece& p : plan.pages[page])
+                if (p.band == t.band && t.box.top() >= p.y - 1e-6)
+                    piece = &p;
+            const double pieceBottom = piece ? piece->y + (piece->to - piece->from) : printable.height();
+            if (!pageRect.contains(all) || all.bottom() > pieceBottom + 0.05)
+                report(t.name, number, FitKind::OutsidePage, QStringLiteral("outside the page"));
+            // Letters closer than the cell margin to a ruled line (or across it); a text
+            // outside any ruled cell only keeps its ink off the lines near it.
+            const bool inCell = le.padTop + le.padBottom > 0;
+            const double room = inCell ? margin : std::min(margin, kInkMargin - 0.05);
+            for (const Rule& r : c.rules) {
+                const QLineF& l = r.line;
+                for (const QRectF& line : t.lines) {
+                    double across = 0;
+                    double distance = 0;
+                    if (std::abs(l.dy()) < 1e-6) { // horizontal
+                        across = -gapBetween(std::min(l.x1(), l.x2()), std::max(l.x1(), l.x2()), line.left(),
+                                             line.right());
+                        distance = std::min(std::abs(l.y1() - line.top()), std::abs(l.y1() - line.bottom()));
+                        if (l.y1() > line.top() && l.y1() < line.bottom())
+                            distance = 0;
+                    } else { // vertical
+                        across = -gapBetween(std::min(l.y1(), l.y2()), std::max(l.y1(), l.y2()), line.top(),
+                                             line.bottom());
+                        distance = std::min(std::abs(l.x1() - line.left()), std::abs(l.x1() - line.right()));
+                        if (l.x1() > line.left() && l.x1() < line.right())
+                            distance = 0;
+                    }
+                    if (across > 0.2 && distance < room) {
+                        report(t.name, number, FitKind::NearLine,
+                               QStringLiteral("closer than %1 mm to a line (%2,%3)-(%4,%5)")
+                                   .arg(layout.cellMargin())
+                                   .arg(l.x1(), 0, 'f', 1)
+                                   .arg(l.y1(), 0, 'f', 1)
+                                   .arg(l.x2(), 0, 'f', 1)
+                                   .arg(l.y2(), 0, 'f', 1));
+                        break;
+                    }
+                }
             }
         }
-        // Texts whose letters cross one another (touching by less than a fifth of a
-        // millimetre does not count).
-        std::set<QString> reported;
-        for (size_t i = 0; i < inks.size(); ++i)
-            for (size_t j = i + 1; j < inks.size(); ++j) {
-                if (inks[i].name == inks[j].name)
+        // Texts whose letters cross one another, or come closer than the layout's gap.
+        for (size_t i = 0; i < c.texts.size(); ++i)
+            for (size_t j = i + 1; j < c.texts.size(); ++j) {
+                const PageInk& a = c.texts[i];
+                const PageInk& b = c.texts[j];
+                if (a.name == b.name)
                     continue;
-                const QRectF x = inks[i].rect.intersected(inks[j].rect);
-                const QString what = QStringLiteral("overlaps %1").arg(inks[j].name);
-                if (x.width() > 0.2 && x.height() > 0.2 && reported.insert(inks[i].name + what).second)
-                    problems.push_back({inks[i].name, int(page) + 1, what});
+                for (const QRectF& la : a.lines)
+                    for (const QRectF& lb : b.lines) {
+                        const double gx = gapBetween(la.left(), la.right(), lb.left(), lb.right());
+                        const double gy = gapBetween(la.top(), la.bottom(), lb.top(), lb.bottom());
+                        if (gx < -0.2 && gy < -0.2)
+                            report(a.name, number, FitKind::Overlap, QStringLiteral("overlaps %1").arg(b.name));
+                        else if (gx < gap && gy < gap && std::max(gx, gy) >= -0.2)
+                            report(a.name, number, FitKind::TooClose, QStringLiteral("too close to %1").arg(b.name));
+                    }
             }
     }
+    // Blocks: each on one page, and no taller than a page holds.
+    double bodyHeight = printable.height();
+    for (const BandKind k : {BandKind::PageHeader, BandKind::ColumnHeader})
+        for (size_t i = 0; i < plan.bands.size(); ++i)
+            if (plan.bands[i].band == layout.band(k))
+                bodyHeight -= plan.bands[i].height;
+    for (size_t band = 0; band < plan.bands.size(); ++band) {
+        const LaidBand& b = plan.bands[band];
+        for (size_t k = 0; k < b.blocks.size(); ++k) {
+            const auto [top, bottom] = b.blocks[k];
+            const QString name = b.band->blocks[k].name;
+            int first = 0;
+            bool whole = false;
+            for (size_t page = 0; page < plan.pages.size(); ++page)
+                for (const Piece& p : plan.pages[page]) {
+                    if (size_t(p.band) != band)
+                        continue;
+                    if (first == 0 && top >= p.from - 1e-6 && top < p.to - 1e-6)
+                        first = int(page) + 1;
+                    if (top >= p.from - 1e-6 && bottom <= p.to + 1e-6)
+                        whole = true;
+                }
+            if (bottom - top > bodyHeight + 1e-6)
+                report(name, first, FitKind::BlockTooTall, QStringLiteral("block taller than a page"));
+            else if (!whole)
+                report(name, first, FitKind::BlockSplit, QStringLiteral("block split across pages"));
+        }
+    }
     return problems;
+}
+
+std::vector<PlacedText> placedTexts(const Layout& layout, const ResultSet* data)
+{
+    checkFields(layout, data);
+    const Plan plan = Planner(layout, data, &measuringDevice(), true).plan();
+    std::vector<PlacedText> out;
+    const std::vector<PageContents> pages = contentsOf(layout, plan);
+    for (size_t page = 0; page < pages.size(); ++page)
+        for (const PageInk& t : pages[page].texts) {
+            QRectF all;
+            for (const QRectF& line : t.lines)
+                all |= line;
+            const LaidBand& b = plan.bands[size_t(t.band)];
+            out.push_back({t.name, b.band->kind == BandKind::Detail ? b.row : -1, int(page) + 1, all, t.laid->scale});
+        }
+    return out;
 }
 
 } // namespace tarvest::report

@@ -493,7 +493,11 @@ TEST_P(FeeScreensTest, FourPrintsReadBackFromPdf)
     auto printed = [&](const report::Layout& layout, const ResultSet* data) {
         const QString pdf = dir.filePath("p.pdf");
         report::renderToPdf(layout, data, pdf);
-        EXPECT_TRUE(report::fitProblems(layout, data).empty()) << layout.name().toStdString();
+        std::string problems;
+        for (const report::FitProblem& fp : report::fitProblems(layout, data))
+            if (fp.kind != report::FitKind::Shrunk)
+                problems += (fp.element + QLatin1Char(' ') + fp.what + QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(problems, "") << layout.name().toStdString();
         return foldPrintedText(pdfToText(pdf));
     };
     const auto f = [](const QString& s) { return foldPrintedText(s); };
@@ -503,8 +507,9 @@ TEST_P(FeeScreensTest, FourPrintsReadBackFromPdf)
     EXPECT_TRUE(list.contains(f("ليست اسناد شهري و روستايي")));
     EXPECT_TRUE(list.contains("1403/05/01"));
     EXPECT_TRUE(list.contains(f("مجمـــــــــــــــوع")));
-    EXPECT_TRUE(list.contains("650000")) << "the manager's net receipt";
-    EXPECT_TRUE(list.contains("3000000")) << "band1";
+    // Amounts grouped in threes.
+    EXPECT_TRUE(list.contains("650,000")) << "the manager's net receipt";
+    EXPECT_TRUE(list.contains("3,000,000")) << "band1";
     EXPECT_TRUE(list.contains(f("عنوان") + f("مبلغ کل"))) << "the tables' heading row";
 
     // The tables alone.
@@ -527,8 +532,8 @@ TEST_P(FeeScreensTest, FourPrintsReadBackFromPdf)
         for (QString word : heading.split(' ', Qt::SkipEmptyParts))
             EXPECT_TRUE(noSlash.contains(f(word.remove(marks)))) << word.toStdString();
     }
-    EXPECT_TRUE(tables.contains("75000"));
-    EXPECT_TRUE(tables.contains("52500"));
+    EXPECT_TRUE(tables.contains("75,000"));
+    EXPECT_TRUE(tables.contains("52,500"));
 
     // By source: the roster with its holder, the counties and the person.
     feeprints::PreparedStatement bySource = feeprints::statementBySource(*session.db());

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -93,13 +94,19 @@ TEST_P(SettingScreenTest, OpensOnEveryRowWithNothingChosen)
     auto* component = control<QComboBox>("component");
     EXPECT_EQ(component->currentIndex(), -1);
     EXPECT_FALSE(component->isEditable());
-    // The 34 fixed lists, then the holder names of the fee statements' posts.
+    // The 34 fixed lists, then the holder names of the fee statements' posts, then the
+    // office's province.
     const QStringList holders = fees::holderListNames();
     ASSERT_FALSE(holders.isEmpty());
-    ASSERT_EQ(component->count(), 34 + holders.size());
+    ASSERT_EQ(component->count(), 34 + holders.size() + 1);
     EXPECT_EQ(component->itemText(8), lists::DeletePassword);
     for (int i = 0; i < holders.size(); ++i)
         EXPECT_EQ(component->itemText(34 + i), holders[i]);
+    EXPECT_EQ(component->itemText(34 + holders.size()), lists::OfficeProvince);
+    // The screen says where the province of the forms' titles comes from.
+    auto* province = screen->findChild<QLabel*>("province_source");
+    ASSERT_NE(province, nullptr);
+    EXPECT_TRUE(province->text().contains(lists::OfficeProvince)) << province->text().toStdString();
     EXPECT_EQ(screen->rows().recordCount(), 4);
 
     auto* grid = control<QTableView>("DBGrid1");

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/jalali.h"
 #include "db/session.h"
+#include "db/settinglists.h"
 #include "reports/reportpreview.h"
 #include "widgets/dialogs.h"
 
@@ -71,7 +72,10 @@ PreparedPrint prepareCommissionSheetA5(Session& session)
 
 PreparedPrint prepareRegister(Session& session)
 {
-    return PreparedPrint{report::Layout::load(Register), &session.cases};
+    PreparedPrint p{report::Layout::load(Register), &session.cases};
+    // The title continues with the office's own province.
+    p.layout.setText(QStringLiteral("province"), session.db() ? officeProvince(*session.db()).name : QString());
+    return p;
 }
 
 PreparedPrint prepareMinutes(Session& session)
