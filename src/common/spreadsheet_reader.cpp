@@ -17,8 +17,8 @@
 #include "common/errors.h"
 #include "common/safefile.h"
 #include "common/spreadsheet.h"
-#include "common/xls_reader.h"
 #include "common/spreadsheet_cells.h"
+#include "common/xls_reader.h"
 
 #include <QCoreApplication>
 #include <QDataStream>

@@ -230,8 +230,7 @@ void writeLargeValue(Database& db, const Table& table, const Column& column, qin
         const char* values[2] = {number.constData(), piece.constData()};
         const int lengths[2] = {int(number.size()), int(piece.size())};
         const int formats[2] = {0, 1};
-        run("INSERT INTO tarvest_migration_pieces (n, piece) VALUES ($1, $2)", 2, pieceTypes, values, lengths,
-            formats);
+        run("INSERT INTO tarvest_migration_pieces (n, piece) VALUES ($1, $2)", 2, pieceTypes, values, lengths, formats);
         at += piece.size();
     }
     const QByteArray keyText = QByteArray::number(key);
